@@ -1,0 +1,39 @@
+#include "platform/context.h"
+
+#include "platform/roots.h"
+
+namespace quillet {
+
+std::unique_ptr<PlatformContext> PlatformContext::Open(Kind kind, const std::string& root,
+                                                       std::string* error) {
+  if (root.empty()) {
+    if (error) *error = "no root folder given";
+    return nullptr;
+  }
+  if (LONG rc = PosixFiles().CreateFolders(root)) {
+    if (error) *error = "cannot create the root folder " + root + " (error " + std::to_string(rc) + ")";
+    return nullptr;
+  }
+  std::string dbError;
+  auto db = SqliteDb::Open(SystemDatabasePath(root), "", &dbError);
+  if (!db) {
+    if (error) *error = "cannot open " + SystemDatabasePath(root) + ": " + dbError;
+    return nullptr;
+  }
+  std::unique_ptr<PlatformContext> ctx(new PlatformContext());
+  ctx->kind_ = kind;
+  ctx->root_ = root;
+  ctx->db_ = std::shared_ptr<SqliteDb>(std::move(db));
+  ctx->registry_ = std::make_unique<Registry>(ctx->db_);
+  ctx->locale_ = ReadLocaleSettings(*ctx->registry_);
+  ctx->programPath_ = kind == Kind::kDevice ? "\\Program Files\\Quillet\\Quillet.exe"
+                                            : "C:\\Program Files\\Quillet\\Quillet.exe";
+  return ctx;
+}
+
+std::optional<std::string> PlatformContext::HostPath(std::string_view windowsPath) const {
+  return kind_ == Kind::kDevice ? MapDevicePath(root_, windowsPath)
+                                : MapDesktopPath(root_, windowsPath);
+}
+
+}  // namespace quillet

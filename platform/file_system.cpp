@@ -1,0 +1,385 @@
+#include "platform/file_system.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstdio>
+
+namespace quillet {
+namespace {
+
+LONG FromErrno(int e) {
+  switch (e) {
+    case 0:
+      return ERROR_SUCCESS;
+    case ENOENT:
+      return ERROR_FILE_NOT_FOUND;
+    case ENOTDIR:
+      return ERROR_PATH_NOT_FOUND;
+    case EACCES:
+    case EPERM:
+    case EISDIR:
+    case EROFS:
+      return ERROR_ACCESS_DENIED;
+    case EEXIST:
+      return ERROR_ALREADY_EXISTS;
+    case ENOMEM:
+      return ERROR_NOT_ENOUGH_MEMORY;
+    case ENOSPC:
+    case EIO:
+      return ERROR_WRITE_FAULT;
+    default:
+      return ERROR_ACCESS_DENIED;
+  }
+}
+
+// ENOENT on open means either the file or its folder is missing; tell them apart.
+LONG MissingError(const std::string& path) {
+  auto slash = path.find_last_of('/');
+  if (slash == std::string::npos || slash == 0) return ERROR_FILE_NOT_FOUND;
+  struct stat st {};
+  if (stat(path.substr(0, slash).c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+    return ERROR_PATH_NOT_FOUND;
+  }
+  return ERROR_FILE_NOT_FOUND;
+}
+
+class PosixFile final : public File {
+ public:
+  explicit PosixFile(int fd) : fd_(fd) {}
+  ~PosixFile() override { Close(); }
+
+  LONG Read(void* buffer, std::size_t size, std::size_t* read) override {
+    *read = 0;
+    if (fd_ < 0) return ERROR_INVALID_HANDLE;
+    auto* p = static_cast<char*>(buffer);
+    while (*read < size) {
+      ssize_t n = ::read(fd_, p + *read, size - *read);
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        return ERROR_READ_FAULT;
+      }
+      if (n == 0) break;
+      *read += static_cast<std::size_t>(n);
+    }
+    return ERROR_SUCCESS;
+  }
+
+  LONG Write(const void* buffer, std::size_t size) override {
+    if (fd_ < 0) return ERROR_INVALID_HANDLE;
+    const auto* p = static_cast<const char*>(buffer);
+    std::size_t done = 0;
+    while (done < size) {
+      ssize_t n = ::write(fd_, p + done, size - done);
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        return FromErrno(errno);
+      }
+      done += static_cast<std::size_t>(n);
+    }
+    return ERROR_SUCCESS;
+  }
+
+  LONG Seek(std::int64_t offset, int whence) override {
+    if (fd_ < 0) return ERROR_INVALID_HANDLE;
+    return ::lseek(fd_, offset, whence) < 0 ? ERROR_INVALID_PARAMETER : ERROR_SUCCESS;
+  }
+
+  LONG Size(std::uint64_t* size) override {
+    if (fd_ < 0) return ERROR_INVALID_HANDLE;
+    struct stat st {};
+    if (fstat(fd_, &st) != 0) return FromErrno(errno);
+    *size = static_cast<std::uint64_t>(st.st_size);
+    return ERROR_SUCCESS;
+  }
+
+  LONG Close() override {
+    if (fd_ < 0) return ERROR_INVALID_HANDLE;
+    int rc = ::close(fd_);
+    fd_ = -1;
+    return rc == 0 ? ERROR_SUCCESS : ERROR_WRITE_FAULT;
+  }
+
+ private:
+  int fd_;
+};
+
+bool EndsWith(const std::string& s, const std::string& suffix) {
+  return s.size() >= suffix.size() && s.compare(s.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+
+}  // namespace
+
+bool MatchesPattern(std::string_view name, std::string_view pattern) {
+  // Iterative glob with one backtrack point for the last '*'.
+  std::size_t n = 0, p = 0, starP = std::string_view::npos, starN = 0;
+  auto eq = [](char a, char b) {
+    return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
+  };
+  while (n < name.size()) {
+    if (p < pattern.size() && (pattern[p] == '?' || eq(pattern[p], name[n]))) {
+      ++n;
+      ++p;
+    } else if (p < pattern.size() && pattern[p] == '*') {
+      starP = p++;
+      starN = n;
+    } else if (starP != std::string_view::npos) {
+      p = starP + 1;
+      n = ++starN;
+    } else {
+      return false;
+    }
+  }
+  while (p < pattern.size() && pattern[p] == '*') ++p;
+  return p == pattern.size();
+}
+
+LONG FileSystem::CreateFolders(const std::string& path) {
+  for (std::size_t i = 1; i <= path.size(); ++i) {
+    if (i == path.size() || path[i] == '/') {
+      std::string part = path.substr(0, i);
+      if (Exists(part)) continue;
+      LONG rc = CreateFolder(part);
+      if (rc != ERROR_SUCCESS && rc != ERROR_ALREADY_EXISTS) return rc;
+    }
+  }
+  return ERROR_SUCCESS;
+}
+
+LONG FileSystem::ReadAll(const std::string& path, std::string* bytes) {
+  std::unique_ptr<File> f;
+  if (LONG rc = Open(path, OpenMode::kRead, &f)) return rc;
+  bytes->clear();
+  char buf[65536];
+  for (;;) {
+    std::size_t got = 0;
+    if (LONG rc = f->Read(buf, sizeof buf, &got)) return rc;
+    if (got == 0) break;
+    bytes->append(buf, got);
+  }
+  return f->Close();
+}
+
+LONG FileSystem::WriteAll(const std::string& path, std::string_view bytes) {
+  std::unique_ptr<File> f;
+  if (LONG rc = Open(path, OpenMode::kCreate, &f)) return rc;
+  if (LONG rc = f->Write(bytes.data(), bytes.size())) return rc;
+  return f->Close();
+}
+
+FileSystem& PosixFiles() {
+  static PosixFileSystem fs;
+  return fs;
+}
+
+LONG PosixFileSystem::Open(const std::string& path, OpenMode mode, std::unique_ptr<File>* file) {
+  int flags = O_CLOEXEC;
+  switch (mode) {
+    case OpenMode::kRead:
+      flags |= O_RDONLY;
+      break;
+    case OpenMode::kReadWrite:
+      flags |= O_RDWR;
+      break;
+    case OpenMode::kCreate:
+      flags |= O_WRONLY | O_CREAT | O_TRUNC;
+      break;
+    case OpenMode::kOpenAlways:
+      flags |= O_RDWR | O_CREAT;
+      break;
+  }
+  int fd = ::open(path.c_str(), flags, 0600);
+  if (fd < 0) return errno == ENOENT ? MissingError(path) : FromErrno(errno);
+  struct stat st {};
+  if (fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+    ::close(fd);
+    return ERROR_ACCESS_DENIED;
+  }
+  *file = std::make_unique<PosixFile>(fd);
+  return ERROR_SUCCESS;
+}
+
+LONG PosixFileSystem::Delete(const std::string& path) {
+  if (::unlink(path.c_str()) != 0) return errno == ENOENT ? MissingError(path) : FromErrno(errno);
+  return ERROR_SUCCESS;
+}
+
+LONG PosixFileSystem::Rename(const std::string& from, const std::string& to) {
+  if (::rename(from.c_str(), to.c_str()) != 0) {
+    return errno == ENOENT ? MissingError(from) : FromErrno(errno);
+  }
+  return ERROR_SUCCESS;
+}
+
+LONG PosixFileSystem::CreateFolder(const std::string& path) {
+  if (::mkdir(path.c_str(), 0700) != 0) {
+    if (errno == EEXIST) return ERROR_ALREADY_EXISTS;
+    if (errno == ENOENT) return ERROR_PATH_NOT_FOUND;
+    return FromErrno(errno);
+  }
+  return ERROR_SUCCESS;
+}
+
+LONG PosixFileSystem::RemoveFolder(const std::string& path) {
+  if (::rmdir(path.c_str()) != 0) return errno == ENOENT ? ERROR_PATH_NOT_FOUND : FromErrno(errno);
+  return ERROR_SUCCESS;
+}
+
+LONG PosixFileSystem::FindFiles(const std::string& folder, std::string_view pattern,
+                                std::vector<FoundFile>* found) {
+  found->clear();
+  DIR* dir = ::opendir(folder.c_str());
+  if (!dir) return ERROR_PATH_NOT_FOUND;
+  while (dirent* e = ::readdir(dir)) {
+    std::string name = e->d_name;
+    if (name == "." || name == "..") continue;
+    if (!MatchesPattern(name, pattern)) continue;
+    struct stat st {};
+    std::string full = folder + "/" + name;
+    if (::stat(full.c_str(), &st) != 0) continue;
+    found->push_back(FoundFile{name, S_ISDIR(st.st_mode), static_cast<std::uint64_t>(st.st_size),
+                               static_cast<std::int64_t>(st.st_mtime)});
+  }
+  ::closedir(dir);
+  std::sort(found->begin(), found->end(),
+            [](const FoundFile& a, const FoundFile& b) { return a.name < b.name; });
+  return ERROR_SUCCESS;
+}
+
+LONG PosixFileSystem::LastWriteTime(const std::string& path, std::int64_t* seconds) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return errno == ENOENT ? MissingError(path) : FromErrno(errno);
+  *seconds = static_cast<std::int64_t>(st.st_mtime);
+  return ERROR_SUCCESS;
+}
+
+bool PosixFileSystem::Exists(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0;
+}
+
+// ---------------------------------------------------------------------------------------------
+
+namespace {
+
+class FaultFile final : public File {
+ public:
+  FaultFile(FaultInjectingFileSystem& fs, std::string path, std::unique_ptr<File> base)
+      : fs_(fs), path_(std::move(path)), base_(std::move(base)) {}
+
+  LONG Read(void* buffer, std::size_t size, std::size_t* read) override {
+    return base_->Read(buffer, size, read);
+  }
+  LONG Write(const void* buffer, std::size_t size) override {
+    std::size_t allowed = size;
+    LONG rc = fs_.CheckWrite(path_, written_, size, &allowed);
+    if (allowed > 0) {
+      if (LONG w = base_->Write(buffer, allowed)) return w;
+      written_ += allowed;
+    }
+    return rc;
+  }
+  LONG Seek(std::int64_t offset, int whence) override { return base_->Seek(offset, whence); }
+  LONG Size(std::uint64_t* size) override { return base_->Size(size); }
+  LONG Close() override { return base_->Close(); }
+
+ private:
+  FaultInjectingFileSystem& fs_;
+  std::string path_;
+  std::unique_ptr<File> base_;
+  std::uint64_t written_ = 0;
+};
+
+}  // namespace
+
+void FaultInjectingFileSystem::FailOn(Op op, std::string pathSuffix, int skip, LONG error,
+                                      bool sticky) {
+  rules_.push_back(Rule{op, std::move(pathSuffix), skip, error, sticky});
+}
+
+void FaultInjectingFileSystem::FailWritesAfter(std::string pathSuffix, std::uint64_t bytesAllowed) {
+  writeLimits_.emplace_back(std::move(pathSuffix), bytesAllowed);
+}
+
+void FaultInjectingFileSystem::FailNthOperation(int n) {
+  failNth_ = n;
+  operations_ = 0;
+}
+
+void FaultInjectingFileSystem::Clear() {
+  rules_.clear();
+  writeLimits_.clear();
+  failNth_ = -1;
+  operations_ = 0;
+  failures_ = 0;
+}
+
+LONG FaultInjectingFileSystem::Check(Op op, const std::string& path) {
+  int index = operations_++;
+  if (failNth_ >= 0 && index == failNth_) {
+    ++failures_;
+    return ERROR_WRITE_FAULT;
+  }
+  for (Rule& r : rules_) {
+    if (r.op != op || !EndsWith(path, r.suffix)) continue;
+    if (r.fired && !r.sticky) continue;
+    if (r.skip > 0) {
+      --r.skip;
+      continue;
+    }
+    r.fired = true;
+    ++failures_;
+    return r.error;
+  }
+  return ERROR_SUCCESS;
+}
+
+LONG FaultInjectingFileSystem::CheckWrite(const std::string& path, std::uint64_t alreadyWritten,
+                                          std::size_t size, std::size_t* allowed) {
+  *allowed = size;
+  if (LONG rc = Check(Op::kWrite, path)) {
+    *allowed = 0;
+    return rc;
+  }
+  for (auto& [suffix, limit] : writeLimits_) {
+    if (!EndsWith(path, suffix)) continue;
+    if (alreadyWritten + size > limit) {
+      *allowed = alreadyWritten >= limit ? 0 : static_cast<std::size_t>(limit - alreadyWritten);
+      ++failures_;
+      return ERROR_WRITE_FAULT;
+    }
+  }
+  return ERROR_SUCCESS;
+}
+
+LONG FaultInjectingFileSystem::Open(const std::string& path, OpenMode mode,
+                                    std::unique_ptr<File>* file) {
+  Op op = (mode == OpenMode::kCreate || mode == OpenMode::kOpenAlways) ? Op::kCreate : Op::kOpen;
+  if (LONG rc = Check(op, path)) return rc;
+  std::unique_ptr<File> base;
+  if (LONG rc = base_.Open(path, mode, &base)) return rc;
+  *file = std::make_unique<FaultFile>(*this, path, std::move(base));
+  return ERROR_SUCCESS;
+}
+
+LONG FaultInjectingFileSystem::Delete(const std::string& path) {
+  if (LONG rc = Check(Op::kDelete, path)) return rc;
+  return base_.Delete(path);
+}
+
+LONG FaultInjectingFileSystem::Rename(const std::string& from, const std::string& to) {
+  if (LONG rc = Check(Op::kRename, to)) return rc;
+  return base_.Rename(from, to);
+}
+
+LONG FaultInjectingFileSystem::CreateFolder(const std::string& path) {
+  if (LONG rc = Check(Op::kCreateFolder, path)) return rc;
+  return base_.CreateFolder(path);
+}
+
+}  // namespace quillet

@@ -1,0 +1,150 @@
+// The file services the system calls, on host paths (map handheld and desktop paths with
+// roots.h first). Every call returns a Win32 error number: 0 on success, 2 when the file is
+// missing, 3 when its folder is, 5 when access is refused, 80 when a folder already exists.
+// PosixFileSystem is the real one; FaultInjectingFileSystem wraps another and fails a chosen
+// call so tests can see what a full disk or a failed rename leaves behind.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/win_types.h"
+
+namespace quillet {
+
+class File {
+ public:
+  virtual ~File() = default;
+  // Reads up to size bytes at the current position; *read is what arrived (0 at the end).
+  virtual LONG Read(void* buffer, std::size_t size, std::size_t* read) = 0;
+  // Writes all bytes or fails; a failure may leave part of them written.
+  virtual LONG Write(const void* buffer, std::size_t size) = 0;
+  // whence: SEEK_SET, SEEK_CUR or SEEK_END.
+  virtual LONG Seek(std::int64_t offset, int whence) = 0;
+  virtual LONG Size(std::uint64_t* size) = 0;
+  // Flushes and closes; later calls fail with 6. The destructor closes too.
+  virtual LONG Close() = 0;
+};
+
+enum class OpenMode {
+  kRead,         // existing file, reading
+  kReadWrite,    // existing file, reading and writing
+  kCreate,       // create or truncate, writing
+  kOpenAlways,   // open or create, reading and writing, not truncated
+};
+
+struct FoundFile {
+  std::string name;  // name within the folder
+  bool isFolder = false;
+  std::uint64_t size = 0;
+  std::int64_t lastWrite = 0;  // seconds since 1970 UTC
+};
+
+class FileSystem {
+ public:
+  virtual ~FileSystem() = default;
+  virtual LONG Open(const std::string& path, OpenMode mode, std::unique_ptr<File>* file) = 0;
+  virtual LONG Delete(const std::string& path) = 0;
+  // Replaces an existing target, as the callers' delete-then-rename would.
+  virtual LONG Rename(const std::string& from, const std::string& to) = 0;
+  // Creates one folder; 80 when it exists, 3 when its parent is missing.
+  virtual LONG CreateFolder(const std::string& path) = 0;
+  virtual LONG RemoveFolder(const std::string& path) = 0;
+  // Entries of `folder` whose names match `pattern` ('*' and '?', case-insensitive), sorted by
+  // name. 3 when the folder is missing.
+  virtual LONG FindFiles(const std::string& folder, std::string_view pattern,
+                         std::vector<FoundFile>* found) = 0;
+  // Seconds since 1970 UTC of the last write.
+  virtual LONG LastWriteTime(const std::string& path, std::int64_t* seconds) = 0;
+  virtual bool Exists(const std::string& path) = 0;
+
+  // Creates every missing folder on the way to `path` (itself included).
+  LONG CreateFolders(const std::string& path);
+  // Reads or writes a whole file.
+  LONG ReadAll(const std::string& path, std::string* bytes);
+  LONG WriteAll(const std::string& path, std::string_view bytes);
+};
+
+// The process's file system. Files are created with owner-only permissions.
+FileSystem& PosixFiles();
+
+class PosixFileSystem final : public FileSystem {
+ public:
+  LONG Open(const std::string& path, OpenMode mode, std::unique_ptr<File>* file) override;
+  LONG Delete(const std::string& path) override;
+  LONG Rename(const std::string& from, const std::string& to) override;
+  LONG CreateFolder(const std::string& path) override;
+  LONG RemoveFolder(const std::string& path) override;
+  LONG FindFiles(const std::string& folder, std::string_view pattern,
+                 std::vector<FoundFile>* found) override;
+  LONG LastWriteTime(const std::string& path, std::int64_t* seconds) override;
+  bool Exists(const std::string& path) override;
+};
+
+// '*' and '?' matching without regard to ASCII case, as the original's FindFirstFile does.
+bool MatchesPattern(std::string_view name, std::string_view pattern);
+
+// Fails chosen operations of the file system it wraps. A rule names the operation, a path
+// suffix it applies to (empty: every path) and how many matching calls pass before the failure;
+// a write rule may let some bytes through first, as a full disk would.
+class FaultInjectingFileSystem final : public FileSystem {
+ public:
+  enum class Op { kCreate, kOpen, kWrite, kRename, kDelete, kCreateFolder };
+
+  explicit FaultInjectingFileSystem(FileSystem& base) : base_(base) {}
+
+  // The (skip + 1)-th matching call fails with `error`; with `sticky` every later one too.
+  void FailOn(Op op, std::string pathSuffix, int skip = 0, LONG error = ERROR_WRITE_FAULT,
+              bool sticky = false);
+  // A write to a file whose path ends in `pathSuffix` fails once `bytesAllowed` bytes of it have
+  // been written (the bytes up to the limit reach the file).
+  void FailWritesAfter(std::string pathSuffix, std::uint64_t bytesAllowed);
+  // Fails the n-th (0-based) counted operation of any kind, for stepped failure sweeps.
+  void FailNthOperation(int n);
+  void Clear();
+  int OperationCount() const { return operations_; }
+  int FailuresInjected() const { return failures_; }
+
+  LONG Open(const std::string& path, OpenMode mode, std::unique_ptr<File>* file) override;
+  LONG Delete(const std::string& path) override;
+  LONG Rename(const std::string& from, const std::string& to) override;
+  LONG CreateFolder(const std::string& path) override;
+  LONG RemoveFolder(const std::string& path) override { return base_.RemoveFolder(path); }
+  LONG FindFiles(const std::string& folder, std::string_view pattern,
+                 std::vector<FoundFile>* found) override {
+    return base_.FindFiles(folder, pattern, found);
+  }
+  LONG LastWriteTime(const std::string& path, std::int64_t* seconds) override {
+    return base_.LastWriteTime(path, seconds);
+  }
+  bool Exists(const std::string& path) override { return base_.Exists(path); }
+
+  // Called by wrapped files; public only for them.
+  LONG CheckWrite(const std::string& path, std::uint64_t alreadyWritten, std::size_t size,
+                  std::size_t* allowed);
+
+ private:
+  struct Rule {
+    Op op;
+    std::string suffix;
+    int skip;
+    LONG error;
+    bool sticky;
+    bool fired = false;
+  };
+  LONG Check(Op op, const std::string& path);
+
+  FileSystem& base_;
+  std::vector<Rule> rules_;
+  std::vector<std::pair<std::string, std::uint64_t>> writeLimits_;
+  int failNth_ = -1;
+  int operations_ = 0;
+  int failures_ = 0;
+};
+
+}  // namespace quillet

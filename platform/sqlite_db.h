@@ -1,0 +1,84 @@
+// A thin owner of one SQLite connection, shared by the registry and the property databases of a
+// root. The connection runs in WAL mode with a generous busy time-out, so several processes of
+// one root (the handheld program, the Today item, the desktop companion's remote calls) can
+// read and write the same file at once without losing a write.
+#pragma once
+
+#include <sqlite3.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace quillet {
+
+class SqliteStatement {
+ public:
+  SqliteStatement() = default;
+  SqliteStatement(sqlite3* db, std::string_view sql);
+  ~SqliteStatement();
+  SqliteStatement(SqliteStatement&& o) noexcept : stmt_(o.stmt_) { o.stmt_ = nullptr; }
+  SqliteStatement& operator=(SqliteStatement&&) = delete;
+  SqliteStatement(const SqliteStatement&) = delete;
+
+  bool ok() const { return stmt_ != nullptr; }
+  SqliteStatement& Bind(int index, std::int64_t v);
+  SqliteStatement& Bind(int index, std::string_view text);
+  SqliteStatement& BindBlob(int index, const void* data, std::size_t size);
+  SqliteStatement& BindNull(int index);
+  // SQLITE_ROW, SQLITE_DONE or an error code.
+  int Step();
+  void Reset();
+  std::int64_t Int(int col) const;
+  std::string Text(int col) const;
+  std::string Blob(int col) const;
+  bool IsNull(int col) const;
+
+ private:
+  sqlite3_stmt* stmt_ = nullptr;
+};
+
+class SqliteDb {
+ public:
+  // Opens (creating when missing) the file, sets WAL mode and the busy time-out, and runs
+  // `schema` (statements separated by ';'). Returns null and sets *error when it cannot.
+  static std::unique_ptr<SqliteDb> Open(const std::string& path, std::string_view schema,
+                                        std::string* error);
+  ~SqliteDb();
+  SqliteDb(const SqliteDb&) = delete;
+  SqliteDb& operator=(const SqliteDb&) = delete;
+
+  sqlite3* handle() const { return db_; }
+  const std::string& path() const { return path_; }
+  // Runs statements without results; returns an SQLite result code.
+  int Exec(std::string_view sql);
+  SqliteStatement Prepare(std::string_view sql) { return SqliteStatement(db_, sql); }
+
+  // Nested scopes join the outermost transaction; only the outermost commits. A scope ended
+  // without Commit rolls back.
+  class Transaction {
+   public:
+    explicit Transaction(SqliteDb& db);
+    ~Transaction();
+    bool Commit();
+    bool active() const { return active_; }
+
+   private:
+    SqliteDb& db_;
+    bool outer_ = false;
+    bool active_ = false;
+  };
+
+ private:
+  SqliteDb(sqlite3* db, std::string path) : db_(db), path_(std::move(path)) {}
+  sqlite3* db_;
+  std::string path_;
+  int depth_ = 0;
+  friend class Transaction;
+};
+
+// The SQLite file of a root: "<root>/system.db".
+std::string SystemDatabasePath(std::string_view root);
+
+}  // namespace quillet

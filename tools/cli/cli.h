@@ -1,0 +1,46 @@
+// quillet-cli: a headless tool over a device (and later a desktop) root, for scripts, black-box
+// tests and the README's demo. Each sub-command lives in its own file and is listed in the
+// command table of commands.cpp.
+#pragma once
+
+#include <iosfwd>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/context.h"
+
+namespace quillet::cli {
+
+struct CliEnv {
+  std::string deviceRoot;
+  std::string desktopRoot;
+  std::ostream* out;
+  std::ostream* err;
+
+  // Opens the device (or desktop) root on first use; null after printing the reason.
+  PlatformContext* Device();
+  PlatformContext* Desktop();
+
+ private:
+  std::unique_ptr<PlatformContext> device_;
+  std::unique_ptr<PlatformContext> desktop_;
+};
+
+struct Command {
+  const char* name;
+  const char* usage;    // the arguments, e.g. "get KEY [NAME]"
+  const char* summary;  // one line
+  int (*run)(CliEnv& env, const std::vector<std::string>& args);
+};
+
+// The table of sub-commands.
+const std::vector<Command>& Commands();
+
+// Runs the tool on argv (without the program name). Exit codes: 0 done, 1 the operation
+// failed, 2 the command line was wrong.
+int Main(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+
+int RunReg(CliEnv& env, const std::vector<std::string>& args);
+
+}  // namespace quillet::cli
