@@ -1,0 +1,164 @@
+// Roots, code pages, time and locale.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "platform/clock.h"
+#include "platform/codepage.h"
+#include "platform/context.h"
+#include "platform/locale_settings.h"
+#include "platform/ras.h"
+#include "platform/roots.h"
+#include "platform/testing/test_support.h"
+
+namespace quillet {
+namespace {
+
+TEST(Roots, HandheldAndDesktopPathsMapIntoTheirRoots) {
+  EXPECT_EQ(MapDevicePath("/r/dev", "\\Program Files\\Quillet\\QuilletDB"),
+            "/r/dev/Program Files/Quillet/QuilletDB");
+  EXPECT_EQ(MapDevicePath("/r/dev/", "\\My Documents\\a b.txt"), "/r/dev/My Documents/a b.txt");
+  EXPECT_EQ(MapDesktopPath("/r/desk", "C:\\Program Files\\Quillet\\Quillet.ini"),
+            "/r/desk/C/Program Files/Quillet/Quillet.ini");
+  EXPECT_EQ(MapDesktopPath("/r/desk", "d:/Backup/x"), "/r/desk/D/Backup/x");
+  EXPECT_EQ(MapDesktopPath("/r/desk", "\\Windows"), "/r/desk/C/Windows");
+  EXPECT_EQ(DevicePathOf("/r/dev", "/r/dev/Program Files/Quillet/Quillet.exe"),
+            "\\Program Files\\Quillet\\Quillet.exe");
+  EXPECT_FALSE(DevicePathOf("/r/dev", "/r/device/x"));
+}
+
+TEST(Roots, PathsThatWouldLeaveTheRootAreRefused) {
+  EXPECT_FALSE(MapDevicePath("/r/dev", "\\Program Files\\..\\..\\etc\\passwd"));
+  EXPECT_FALSE(MapDesktopPath("/r/desk", "C:\\..\\x"));
+  EXPECT_FALSE(MapDevicePath("/r/dev", "./x"));
+}
+
+TEST(Roots, EnvironmentChoosesTheRoots) {
+  setenv("QUILLET_DEVICE_ROOT", "/tmp/some device/", 1);
+  EXPECT_EQ(DefaultDeviceRoot(), "/tmp/some device");
+  unsetenv("QUILLET_DEVICE_ROOT");
+  setenv("XDG_DATA_HOME", "/tmp/xdg", 1);
+  EXPECT_EQ(DefaultDeviceRoot(), "/tmp/xdg/quillet/device");
+  EXPECT_EQ(DefaultDesktopRoot(), "/tmp/xdg/quillet/desktop");
+  unsetenv("XDG_DATA_HOME");
+}
+
+TEST(CodePage, PoundAndEuroRoundTrip) {
+  EXPECT_EQ(AnsiToWide(0xA3), u'\u00A3');
+  EXPECT_EQ(WideToAnsi(u'\u00A3'), 0xA3);
+  EXPECT_EQ(AnsiToWide(0x80), u'\u20AC');
+  EXPECT_EQ(WideToAnsi(u'\u20AC'), 0x80);
+  EXPECT_EQ(AnsiToUtf16("\xA3" "5 \x80"), u"\u00A35 \u20AC");
+  EXPECT_EQ(Utf16ToAnsi(u"\u00A35 \u20AC"), "\xA3" "5 \x80");
+  EXPECT_EQ(WideToAnsi(u'\u4E2D'), '?') << "characters the code page lacks";
+  for (int b = 0; b < 256; ++b) {
+    EXPECT_EQ(WideToAnsi(AnsiToWide(static_cast<unsigned char>(b))), b) << b;
+  }
+  EXPECT_EQ(AnsiToUtf8("\xA3"), "\xC2\xA3");
+  EXPECT_EQ(Utf8ToAnsi("\xE2\x82\xAC"), "\x80");
+  EXPECT_EQ(Utf8ToUtf16("\xF0\x9F\x98\x80"), u"\U0001F600");
+  EXPECT_EQ(Utf16ToUtf8(u"\U0001F600"), "\xF0\x9F\x98\x80");
+  EXPECT_EQ(Utf8ToUtf16("a\xC3"), u"a\uFFFD") << "a cut sequence is replaced, not read past";
+}
+
+TEST(CodePage, FieldCopiesCutToFitAndAlwaysTerminate) {
+  char field[8];
+  std::memset(field, 'x', sizeof field);
+  EXPECT_EQ(CopyToField(field, "ABCDEFGHIJ"), 7u);
+  EXPECT_STREQ(field, "ABCDEFG");
+  EXPECT_EQ(CopyToField(field, "AB"), 2u);
+  EXPECT_EQ(std::string(field, 8), std::string("AB\0\0\0\0\0\0", 8));
+  char16_t wide[4];
+  CopyToField(wide, u"wxyz");
+  EXPECT_EQ(std::u16string(wide), u"wxy");
+  char unterminated[4] = {'a', 'b', 'c', 'd'};
+  EXPECT_EQ(FieldText(unterminated), "abcd");
+}
+
+TEST(Time, LocalCalendarAcrossADaylightSavingChange) {
+  testing::ScopedTimeZone tz("Europe/Berlin");
+  // 2003-03-30 is the spring change in Berlin: 02:00 CET becomes 03:00 CEST.
+  auto before = FromLocal(2003, 3, 30, 1, 30);
+  auto after = FromLocal(2003, 3, 30, 3, 30);
+  ASSERT_TRUE(before && after);
+  EXPECT_EQ(*before, 1048984200u);  // 2003-03-30 00:30 UTC
+  EXPECT_EQ(*after, 1048987800u);   // 2003-03-30 01:30 UTC: one real hour later
+  LocalTime lt = ToLocal(*after);
+  EXPECT_EQ(lt.hour, 3);
+  EXPECT_TRUE(lt.daylight);
+  EXPECT_FALSE(ToLocal(*before).daylight);
+  // The day of the change is 23 hours long; DayStart still cuts at local midnight.
+  auto midnight = FromLocal(2003, 3, 30);
+  auto next = FromLocal(2003, 3, 31);
+  EXPECT_EQ(*next - *midnight, 23u * 3600u);
+  EXPECT_EQ(DayStart(*after), *midnight);
+  EXPECT_EQ(DayStart(*next + 86399), *next + 0u);
+  // Fields out of range carry over as mktime does.
+  EXPECT_EQ(FromLocal(2003, 13, 1), FromLocal(2004, 1, 1));
+  EXPECT_FALSE(FromLocal(1960, 1, 1));
+}
+
+TEST(Time, ClocksHonourTheirSetting) {
+  setenv("QUILLET_NOW", "1051891200", 1);
+  EXPECT_EQ(DefaultClock().Now(), 1051891200);
+  unsetenv("QUILLET_NOW");
+  EXPECT_GT(DefaultClock().Now(), 1700000000);
+  ManualClock m(5);
+  m.Advance(10);
+  EXPECT_EQ(NowStockTime(m), 15u);
+}
+
+TEST(Locale, SeparatorsAndShortDateComeFromTheDeviceRegistry) {
+  testing::TestRoot t;
+  EXPECT_EQ(t.ctx->locale().decimalSeparator, '.');
+  EXPECT_EQ(t.ctx->locale().thousandsSeparator, ',');
+  LocalTime d;
+  d.year = 2003;
+  d.month = 5;
+  d.day = 2;
+  EXPECT_EQ(FormatDate(t.ctx->locale().shortDateFormat, d), "5/2/2003");
+
+  LocaleSettings german;
+  german.decimalSeparator = ',';
+  german.thousandsSeparator = '.';
+  german.shortDateFormat = "dd.MM.yy";
+  WriteLocaleSettings(t.ctx->registry(), german);
+  t.ctx->ReloadLocale();
+  EXPECT_EQ(t.ctx->locale().decimalSeparator, ',');
+  EXPECT_EQ(t.ctx->locale().thousandsSeparator, '.');
+  EXPECT_EQ(FormatDate(t.ctx->locale().shortDateFormat, d), "02.05.03");
+  EXPECT_EQ(FormatDate("d MMM yyyy 'at'", d), "2 May 2003 at");
+  d.hour = 16;
+  d.minute = 1;
+  EXPECT_EQ(FormatTime("h:mm tt", d), "4:01 PM");
+  EXPECT_EQ(FormatTime("HH:mm:ss", d), "16:01:00");
+}
+
+TEST(Ras, PhoneBookEntriesComeInTheOrderTheyWereMade) {
+  testing::TestRoot t;
+  std::vector<std::u16string> names;
+  EXPECT_EQ(RasEnumEntries(t.ctx->registry(), &names), 0u);
+  EXPECT_TRUE(names.empty());
+  RasAddEntry(t.ctx->registry(), u"Work ISP", u"555");
+  RasAddEntry(t.ctx->registry(), u"Home", u"556");
+  EXPECT_EQ(RasEnumEntries(t.ctx->registry(), &names), 0u);
+  EXPECT_EQ(names, (std::vector<std::u16string>{u"Work ISP", u"Home"}));
+}
+
+TEST(MessageBoxes, ScriptedAnswersSeeEveryText) {
+  MessageBoxes boxes;
+  EXPECT_EQ(boxes.Show("q", "c", MB_YESNO), IDNO) << "unattended questions answer No";
+  ScriptedAnswers answers;
+  boxes.SetAnswerer(answers.AsAnswerer());
+  answers.Push(IDYES);
+  EXPECT_TRUE(boxes.AskYesNo("Delete this stock?", "Quillet"));
+  EXPECT_FALSE(boxes.AskYesNo("Delete stock chart data?", "Quillet"));
+  EXPECT_EQ(boxes.Show("Cannot save stock db", "Quillet", MB_OK | MB_ICONSTOP), IDOK);
+  EXPECT_EQ(answers.texts(), (std::vector<std::string>{"Delete this stock?",
+                                                       "Delete stock chart data?",
+                                                       "Cannot save stock db"}));
+  EXPECT_EQ(answers.shown()[2].flags & MB_ICONMASK, MB_ICONSTOP);
+}
+
+}  // namespace
+}  // namespace quillet
