@@ -28,3 +28,10 @@ function(quillet_add_tests name)
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST
     PROPERTIES ENVIRONMENT "QUILLET_BUILD_DIR=${CMAKE_BINARY_DIR}")
 endfunction()
+
+# The fuzz build instruments every library for coverage; only the fuzz programs link the
+# libFuzzer driver.
+if(QUILLET_FUZZ)
+  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined)
+endif()
