@@ -25,6 +25,7 @@ std::unique_ptr<PlatformContext> PlatformContext::Open(Kind kind, const std::str
   ctx->root_ = root;
   ctx->db_ = std::shared_ptr<SqliteDb>(std::move(db));
   ctx->registry_ = std::make_unique<Registry>(ctx->db_);
+  ctx->objectStore_ = std::make_unique<PropertyStore>(ctx->db_);
   ctx->locale_ = ReadLocaleSettings(*ctx->registry_);
   ctx->programPath_ = kind == Kind::kDevice ? "\\Program Files\\Quillet\\Quillet.exe"
                                             : "C:\\Program Files\\Quillet\\Quillet.exe";

@@ -13,6 +13,7 @@
 #include "platform/file_system.h"
 #include "platform/locale_settings.h"
 #include "platform/message_box.h"
+#include "platform/property_db.h"
 #include "platform/registry.h"
 
 namespace quillet {
@@ -34,6 +35,8 @@ class PlatformContext {
   FileSystem& files() { return *files_; }
   void SetFiles(FileSystem* files) { files_ = files ? files : &PosixFiles(); }
   Registry& registry() { return *registry_; }
+  // The property databases of the root (the handheld's object store).
+  PropertyStore& objectStore() { return *objectStore_; }
   std::shared_ptr<SqliteDb> database() { return db_; }
   Clock& clock() { return *clock_; }
   void SetClock(Clock* clock) { clock_ = clock ? clock : &DefaultClock(); }
@@ -54,6 +57,7 @@ class PlatformContext {
   FileSystem* files_ = &PosixFiles();
   std::shared_ptr<SqliteDb> db_;
   std::unique_ptr<Registry> registry_;
+  std::unique_ptr<PropertyStore> objectStore_;
   Clock* clock_ = &DefaultClock();
   MessageBoxes messageBoxes_;
   LocaleSettings locale_;

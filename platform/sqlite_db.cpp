@@ -15,6 +15,15 @@ SqliteStatement::~SqliteStatement() {
   if (stmt_) sqlite3_finalize(stmt_);
 }
 
+SqliteStatement& SqliteStatement::operator=(SqliteStatement&& o) noexcept {
+  if (this != &o) {
+    if (stmt_) sqlite3_finalize(stmt_);
+    stmt_ = o.stmt_;
+    o.stmt_ = nullptr;
+  }
+  return *this;
+}
+
 SqliteStatement& SqliteStatement::Bind(int index, std::int64_t v) {
   if (stmt_) sqlite3_bind_int64(stmt_, index, v);
   return *this;

@@ -19,7 +19,7 @@ class SqliteStatement {
   SqliteStatement(sqlite3* db, std::string_view sql);
   ~SqliteStatement();
   SqliteStatement(SqliteStatement&& o) noexcept : stmt_(o.stmt_) { o.stmt_ = nullptr; }
-  SqliteStatement& operator=(SqliteStatement&&) = delete;
+  SqliteStatement& operator=(SqliteStatement&& o) noexcept;
   SqliteStatement(const SqliteStatement&) = delete;
 
   bool ok() const { return stmt_ != nullptr; }
