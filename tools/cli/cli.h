@@ -5,6 +5,7 @@
 
 #include <iosfwd>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -42,5 +43,11 @@ const std::vector<Command>& Commands();
 int Main(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 int RunReg(CliEnv& env, const std::vector<std::string>& args);
+int RunChart(CliEnv& env, const std::vector<std::string>& args);
+int RunDump(CliEnv& env, const std::vector<std::string>& args);
+// Prints every price-history series of the device root (`dump charts`).
+int DumpCharts(CliEnv& env, bool json);
+// A command-line date: YYYY-MM-DD or YYYY-MM-DDTHH:MM in local time, or @SECONDS.
+std::optional<StockTime> ParseCliDate(const std::string& text);
 
 }  // namespace quillet::cli

@@ -1,0 +1,352 @@
+#include "core/chart_store.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <new>
+
+#include "platform/clock.h"
+#include "platform/codepage.h"
+
+namespace quillet {
+namespace {
+
+constexpr const char* kUnableToOpen = "Unable to open chart db";
+
+std::u16string SeriesKey(std::string_view name) {
+  return AnsiToUtf16(name.substr(0, std::min(name.size(), kSeriesNameLength)));
+}
+
+void PutU32(std::string& out, DWORD v) {
+  for (int i = 0; i < 4; ++i) out.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+}
+
+DWORD GetU32(std::string_view b, std::size_t at) {
+  DWORD v = 0;
+  for (int i = 0; i < 4; ++i) v |= static_cast<DWORD>(static_cast<unsigned char>(b[at + i])) << (8 * i);
+  return v;
+}
+
+// A stored price divided by a split ratio, truncated; a reverse split that would pass 32 bits
+// keeps the largest price that fits.
+DWORD DivideTruncated(DWORD value, double ratio) {
+  double v = static_cast<double>(value) / ratio;
+  return v >= 4294967295.0 ? 0xFFFFFFFFu : static_cast<DWORD>(v);
+}
+
+bool SameDay(StockTime a, StockTime b) { return DayStart(a) == DayStart(b); }
+
+ChartPoint MakePoint(StockTime date, const PointFigures& f, double scale) {
+  ChartPoint p{};
+  p.tDate = date;
+  p.dwPrice = ToFixedPoint(f.price, scale);
+  p.dwLow = ToFixedPoint(f.low, scale);
+  p.dwHigh = ToFixedPoint(f.high, scale);
+  p.dwVolume = f.volume <= 0 ? 0 : f.volume >= 4294967295.0 ? 0xFFFFFFFFu : static_cast<DWORD>(f.volume);
+  return p;
+}
+
+}  // namespace
+
+DWORD ToFixedPoint(double value, double scale) {
+  double v = std::floor(value * scale + 0.5);
+  if (!std::isfinite(v)) return 0;
+  // Beyond 32 bits the figure cannot be kept; keep the nearest value that can.
+  if (v >= 4294967295.0) return 0xFFFFFFFFu;
+  if (v <= -2147483648.0) return 0x80000000u;
+  if (v < 0) return static_cast<DWORD>(static_cast<std::int32_t>(v));
+  return static_cast<DWORD>(v);
+}
+
+std::string EncodePoints(const std::vector<ChartPoint>& points) {
+  std::string out;
+  out.reserve(points.size() * sizeof(ChartPoint));
+  for (const ChartPoint& p : points) {
+    PutU32(out, p.tDate);
+    PutU32(out, p.dwPrice);
+    PutU32(out, p.dwLow);
+    PutU32(out, p.dwHigh);
+    PutU32(out, p.dwVolume);
+  }
+  return out;
+}
+
+std::vector<ChartPoint> DecodePoints(std::string_view bytes, std::size_t count) {
+  std::size_t n = std::min({count, bytes.size() / sizeof(ChartPoint), kMaxChartPoints});
+  std::vector<ChartPoint> points(n);
+  for (std::size_t i = 0; i < n; ++i) {
+    std::size_t at = i * sizeof(ChartPoint);
+    points[i] = ChartPoint{GetU32(bytes, at), GetU32(bytes, at + 4), GetU32(bytes, at + 8),
+                           GetU32(bytes, at + 12), GetU32(bytes, at + 16)};
+  }
+  return points;
+}
+
+ChartStore::ChartStore(PropertyStore& objectStore, MessageBoxes& messageBoxes)
+    : objectStore_(objectStore), messageBoxes_(messageBoxes) {}
+
+ChartStore::~ChartStore() = default;
+
+bool ChartStore::OpenChartStore() {
+  db_.reset();
+  LONG rc = objectStore_.OpenDatabase(kChartDbName, &db_);
+  if (rc == ERROR_FILE_NOT_FOUND) {
+    CEOID oid = 0;
+    rc = objectStore_.CreateDatabase(kChartDbName, kChartDbType, PROP_SERIES_NAME,
+                                     CEDB_SORT_CASEINSENSITIVE | CEDB_NOCOMPRESS, &oid);
+    // Another process may have created it in between; opening decides.
+    if (rc == ERROR_SUCCESS || rc == ERROR_ALREADY_EXISTS) {
+      rc = objectStore_.OpenDatabase(kChartDbName, &db_);
+    }
+  }
+  if (rc != ERROR_SUCCESS) {
+    db_.reset();
+    messageBoxes_.Show(kUnableToOpen, "Quillet", MB_OK | MB_ICONSTOP);
+    return false;
+  }
+  return true;
+}
+
+void ChartStore::CloseChartStore() { db_.reset(); }
+
+bool ChartStore::DeleteChartStore() {
+  CEOID oid = db_ ? db_->oid() : 0;
+  db_.reset();
+  if (oid == 0 && objectStore_.FindDatabase(kChartDbName, &oid) != ERROR_SUCCESS) return true;
+  LONG rc = objectStore_.DeleteDatabase(oid);
+  return rc == ERROR_SUCCESS || rc == ERROR_FILE_NOT_FOUND;
+}
+
+std::optional<ChartSeries> ChartStore::ReadCurrent() {
+  std::vector<PropValue> props;
+  CEOID oid = 0;
+  if (db_->ReadRecord(&props, &oid) != ERROR_SUCCESS) return std::nullopt;
+  ChartSeries s;
+  s.oid = oid;
+  std::size_t count = 0;
+  std::string_view blob;
+  for (const PropValue& p : props) {
+    switch (p.propid) {
+      case PROP_SERIES_NAME:
+        CopyToField(s.szName, Utf16ToAnsi(p.text));
+        break;
+      case PROP_SERIES_MARKET:
+        s.ucMarket = static_cast<BYTE>(p.number);
+        break;
+      case PROP_SERIES_COUNT:
+        count = p.number;
+        break;
+      case PROP_SERIES_POINTS:
+        blob = p.blob;
+        break;
+      default:
+        break;
+    }
+  }
+  // The count and the points come from another writer (the desktop, an older version): trust
+  // neither beyond the other.
+  s.points = DecodePoints(blob, count);
+  return s;
+}
+
+bool ChartStore::FindRecord(const std::u16string& name, int market, ChartSeries* series) {
+  PropValue key = PropValue::Text(PROP_SERIES_NAME, name);
+  for (LONG rc = db_->SeekValue(SeekType::kValueFirstEqual, key, nullptr); rc == ERROR_SUCCESS;
+       rc = db_->SeekValue(SeekType::kValueNextEqual, key, nullptr)) {
+    std::vector<PropValue> props;
+    if (db_->ReadRecord(&props, nullptr) != ERROR_SUCCESS) return false;
+    for (const PropValue& p : props) {
+      if (p.propid == PROP_SERIES_MARKET && static_cast<int>(p.number) == market) {
+        auto s = ReadCurrent();
+        if (!s) return false;
+        *series = std::move(*s);
+        return true;
+      }
+    }
+  }
+  return false;
+}
+
+std::optional<ChartSeries> ChartStore::FindSeries(std::string_view name, int market) {
+  if (!db_) return std::nullopt;
+  try {
+    ChartSeries s;
+    if (FindRecord(SeriesKey(name), market, &s)) return s;
+  } catch (const std::bad_alloc&) {
+  }
+  return std::nullopt;
+}
+
+std::optional<ChartSeries> ChartStore::SeriesAt(bool first) {
+  if (!db_) return std::nullopt;
+  LONG rc = first ? db_->Seek(SeekType::kBeginning, 0, nullptr)
+                  : db_->Seek(SeekType::kCurrent, 1, nullptr);
+  if (rc != ERROR_SUCCESS) return std::nullopt;
+  try {
+    return ReadCurrent();
+  } catch (const std::bad_alloc&) {
+    return std::nullopt;
+  }
+}
+
+bool ChartStore::WriteSeries(ChartSeries& series) {
+  if (!db_) return false;
+  if (series.points.size() > kMaxChartPoints) {
+    series.points.erase(series.points.begin(),
+                        series.points.end() - static_cast<std::ptrdiff_t>(kMaxChartPoints));
+  }
+  std::vector<PropValue> props = {
+      PropValue::Text(PROP_SERIES_NAME, SeriesKey(series.name())),
+      PropValue::Number(PROP_SERIES_MARKET, series.ucMarket),
+      PropValue::Number(PROP_SERIES_COUNT, series.wCount()),
+      PropValue::Blob(PROP_SERIES_POINTS, EncodePoints(series.points)),
+  };
+  CEOID written = 0;
+  if (db_->WriteRecord(series.oid, props, &written) != ERROR_SUCCESS) return false;
+  series.oid = written;
+  series.bDirty = false;
+  return true;
+}
+
+bool ChartStore::AddDailyPoint(std::string_view name, int market, StockTime date,
+                               const PointFigures& f, double scale) {
+  if (!db_) return true;  // no store open: nothing to keep the point in
+  try {
+    ChartSeries s;
+    ChartPoint point = MakePoint(date, f, scale);
+    if (!FindRecord(SeriesKey(name), market, &s)) {
+      s = ChartSeries{};
+      CopyToField(s.szName, name.substr(0, std::min(name.size(), kSeriesNameLength)));
+      s.ucMarket = static_cast<BYTE>(market);
+      s.points.push_back(point);
+    } else if (!s.points.empty() && SameDay(s.points.back().tDate, date)) {
+      s.points.back() = point;
+    } else if (!s.points.empty() && DayStart(s.points.back().tDate) > DayStart(date)) {
+      return true;  // an older quote never rewrites history
+    } else {
+      if (s.points.size() >= kMaxChartPoints) s.points.erase(s.points.begin());
+      s.points.push_back(point);
+    }
+    return WriteSeries(s);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+}
+
+bool ChartStore::SetPoint(std::string_view name, int market, StockTime date, const PointFigures& f,
+                          double scale) {
+  if (f.price == 0) return true;
+  if (!db_) return false;
+  try {
+    ChartSeries s;
+    if (!FindRecord(SeriesKey(name), market, &s)) {
+      s = ChartSeries{};
+      CopyToField(s.szName, name.substr(0, std::min(name.size(), kSeriesNameLength)));
+      s.ucMarket = static_cast<BYTE>(market);
+    }
+    StockTime day = DayStart(date);
+    ChartPoint point = MakePoint(day, f, scale);
+    auto it = std::find_if(s.points.begin(), s.points.end(),
+                           [&](const ChartPoint& p) { return DayStart(p.tDate) >= day; });
+    if (it != s.points.end() && DayStart(it->tDate) == day) {
+      *it = point;
+    } else {
+      if (s.points.size() >= kMaxChartPoints) {
+        // A full series makes room by dropping its oldest point, as a new day would.
+        if (it == s.points.begin()) return true;  // older than everything kept
+        std::size_t at = static_cast<std::size_t>(it - s.points.begin());
+        s.points.erase(s.points.begin());
+        it = s.points.begin() + static_cast<std::ptrdiff_t>(at - 1);
+      }
+      s.points.insert(it, point);
+    }
+    return WriteSeries(s);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+}
+
+bool ChartStore::DeletePoint(std::string_view name, int market, StockTime date) {
+  if (!db_) return false;
+  ChartSeries s;
+  if (!FindRecord(SeriesKey(name), market, &s)) return false;
+  StockTime day = DayStart(date);
+  auto it = std::find_if(s.points.begin(), s.points.end(),
+                         [&](const ChartPoint& p) { return DayStart(p.tDate) >= day; });
+  if (it == s.points.end() || DayStart(it->tDate) != day) return true;
+  s.points.erase(it);
+  return WriteSeries(s);
+}
+
+bool ChartStore::DeleteUpTo(std::optional<std::pair<std::string, int>> series, StockTime date) {
+  if (!db_) return false;
+  StockTime day = DayStart(date);
+  auto prune = [&](ChartSeries& s) {
+    auto keep = std::find_if(s.points.begin(), s.points.end(),
+                             [&](const ChartPoint& p) { return DayStart(p.tDate) > day; });
+    if (keep == s.points.begin()) return true;
+    if (keep == s.points.end()) return db_->DeleteRecord(s.oid) == ERROR_SUCCESS;
+    s.points.erase(s.points.begin(), keep);
+    return WriteSeries(s);
+  };
+  if (series) {
+    ChartSeries s;
+    if (!FindRecord(SeriesKey(series->first), series->second, &s)) return false;
+    return prune(s);
+  }
+  // Collect first: pruning deletes and rewrites records, which the walk must not trip over.
+  std::vector<ChartSeries> all;
+  for (auto s = SeriesAt(true); s; s = SeriesAt(false)) all.push_back(std::move(*s));
+  Transaction tx(*this);
+  bool ok = true;
+  for (ChartSeries& s : all) ok = prune(s) && ok;
+  return tx.Commit() && ok;
+}
+
+bool ChartStore::HasSeries(std::string_view name, int market) {
+  return FindSeries(name, market).has_value();
+}
+
+bool ChartStore::DeleteSeries(std::string_view name, int market) {
+  if (!db_) return false;
+  ChartSeries s;
+  if (!FindRecord(SeriesKey(name), market, &s)) return true;
+  return db_->DeleteRecord(s.oid) == ERROR_SUCCESS;
+}
+
+bool ChartStore::RenameSeries(std::string_view name, int market, std::string_view newName,
+                              int newMarket) {
+  if (!db_) return false;
+  ChartSeries s;
+  if (!FindRecord(SeriesKey(name), market, &s)) return false;
+  CopyToField(s.szName, newName.substr(0, std::min(newName.size(), kSeriesNameLength)));
+  s.ucMarket = static_cast<BYTE>(newMarket);
+  return WriteSeries(s);
+}
+
+bool ChartStore::DeleteAll() {
+  if (!DeleteChartStore()) return false;
+  return OpenChartStore();
+}
+
+bool ChartStore::SplitSeries(std::string_view name, int market, StockTime splitDate, double ratio) {
+  if (!db_ || !(ratio > 0)) return false;
+  ChartSeries s;
+  if (!FindRecord(SeriesKey(name), market, &s)) return false;
+  StockTime day = DayStart(splitDate);
+  for (ChartPoint& p : s.points) {
+    if (DayStart(p.tDate) >= day) break;
+    p.dwPrice = DivideTruncated(p.dwPrice, ratio);
+    p.dwLow = DivideTruncated(p.dwLow, ratio);
+    p.dwHigh = DivideTruncated(p.dwHigh, ratio);
+  }
+  return WriteSeries(s);
+}
+
+ChartStore::Transaction::Transaction(ChartStore& store) {
+  tx_.emplace(store.objectStore_);
+}
+
+bool ChartStore::Transaction::Commit() { return tx_->Commit(); }
+
+}  // namespace quillet

@@ -1,0 +1,143 @@
+// The price-history store: one series of daily points per stock that keeps a chart and one per
+// portfolio, in the property database "StockGraphDB" (one record per series, found by name and
+// market). The handheld program, the desktop companion and the tools open it at the same time;
+// every write of a series is one whole record, so a reader sees the old series or the new one.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/price_history.h"
+#include "platform/codepage.h"
+#include "platform/message_box.h"
+#include "platform/property_db.h"
+#include "platform/win_types.h"
+
+namespace quillet {
+
+inline constexpr std::u16string_view kChartDbName = u"StockGraphDB";
+inline constexpr DWORD kChartDbType = 141233;
+inline constexpr CEPROPID PROP_SERIES_NAME = 0x2F5B001F;
+inline constexpr CEPROPID PROP_SERIES_MARKET = 0x2F5C0012;
+inline constexpr CEPROPID PROP_SERIES_COUNT = 0x2F5D0012;
+inline constexpr CEPROPID PROP_SERIES_POINTS = 0x2F5E0041;
+inline constexpr std::size_t kMaxChartPoints = 3199;
+inline constexpr std::size_t kSeriesNameLength = 15;
+// Stock prices are kept in fixed point with 4 decimals; portfolio amounts in whole units.
+inline constexpr double kStockScale = 10000.0;
+inline constexpr double kPortfolioScale = 1.0;
+
+struct ChartPoint {
+  StockTime tDate;
+  DWORD dwPrice;
+  DWORD dwLow;
+  DWORD dwHigh;
+  DWORD dwVolume;
+};
+static_assert(sizeof(ChartPoint) == 20);
+static_assert(offsetof(ChartPoint, tDate) == 0);
+static_assert(offsetof(ChartPoint, dwPrice) == 4);
+static_assert(offsetof(ChartPoint, dwLow) == 8);
+static_assert(offsetof(ChartPoint, dwHigh) == 12);
+static_assert(offsetof(ChartPoint, dwVolume) == 16);
+
+struct ChartSeries {
+  CEOID oid = 0;  // 0 until written
+  bool bDirty = false;
+  char szName[16] = {};
+  BYTE ucMarket = 0;
+  std::vector<ChartPoint> points;  // oldest first, at most one per local day
+
+  WORD wCount() const { return static_cast<WORD>(points.size()); }
+  std::string name() const { return std::string(FieldText(szName)); }
+};
+
+// The figures of one point before scaling: a stock's price, low and high (or a portfolio's
+// cost, value and profit) and the volume.
+struct PointFigures {
+  double price = 0;
+  double low = 0;
+  double high = 0;
+  double volume = 0;
+};
+
+// A figure in stored fixed point: value * scale rounded half up, kept in 32 bits. Negative
+// amounts (a portfolio's loss) are stored as two's complement; read them back with
+// SignedAmount.
+DWORD ToFixedPoint(double value, double scale);
+inline std::int32_t SignedAmount(DWORD stored) { return static_cast<std::int32_t>(stored); }
+
+// The point layout as stored in the points property: 20 bytes each, little-endian.
+std::string EncodePoints(const std::vector<ChartPoint>& points);
+// Reads at most `count` whole points (never past the bytes, never more than the limit).
+std::vector<ChartPoint> DecodePoints(std::string_view bytes, std::size_t count);
+
+class ChartStore final : public PriceHistory {
+ public:
+  ChartStore(PropertyStore& objectStore, MessageBoxes& messageBoxes);
+  ~ChartStore() override;
+
+  // Opens "StockGraphDB", creating it when missing. On failure shows "Unable to open chart db"
+  // and returns false.
+  bool OpenChartStore();
+  void CloseChartStore();
+  // Closes and deletes the whole database. True when it is gone.
+  bool DeleteChartStore();
+  bool isOpen() const { return db_ != nullptr; }
+
+  // The series (name cut to 15 characters, market), or nullopt.
+  std::optional<ChartSeries> FindSeries(std::string_view name, int market);
+  // Enumerates every series in name order: first, then next each call; nullopt at the end.
+  std::optional<ChartSeries> SeriesAt(bool first);
+  // Writes the series' record (creating it when oid is 0) and remembers its object id.
+  bool WriteSeries(ChartSeries& series);
+
+  // Adds the day's point (scale 10000 for stocks, 1 for portfolios): the same day overwrites
+  // the last point, an older day than the last point is ignored, a full series drops its oldest
+  // point. True when nothing failed (also when there is no open store: nothing is written).
+  bool AddDailyPoint(std::string_view name, int market, StockTime date, const PointFigures& f,
+                     double scale);
+  // The point editor: puts a point for the day of `date` (cut to 00:00), inserting it in date
+  // order or overwriting that day's point; creates the series. Nothing when the price is 0.
+  bool SetPoint(std::string_view name, int market, StockTime date, const PointFigures& f,
+                double scale);
+  // Removes the point of the day of `date`, if there is one.
+  bool DeletePoint(std::string_view name, int market, StockTime date);
+  // Removes every point on or before the day of `date` from one series, or from every series
+  // when `name` is nullopt; a series left empty is deleted.
+  bool DeleteUpTo(std::optional<std::pair<std::string, int>> series, StockTime date);
+
+  // PriceHistory.
+  bool HasSeries(std::string_view name, int market) override;
+  bool DeleteSeries(std::string_view name, int market) override;
+  bool RenameSeries(std::string_view name, int market, std::string_view newName,
+                    int newMarket) override;
+  bool DeleteAll() override;
+  bool SplitSeries(std::string_view name, int market, StockTime splitDate, double ratio) override;
+
+  // Writes made inside a scope are committed together: an update run wraps all its points in
+  // one, so it pays for one commit, not one per series.
+  class Transaction {
+   public:
+    explicit Transaction(ChartStore& store);
+    bool Commit();
+
+   private:
+    std::optional<PropertyStore::Transaction> tx_;
+  };
+
+ private:
+  std::optional<ChartSeries> ReadCurrent();
+  bool FindRecord(const std::u16string& name, int market, ChartSeries* series);
+
+  PropertyStore& objectStore_;
+  MessageBoxes& messageBoxes_;
+  std::unique_ptr<PropertyDatabase> db_;
+};
+
+}  // namespace quillet

@@ -1,0 +1,198 @@
+// `chart ...` edits the price-history store of a device root; `dump charts` prints it. They call
+// the store exactly as the program does, so scripts and black-box tests can drive it.
+#include <cstdio>
+#include <cstdlib>
+#include <ostream>
+
+#include "core/chart_store.h"
+#include "platform/clock.h"
+#include "tools/cli/cli.h"
+
+namespace quillet::cli {
+namespace {
+
+int Usage(CliEnv& env) {
+  *env.err << "usage: quillet-cli chart add|set NAME MARKET DATE PRICE [LOW HIGH [VOLUME]]\n"
+              "       quillet-cli chart delete-point NAME MARKET DATE\n"
+              "       quillet-cli chart delete-up-to (NAME MARKET | --all) DATE\n"
+              "       quillet-cli chart delete NAME MARKET\n"
+              "DATE is YYYY-MM-DD or YYYY-MM-DDTHH:MM in local time, or @SECONDS since 1970.\n"
+              "Market 255 is a portfolio series (whole amounts, may be negative).\n";
+  return 2;
+}
+
+bool ParseNumber(const std::string& text, double* value) {
+  if (text.empty()) return false;
+  char* end = nullptr;
+  *value = std::strtod(text.c_str(), &end);
+  return end && *end == '\0';
+}
+
+bool ParseMarket(const std::string& text, int* market) {
+  double v = 0;
+  if (!ParseNumber(text, &v) || v < 0 || v > 255 || v != static_cast<int>(v)) return false;
+  *market = static_cast<int>(v);
+  return true;
+}
+
+// Opens the chart store of the device root; null after printing why.
+std::unique_ptr<ChartStore> OpenCharts(CliEnv& env) {
+  PlatformContext* ctx = env.Device();
+  if (!ctx) return nullptr;
+  auto charts = std::make_unique<ChartStore>(ctx->objectStore(), ctx->messageBoxes());
+  if (!charts->OpenChartStore()) {
+    *env.err << "quillet-cli: Unable to open chart db\n";
+    return nullptr;
+  }
+  return charts;
+}
+
+std::string FormatDateTime(StockTime t) {
+  LocalTime lt = ToLocal(t);
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%04d-%02d-%02dT%02d:%02d:%02d", lt.year, lt.month, lt.day,
+                lt.hour, lt.minute, lt.second);
+  return buf;
+}
+
+// A stored figure as text: prices with 4 decimals, portfolio amounts signed.
+std::string Figure(DWORD stored, bool portfolio) {
+  char buf[32];
+  if (portfolio) {
+    std::snprintf(buf, sizeof buf, "%d", SignedAmount(stored));
+  } else {
+    std::snprintf(buf, sizeof buf, "%u.%04u", stored / 10000, stored % 10000);
+  }
+  return buf;
+}
+
+std::string JsonString(std::string_view s) {
+  std::string out = "\"";
+  for (unsigned char c : AnsiToUtf8(s)) {
+    if (c == '"' || c == '\\') {
+      out.push_back('\\');
+      out.push_back(static_cast<char>(c));
+    } else if (c < 0x20) {
+      char buf[8];
+      std::snprintf(buf, sizeof buf, "\\u%04x", c);
+      out += buf;
+    } else {
+      out.push_back(static_cast<char>(c));
+    }
+  }
+  return out + "\"";
+}
+
+}  // namespace
+
+std::optional<StockTime> ParseCliDate(const std::string& text) {
+  if (!text.empty() && text[0] == '@') {
+    double v = 0;
+    if (!ParseNumber(text.substr(1), &v) || v < 0 || v > 4294967295.0) return std::nullopt;
+    return static_cast<StockTime>(v);
+  }
+  int y = 0, mo = 0, d = 0, h = 0, mi = 0;
+  char tail = 0;
+  int n = std::sscanf(text.c_str(), "%4d-%2d-%2dT%2d:%2d%c", &y, &mo, &d, &h, &mi, &tail);
+  if (n != 3 && n != 5) return std::nullopt;
+  if (mo < 1 || mo > 12 || d < 1 || d > 31 || h < 0 || h > 23 || mi < 0 || mi > 59) {
+    return std::nullopt;
+  }
+  return FromLocal(y, mo, d, h, mi);
+}
+
+int DumpCharts(CliEnv& env, bool json) {
+  auto charts = OpenCharts(env);
+  if (!charts) return 1;
+  std::ostream& out = *env.out;
+  bool first = true;
+  if (json) out << "[";
+  for (auto s = charts->SeriesAt(true); s; s = charts->SeriesAt(false)) {
+    bool portfolio = s->ucMarket == kPortfolioSeriesMarket;
+    if (json) {
+      out << (first ? "\n" : ",\n") << "  {\"name\": " << JsonString(s->name())
+          << ", \"market\": " << int{s->ucMarket} << ", \"points\": [";
+      bool firstPoint = true;
+      for (const ChartPoint& p : s->points) {
+        out << (firstPoint ? "" : ", ") << "{\"date\": \"" << FormatDateTime(p.tDate)
+            << "\", \"time\": " << p.tDate << ", \"price\": " << Figure(p.dwPrice, portfolio)
+            << ", \"low\": " << Figure(p.dwLow, portfolio)
+            << ", \"high\": " << Figure(p.dwHigh, portfolio) << ", \"volume\": " << p.dwVolume
+            << "}";
+        firstPoint = false;
+      }
+      out << "]}";
+    } else {
+      out << s->name() << " market " << int{s->ucMarket} << " points " << s->points.size() << "\n";
+      for (const ChartPoint& p : s->points) {
+        out << "  " << FormatDateTime(p.tDate) << " " << Figure(p.dwPrice, portfolio) << " "
+            << Figure(p.dwLow, portfolio) << " " << Figure(p.dwHigh, portfolio) << " "
+            << p.dwVolume << "\n";
+      }
+    }
+    first = false;
+  }
+  if (json) out << (first ? "]\n" : "\n]\n");
+  return 0;
+}
+
+int RunChart(CliEnv& env, const std::vector<std::string>& args) {
+  if (args.empty()) return Usage(env);
+  const std::string& verb = args[0];
+  int market = 0;
+  if (verb == "delete-up-to" && args.size() == 3 && args[1] == "--all") {
+    auto date = ParseCliDate(args[2]);
+    if (!date) return Usage(env);
+    auto charts = OpenCharts(env);
+    return charts && charts->DeleteUpTo(std::nullopt, *date) ? 0 : 1;
+  }
+  if (args.size() < 3 || !ParseMarket(args[2], &market)) return Usage(env);
+  const std::string& name = args[1];
+  double scale = market == kPortfolioSeriesMarket ? kPortfolioScale : kStockScale;
+
+  if (verb == "add" || verb == "set") {
+    if (args.size() < 5 || args.size() > 8 || args.size() == 6) return Usage(env);
+    auto date = ParseCliDate(args[3]);
+    PointFigures f;
+    if (!date || !ParseNumber(args[4], &f.price)) return Usage(env);
+    f.low = f.high = f.price;
+    if (args.size() >= 7 && (!ParseNumber(args[5], &f.low) || !ParseNumber(args[6], &f.high))) {
+      return Usage(env);
+    }
+    if (args.size() == 8 && !ParseNumber(args[7], &f.volume)) return Usage(env);
+    auto charts = OpenCharts(env);
+    if (!charts) return 1;
+    bool ok = verb == "add" ? charts->AddDailyPoint(name, market, *date, f, scale)
+                            : charts->SetPoint(name, market, *date, f, scale);
+    if (!ok) *env.err << "quillet-cli: the point could not be written\n";
+    return ok ? 0 : 1;
+  }
+  if (verb == "delete-point" || verb == "delete-up-to") {
+    if (args.size() != 4) return Usage(env);
+    auto date = ParseCliDate(args[3]);
+    if (!date) return Usage(env);
+    auto charts = OpenCharts(env);
+    if (!charts) return 1;
+    if (!charts->HasSeries(name, market)) {
+      *env.err << "quillet-cli: no series " << name << " on market " << market << "\n";
+      return 1;
+    }
+    bool ok = verb == "delete-point"
+                  ? charts->DeletePoint(name, market, *date)
+                  : charts->DeleteUpTo(std::make_pair(name, market), *date);
+    return ok ? 0 : 1;
+  }
+  if (verb == "delete") {
+    if (args.size() != 3) return Usage(env);
+    auto charts = OpenCharts(env);
+    if (!charts) return 1;
+    if (!charts->HasSeries(name, market)) {
+      *env.err << "quillet-cli: no series " << name << " on market " << market << "\n";
+      return 1;
+    }
+    return charts->DeleteSeries(name, market) ? 0 : 1;
+  }
+  return Usage(env);
+}
+
+}  // namespace quillet::cli

@@ -1,0 +1,19 @@
+// `dump KIND [--json]`: every field of every record of one kind of the device's data.
+#include <ostream>
+
+#include "tools/cli/cli.h"
+
+namespace quillet::cli {
+
+int RunDump(CliEnv& env, const std::vector<std::string>& args) {
+  if (args.empty() || args.size() > 2 || (args.size() == 2 && args[1] != "--json")) {
+    *env.err << "usage: quillet-cli dump charts [--json]\n";
+    return 2;
+  }
+  bool json = args.size() == 2;
+  if (args[0] == "charts") return DumpCharts(env, json);
+  *env.err << "quillet-cli: unknown kind " << args[0] << "\n";
+  return 2;
+}
+
+}  // namespace quillet::cli
