@@ -1,0 +1,290 @@
+// The portfolio: one PortfolioStore holds every stock, note and alert of the handheld program,
+// the portfolio and currency tables with each portfolio's cash, and the preference fields. It
+// loads and saves the three data files, reads and writes the preferences, computes every
+// figure shown about a holding or a portfolio, and performs the operations that change the
+// tables. Its services (files, registry, clock, message boxes, locale) come from the
+// PlatformContext it is given; questions are asked and messages shown through the context's
+// message boxes, so the caller's answerer decides.
+//
+// Invariants the store keeps, also for data read from files: every stock's ucPortfolio is
+// below wPortfolioCount, every ucPortfolioCurrency entry below wCurrencyCount, the counts in
+// 1..32 and 1..31, ids unique as issued from dwMaxStockId.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/decimal_text.h"
+#include "core/price_history.h"
+#include "core/stock_records.h"
+#include "platform/context.h"
+#include "platform/window_messages.h"
+
+namespace quillet {
+
+// What a figure of one stock is (the list's value column and the Calc page).
+enum StockValueKind : int {
+  kValueProfit = 0,
+  kValueProfitPercent = 1,
+  kValueProfitPerYear = 2,
+  kValueCost = 3,
+  kValueCurrentValue = 4,
+  kValueFeePercent = 5,
+  kValueBuyPrice = 6,
+  kValueChange = 7,
+  kValueChangePercent = 8,
+  kValueDayChange = 9,
+};
+inline constexpr int kValueKindCount = 10;
+
+enum SortKey : int {
+  kSortName = 0,
+  kSortSymbol = 1,
+  kSortPrice = 2,
+  kSortProfit = 3,
+  kSortBuyDate = 4,
+  kSortSellDate = 5,
+  kSortChange = 6,
+  kSortValue = 7,
+  kSortCost = 8,
+  kSortProfitPercent = 9,
+  kSortChangePercent = 10,
+};
+inline constexpr int kSortKeyCount = 11;
+
+// Bits of ucPrefFlags.
+inline constexpr BYTE kPrefMapArrowKeys = 0x01;
+inline constexpr BYTE kPrefConvertToBase = 0x04;
+inline constexpr BYTE kPrefArrowsShowToday = 0x08;
+inline constexpr BYTE kPrefTodayItemOff = 0x10;
+inline constexpr BYTE kPrefModemOff = 0x20;
+inline constexpr BYTE kPrefChartMinMax = 0x40;
+
+struct PortfolioTotals {
+  double profit = 0;
+  double profitPercent = 0;
+  double profitPerYear = 0;
+  double cost = 0;
+  double value = 0;  // includes the portfolio's cash in the active view
+  double dayChange = 0;
+};
+
+struct ChangeFigures {
+  double amount = 0;
+  double percent = 0;
+};
+
+// Results of the holding operations, for callers that report them their own way.
+enum class StockOpResult {
+  kDone,
+  kNothingToDo,    // e.g. a zero number or ratio: nothing changed, nothing shown
+  kRefused,        // a message told the user why; nothing changed
+  kOutOfMemory,    // a message was shown; nothing changed
+};
+
+class PortfolioStore {
+ public:
+  // `chartStore` may be null (no chart database open); `windows` may be null (no broadcasts).
+  explicit PortfolioStore(PlatformContext& ctx, PriceHistory* chartStore = nullptr,
+                          WindowMessages* windows = nullptr);
+  PortfolioStore(const PortfolioStore&) = delete;
+  PortfolioStore& operator=(const PortfolioStore&) = delete;
+
+  PlatformContext& context() { return ctx_; }
+
+  // ---- Lists and tables ----------------------------------------------------------------
+  std::vector<std::unique_ptr<StockRecord>> stocks;
+  std::vector<std::unique_ptr<StockNote>> notes;
+  std::vector<std::unique_ptr<StockAlert>> alerts;
+  PriceHistory* hChartDB = nullptr;  // null when the chart store is closed
+
+  char cDecimalSeparator = '.';
+  char cThousandsSeparator = ',';
+  WORD wViewPortfolio = PORTFOLIO_ALL;
+  WORD wNewStockPortfolio = 1;
+  WORD wPortfolioCount = 2;
+  char szPortfolioName[kMaxPortfolios][16] = {};
+  WORD wCurrencyCount = 1;
+  CurrencyEntry currencies[kMaxCurrencies] = {};
+  BYTE ucPortfolioCurrency[kMaxPortfolios] = {};
+  double dLastUpdateProfit[kMaxPortfolios] = {};
+  double dCash[kMaxPortfolios] = {};
+  DWORD dwMaxStockId = 0;
+
+  // ---- Preference fields (stored in the "PrefBuf" record) --------------------------------
+  WORD wPrefKept4 = 0;  // kept and written back, no other use
+  BYTE ucColumnText = 0;
+  BYTE ucColumnData = 0;
+  BYTE ucColumnValue = 0;
+  BYTE bShowClosed = 0;
+  BYTE ucDefaultMarket = 0;
+  char szProxyHost[64] = {};
+  WORD wProxyPort = 8080;
+  WORD bUseProxy = 0;
+  BYTE bCloseConnection = 1;
+  BYTE ucChartSize = 0;
+  WORD wPassword = 0;
+  DWORD dwSelectedStock = 0;
+  float fCustomFeePercent = 0;
+  StockTime tLastUpdate = 0;
+  BYTE bPassword = 0;
+  BYTE ucSortKey = 0;
+  BYTE bSortDescending = 0;
+  BYTE bWatchedAtBottom = 1;
+  BYTE bAutoSort = 1;
+  BYTE bDividendTimesPrice = 0;
+  WORD wPortfolioChartMode = 0;
+  WORD wPortfolioChartValue = 0;
+  BYTE ucPrefKept118 = 0;  // kept and written back, no other use
+  BYTE bNameInCharts = 0;
+  char szPrefKept124[20] = {};  // kept and written back, no other use
+  char szRasEntry[24] = {};
+  BYTE ucPrefFlags = kPrefMapArrowKeys | kPrefArrowsShowToday;
+  BYTE bAutoUpdate = 0;
+  BYTE ucUpdateMinutes = 5;
+
+  // ---- Runtime fields, never stored --------------------------------------------------------
+  BYTE bAlertActive = 0;
+
+  bool ConvertToBase() const { return (ucPrefFlags & kPrefConvertToBase) != 0; }
+  std::string_view PortfolioName(int portfolio) const;
+  // The currency index of a portfolio, 0 (base) for anything out of range.
+  int CurrencyOfPortfolio(int portfolio) const;
+  double CurrencyRate(int currency) const;
+  std::string_view CurrencyCode(int currency) const;
+
+  // Every field back to its default and every list emptied (the state of a fresh start).
+  void ResetToDefaults();
+  // Brings indexes read from outside (files, the registry, the desktop) into range so that no
+  // table is indexed past its end: counts into 1..32 and 1..31, unknown currencies to the base
+  // currency, stocks of unknown portfolios to "Unfiled", view and column choices to defaults.
+  void BringIntoRange();
+  // The part of BringIntoRange that needs no table counts: choices of the preference record.
+  void ClampPreferenceChoices();
+
+  // ---- Data files ------------------------------------------------------------------------
+  // Each returns false only when the program cannot run (memory for a record, or a file that
+  // exists but cannot be read); the reason was shown.
+  bool LoadStocks();
+  bool LoadNotes();
+  bool LoadAlerts();
+  // Each returns false when the file could not be written; the message was shown and the
+  // previous file is unchanged.
+  bool SaveStocks();
+  bool SaveNotes();
+  bool SaveAlerts();
+
+  // ---- Preferences -----------------------------------------------------------------------
+  // Returns true when no preference record existed (a first start).
+  bool LoadPreferences();
+  void SavePreferences();
+  // Registers (on) or removes (off) the Today-screen item and tells the windows.
+  void SetTodayItem(bool on);
+  bool TodayItemOn() const { return (ucPrefFlags & kPrefTodayItemOff) == 0; }
+
+  // ---- Stocks -----------------------------------------------------------------------------
+  StockRecord* FindStock(DWORD id);
+  int IndexOfStock(const StockRecord* record) const;
+  // Walks the stocks of view (portfolio, sold) from *cursor; direction +1 or -1. See the
+  // definition for the cursor rules.
+  StockRecord* NextInView(int* cursor, int portfolio, bool sold, int count, int direction);
+  static bool InView(const StockRecord& r, int portfolio, bool sold);
+
+  // Null when refused or out of memory (the message was shown).
+  StockRecord* NewStock();
+  // Asks first; null when declined or out of memory.
+  StockRecord* CopyStock(const StockRecord& record);
+  // The caller has asked "Delete this stock?". Asks about chart data and alerts, removes the
+  // stock and its note, saves the stock file.
+  void DeleteStock(StockRecord* record);
+  // Asks twice; true when everything was deleted.
+  bool DeleteAllStocks();
+
+  // ---- Portfolios and currencies ---------------------------------------------------------
+  bool AddPortfolio(std::string_view name);
+  bool RenamePortfolio(int index, std::string_view name);
+  // Asks first; true when deleted.
+  bool DeletePortfolio(int index);
+  // `rateText` as typed (locale separator allowed), read with 6 places.
+  bool AddCurrency(std::string_view code, std::string_view rateText);
+  bool EditCurrency(int index, std::string_view code, std::string_view rateText);
+  // Asks first; true when deleted.
+  bool DeleteCurrency(int index);
+  bool SetPortfolioCurrency(int portfolio, int currency);
+  bool SetBaseCurrencyCode(std::string_view code);
+  // The fixed euro ratio for a currency code against the base currency, as the currency
+  // editor fills it in (6 places, locale separator); empty when either code is not a euro
+  // currency.
+  std::string FixedRateText(std::string_view code) const;
+
+  // ---- Notes -----------------------------------------------------------------------------
+  StockNote* FindNote(DWORD stockId);
+  // Empty text deletes the note. False when out of memory (message shown, nothing changed).
+  bool SetNote(DWORD stockId, std::u16string_view text);
+  void DeleteNote(DWORD stockId);
+
+  // ---- Alerts ----------------------------------------------------------------------------
+  // True when the alert names the stock: same quote symbol (without regard to case) and market.
+  static bool AlertNamesStock(const StockAlert& alert, const StockRecord& stock);
+
+  // ---- Figures -----------------------------------------------------------------------------
+  // `context`: a portfolio 0..31, PORTFOLIO_ALL, or kNoConversion.
+  double StockValue(const StockRecord& r, int kind, int context) const;
+  std::string FormatStockValue(const StockRecord& r, int kind, int context) const;
+  double ConvertValue(double value, const StockRecord& r, int context) const;
+  double PortfolioCash(int portfolio) const;
+  PortfolioTotals ComputeTotals(int portfolio, bool sold) const;
+  ChangeFigures ChangeSinceLastUpdate(int portfolio) const;
+  ChangeFigures ChangeToday(int portfolio) const;
+  void SnapshotLastUpdateProfit();
+  // The code of the currency the figures of `portfolio` are shown in.
+  std::string_view DisplayCurrencyCode(int portfolio) const;
+  // Sorts every stock; nothing for a key above 10.
+  void SortStocks(int key, bool descending, bool watchedAtBottom);
+  // With the stored sort settings.
+  void SortStocks() { SortStocks(ucSortKey, bSortDescending != 0, bWatchedAtBottom != 0); }
+
+  // ---- Holding operations (the dialogs' values as typed) ---------------------------------
+  StockOpResult AddSharesToStock(StockRecord* record, std::string_view price,
+                                 std::string_view number, std::string_view fee);
+  // The first step of a sale: a watched stock is refused with a message, a sold one silently;
+  // otherwise the question. True when the sell dialog should open.
+  bool AskToSell(const StockRecord& record);
+  StockOpResult SellStock(StockRecord* record, std::string_view number, std::string_view price,
+                          std::string_view fee, StockTime date);
+  // `a` for `b`; asks whether to split the chart data too.
+  StockOpResult SplitStock(StockRecord* record, StockTime date, std::string_view a,
+                           std::string_view b);
+
+  // For tests: the (skip + 1)-th record allocation from now fails as if memory ran out.
+  void InjectAllocationFailure(int skip) { allocationsUntilFailure_ = skip; }
+
+ private:
+  void Message(const char* text, UINT icon);
+  bool Ask(const char* text, UINT icon = 0x20);
+  std::string DataFilePath(const char* name) const;
+  bool SaveFile(const char* name, const std::string& bytes, const char* failureText);
+  bool ReadDataFile(const char* name, std::string* bytes, bool* exists,
+                    const char* failureText);
+  // False when an injected failure says memory ran out.
+  bool AllocationAllowed();
+  template <class T>
+  std::unique_ptr<T> Allocate();
+
+  PlatformContext& ctx_;
+  WindowMessages* windows_;
+  int allocationsUntilFailure_ = -1;
+};
+
+// The fee for `percent` % of number * price (as typed on the Info page), with 2 places and
+// the given separator.
+std::string FeeFromPercent(std::string_view number, std::string_view price, double percent,
+                           char decimalSeparator);
+// The percentages the fee menu offers before "Custom...".
+inline constexpr double kFeePercentChoices[] = {0.25, 0.5, 0.75, 1, 1.25, 1.5,
+                                                1.75, 2,   2.5,  3, 4,    5};
+
+}  // namespace quillet
