@@ -76,6 +76,12 @@ bool PortfolioStore::LoadStocks() {
   std::string bytes;
   bool exists;
   dwMaxStockId = 0;
+  // Whatever the file held (or lacked), the view and new-stock portfolios read with the
+  // preferences must be checked against the portfolio count that is now known.
+  struct RangeCheck {
+    PortfolioStore* store;
+    ~RangeCheck() { store->BringIntoRange(); }
+  } rangeCheck{this};
   if (!ReadDataFile(kStockFile, &bytes, &exists, text::kCannotReadStocks)) return false;
   if (bytes.size() < 2) return true;
   std::size_t at = 0;
@@ -112,7 +118,6 @@ bool PortfolioStore::LoadStocks() {
       allocationFailed = true;
     }
   }
-  BringIntoRange();
   if (allocationFailed) {
     Message(text::kNoMemoryStocks, MB_ICONSTOP);
     return false;
