@@ -1,0 +1,116 @@
+#include "platform/window_station.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "platform/testing/test_support.h"
+
+namespace quillet {
+namespace {
+
+constexpr UINT kCloseForSync = 0x4F5;
+
+TEST(WindowStation, WindowsAreListedFoundAndGoneWhenDestroyed) {
+  testing::TempDir dir;
+  WindowStation station(dir.path());
+  EXPECT_EQ(station.FindWindow("", ""), 0u);
+  HWND a = station.CreateWindow("Quillet", "QuilletFrame", "\\Program Files\\Quillet\\Quillet.exe", nullptr);
+  HWND b = station.CreateWindow("Today", "TodayClass", "\\Windows\\shell32.exe", nullptr);
+  ASSERT_NE(a, 0u);
+  ASSERT_NE(b, 0u);
+  auto all = station.EnumWindows();
+  ASSERT_EQ(all.size(), 2u);
+  EXPECT_EQ(all[0].hwnd, a);
+  EXPECT_EQ(all[0].programPath, "\\Program Files\\Quillet\\Quillet.exe");
+  EXPECT_EQ(all[0].pid, getpid());
+  EXPECT_EQ(station.FindWindow("TodayClass", ""), b);
+  EXPECT_EQ(station.FindWindow("", "Quillet"), a);
+  EXPECT_EQ(station.FindWindow("QuilletFrame", "Other"), 0u);
+  ASSERT_TRUE(station.SetWindowText(a, "Quillet - Update"));
+  EXPECT_EQ(station.FindWindow("", "Quillet - Update"), a);
+
+  struct stat st {};
+  ASSERT_EQ(::stat((dir.path() + "/run/windows/" + std::to_string(a) + ".sock").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 077, 0u) << "only the owner may open a window's socket";
+
+  station.DestroyWindow(a);
+  EXPECT_EQ(station.EnumWindows().size(), 1u);
+  EXPECT_FALSE(station.PostMessage(a, WM_CLOSE, 0, 0));
+}
+
+TEST(WindowStation, MessagesReachAnotherProcessAndSendsWaitForTheAnswer) {
+  testing::TempDir dir;
+  int ready[2];
+  ASSERT_EQ(pipe(ready), 0);
+  pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    // The "program": one window that answers 1269 with 7 and ends on WM_CLOSE.
+    WindowStation own(dir.path());
+    bool done = false;
+    std::int64_t sum = 0;
+    HWND h = own.CreateWindow("Quillet", "QuilletFrame", "\\Program Files\\Quillet\\Quillet.exe",
+                              [&](const WindowMessage& m) -> LRESULT {
+                                if (m.msg == kCloseForSync) return 7;
+                                if (m.msg == WM_SETTINGCHANGE) sum += static_cast<std::int64_t>(m.wParam);
+                                if (m.msg == WM_CLOSE) done = true;
+                                return 0;
+                              });
+    char c = h ? 'y' : 'n';
+    if (write(ready[1], &c, 1) != 1) _exit(3);
+    for (int i = 0; i < 500 && !done; ++i) own.PumpFor(20);
+    _exit(done && sum == 0xF2 ? 0 : 1);
+  }
+  char c = 0;
+  ASSERT_EQ(read(ready[0], &c, 1), 1);
+  ASSERT_EQ(c, 'y');
+  WindowStation station(dir.path());
+  HWND target = station.FindWindow("QuilletFrame", "");
+  ASSERT_NE(target, 0u);
+  EXPECT_EQ(station.EnumWindows()[0].pid, child);
+  LRESULT r = 0;
+  ASSERT_TRUE(station.SendMessage(target, kCloseForSync, 0, 0, &r));
+  EXPECT_EQ(r, 7);
+  station.Broadcast(WM_SETTINGCHANGE, 0xF2, 0);
+  ASSERT_TRUE(station.PostMessage(target, WM_CLOSE, 0, 0));
+  int status = 0;
+  waitpid(child, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  // The window's process is gone: its entry is dropped when the table is read.
+  EXPECT_TRUE(station.EnumWindows().empty());
+  close(ready[0]);
+  close(ready[1]);
+}
+
+TEST(WindowStation, SendToOwnWindowRunsTheHandlerAndPostsQueue) {
+  testing::TempDir dir;
+  WindowStation station(dir.path());
+  std::vector<UINT> seen;
+  HWND h = station.CreateWindow("Quillet", "QuilletFrame", "x", [&](const WindowMessage& m) -> LRESULT {
+    seen.push_back(m.msg);
+    return 42;
+  });
+  LRESULT r = 0;
+  ASSERT_TRUE(station.SendMessage(h, 0x4F6, 0, 0, &r));
+  EXPECT_EQ(r, 42);
+  ASSERT_TRUE(station.PostMessage(h, WM_HIBERNATE, 0, 0));
+  EXPECT_EQ(seen.size(), 1u) << "a post waits for the event loop";
+  EXPECT_EQ(station.DispatchPending(h), 1);
+  EXPECT_EQ(seen, (std::vector<UINT>{0x4F6, WM_HIBERNATE}));
+}
+
+TEST(WindowStation, ASilentWindowMakesSendTimeOut) {
+  testing::TempDir dir;
+  WindowStation owner(dir.path());
+  HWND h = owner.CreateWindow("Busy", "Busy", "x", nullptr);
+  WindowStation other(dir.path());  // another station of the same process: no shortcut
+  // Nobody dispatches: the connection is accepted by the kernel's backlog, the answer never
+  // comes.
+  LRESULT r = 0;
+  EXPECT_FALSE(other.SendMessage(h, 1, 0, 0, &r, 100));
+}
+
+}  // namespace
+}  // namespace quillet
