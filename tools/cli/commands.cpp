@@ -1,4 +1,5 @@
 #include "tools/cli/cli.h"
+#include "tools/cli/portfolio_commands.h"
 
 namespace quillet::cli {
 
@@ -12,6 +13,26 @@ const std::vector<Command>& Commands() {
        "add|set|delete-point|delete-up-to|delete NAME MARKET [DATE [PRICE [LOW HIGH [VOLUME]]]]",
        "edits the price history of a stock or portfolio (see chart --help)", RunChart},
       {"dump", "charts [--json]", "prints every record of one kind of the device's data", RunDump},
+      {"show", "[--portfolio N|all] [--sold] [--json]",
+       "prints the stock list with its chosen columns and the totals", RunShow},
+      {"dump-data", "stocks|notes|alerts|prefs [--json]",
+       "prints every field of the data files or of the preference record", RunDumpData},
+      {"new-stock", "[FIELD=VALUE ...]", "makes a stock as the New command does; prints its id",
+       RunNewStock},
+      {"set", "[--id N] FIELD=VALUE ...",
+       "changes fields of a stock (--id) or settings and portfolio fields", RunSet},
+      {"sell", "--id N NUMBER PRICE [FEE] [--date YYYY-MM-DD] [--yes]",
+       "sells all or part of a holding", RunSell},
+      {"split", "--id N A B [--date YYYY-MM-DD] [--yes|--answers y,n]",
+       "splits a holding A for B, and its chart data when answered yes", RunSplit},
+      {"add-shares", "--id N PRICE NUMBER [FEE] [--yes]", "buys more shares of a holding",
+       RunAddShares},
+      {"delete-stock", "--id N|--all [--yes|--answers y,n,...]",
+       "deletes a stock (or all), answering the questions from the flags", RunDeleteStock},
+      {"portfolio", "list|add NAME|rename N NAME|delete N [--yes]",
+       "lists and edits the portfolios", RunPortfolio},
+      {"currency", "list|add CODE [RATE]|edit N CODE RATE|delete N|portfolio P N|base CODE [--yes]",
+       "lists and edits the currencies", RunCurrency},
   };
   return table;
 }

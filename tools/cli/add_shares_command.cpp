@@ -1,0 +1,31 @@
+// `add-shares --id N PRICE NUMBER [FEE] [--yes]`: buys more of a holding at a new price.
+#include <ostream>
+
+#include "core/messages.h"
+#include "platform/message_box.h"
+#include "tools/cli/portfolio_commands.h"
+
+namespace quillet::cli {
+
+int RunAddShares(CliEnv& env, const std::vector<std::string>& argsIn) {
+  std::vector<std::string> args = argsIn;
+  PortfolioSession s(env);
+  if (!s.TakeAnswerFlags(&args)) return 2;
+  if (!s.Open()) return 1;
+  StockRecord* r = s.TakeStock(&args);
+  if (!r) return 1;
+  if (args.size() < 2 || args.size() > 3) {
+    *env.err << "usage: quillet-cli add-shares --id N PRICE NUMBER [FEE] [--yes]\n";
+    return 2;
+  }
+  if (!s.context().messageBoxes().AskYesNo(text::kAddShares, text::kCaption)) return 1;
+  StockOpResult result = s.store().AddSharesToStock(r, Utf8ToAnsi(args[0]), Utf8ToAnsi(args[1]),
+                                                    args.size() == 3 ? Utf8ToAnsi(args[2]) : "");
+  if (result != StockOpResult::kDone) {
+    if (result == StockOpResult::kNothingToDo) *env.err << "quillet-cli: no shares to add\n";
+    return 1;
+  }
+  return s.Save() ? 0 : 1;
+}
+
+}  // namespace quillet::cli

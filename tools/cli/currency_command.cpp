@@ -1,0 +1,74 @@
+// `currency list|add CODE [RATE]|edit N CODE RATE|delete N|portfolio P N|base CODE [--yes]`.
+// Rates are typed as the user would, with the device's decimal separator.
+#include <cstdlib>
+#include <ostream>
+
+#include "tools/cli/portfolio_commands.h"
+
+namespace quillet::cli {
+namespace {
+
+int Usage(CliEnv& env) {
+  *env.err << "usage: quillet-cli currency list|add CODE [RATE]|edit N CODE RATE|delete N|"
+              "portfolio P N|base CODE [--yes]\n";
+  return 2;
+}
+
+bool Index(const std::string& text, int* index) {
+  char* end = nullptr;
+  long v = std::strtol(text.c_str(), &end, 10);
+  if (text.empty() || *end || v < 0 || v > 255) return false;
+  *index = static_cast<int>(v);
+  return true;
+}
+
+}  // namespace
+
+int RunCurrency(CliEnv& env, const std::vector<std::string>& argsIn) {
+  std::vector<std::string> args = argsIn;
+  PortfolioSession s(env);
+  if (!s.TakeAnswerFlags(&args)) return 2;
+  if (args.empty()) return Usage(env);
+  const std::string& verb = args[0];
+  int a = 0, b = 0;
+  bool ok = (verb == "list" && args.size() == 1) ||
+            (verb == "add" && (args.size() == 2 || args.size() == 3)) ||
+            (verb == "edit" && args.size() == 4 && Index(args[1], &a)) ||
+            (verb == "delete" && args.size() == 2 && Index(args[1], &a)) ||
+            (verb == "portfolio" && args.size() == 3 && Index(args[1], &a) && Index(args[2], &b)) ||
+            (verb == "base" && args.size() == 2);
+  if (!ok) return Usage(env);
+  if (!s.Open()) return 1;
+  PortfolioStore& st = s.store();
+  if (verb == "list") {
+    for (int i = 0; i < st.wCurrencyCount; ++i) {
+      s.out() << i << " " << AnsiToUtf8(st.CurrencyCode(i)) << " "
+              << FormatDecimal(st.currencies[i].dRate, 6, 0, st.cDecimalSeparator) << "\n";
+    }
+    return 0;
+  }
+  bool done = false;
+  if (verb == "add") {
+    done = st.AddCurrency(args[1], args.size() == 3 ? args[2] : "");
+    if (!done) *env.err << "quillet-cli: cannot add a currency (31 at most, codes not empty)\n";
+  } else if (verb == "edit") {
+    done = st.EditCurrency(a, args[2], args[3]);
+    if (!done) *env.err << "quillet-cli: cannot edit currency " << a << "\n";
+  } else if (verb == "delete") {
+    if (a < 1 || a >= st.wCurrencyCount) {
+      *env.err << "quillet-cli: cannot delete currency " << a << "\n";
+      return 1;
+    }
+    done = st.DeleteCurrency(a);
+  } else if (verb == "portfolio") {
+    done = st.SetPortfolioCurrency(a, b);
+    if (!done) *env.err << "quillet-cli: no portfolio " << a << " or currency " << b << "\n";
+  } else {
+    done = st.SetBaseCurrencyCode(args[1]);
+    if (!done) *env.err << "quillet-cli: the base currency is already " << args[1] << "\n";
+  }
+  if (!done) return 1;
+  return s.Save() ? 0 : 1;
+}
+
+}  // namespace quillet::cli

@@ -1,0 +1,63 @@
+// `portfolio list|add NAME|rename N NAME|delete N [--yes]`.
+#include <ostream>
+
+#include "tools/cli/portfolio_commands.h"
+
+namespace quillet::cli {
+namespace {
+
+int Usage(CliEnv& env) {
+  *env.err << "usage: quillet-cli portfolio list|add NAME|rename N NAME|delete N [--yes]\n";
+  return 2;
+}
+
+bool Index(const std::string& text, int* index) {
+  char* end = nullptr;
+  long v = std::strtol(text.c_str(), &end, 10);
+  if (text.empty() || *end || v < 0 || v > 255) return false;
+  *index = static_cast<int>(v);
+  return true;
+}
+
+}  // namespace
+
+int RunPortfolio(CliEnv& env, const std::vector<std::string>& argsIn) {
+  std::vector<std::string> args = argsIn;
+  PortfolioSession s(env);
+  if (!s.TakeAnswerFlags(&args)) return 2;
+  if (args.empty()) return Usage(env);
+  const std::string& verb = args[0];
+  int index = 0;
+  if (!((verb == "list" && args.size() == 1) || (verb == "add" && args.size() == 2) ||
+        (verb == "rename" && args.size() == 3 && Index(args[1], &index)) ||
+        (verb == "delete" && args.size() == 2 && Index(args[1], &index)))) {
+    return Usage(env);
+  }
+  if (!s.Open()) return 1;
+  PortfolioStore& st = s.store();
+  if (verb == "list") {
+    for (int i = 0; i < st.wPortfolioCount; ++i) {
+      s.out() << i << " " << AnsiToUtf8(st.PortfolioName(i)) << " "
+              << AnsiToUtf8(st.CurrencyCode(st.CurrencyOfPortfolio(i))) << "\n";
+    }
+    return 0;
+  }
+  bool done = false;
+  if (verb == "add") {
+    done = st.AddPortfolio(Utf8ToAnsi(args[1]));
+    if (!done) *env.err << "quillet-cli: cannot add a portfolio (32 at most, names not empty)\n";
+  } else if (verb == "rename") {
+    done = st.RenamePortfolio(index, Utf8ToAnsi(args[2]));
+    if (!done) *env.err << "quillet-cli: cannot rename portfolio " << index << "\n";
+  } else {
+    if (index < 1 || index >= st.wPortfolioCount) {
+      *env.err << "quillet-cli: cannot delete portfolio " << index << "\n";
+      return 1;
+    }
+    done = st.DeletePortfolio(index);
+  }
+  if (!done) return 1;
+  return s.Save() ? 0 : 1;
+}
+
+}  // namespace quillet::cli

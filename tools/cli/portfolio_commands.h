@@ -1,0 +1,78 @@
+// The sub-commands that drive the portfolio core (show, dump of the data files, and the stock,
+// portfolio and currency operations), and the session they share: a device root opened with
+// its preferences, data files and chart store loaded exactly as the program loads them, and
+// the store's questions answered from the command line.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/chart_store.h"
+#include "core/portfolio_store.h"
+#include "platform/window_messages.h"
+#include "tools/cli/cli.h"
+
+namespace quillet::cli {
+
+class PortfolioSession {
+ public:
+  explicit PortfolioSession(CliEnv& env) : env_(env) {}
+
+  // Takes the answer flags out of args: --yes answers every question Yes, --answers y,n,...
+  // answers them in turn (then No). Every question and message is printed to stderr.
+  // False (usage printed) when --answers is malformed.
+  bool TakeAnswerFlags(std::vector<std::string>* args);
+  // Opens the root and loads preferences, stocks, notes and alerts. False after printing why.
+  bool Open();
+  // Writes preferences and the three data files. False when a file could not be saved.
+  bool Save();
+
+  PortfolioStore& store() { return *store_; }
+  PlatformContext& context() { return *ctx_; }
+  std::ostream& out() { return *env_.out; }
+  std::ostream& err() { return *env_.err; }
+
+  // The stock named by --id N (removed from args); null after printing why.
+  StockRecord* TakeStock(std::vector<std::string>* args);
+
+ private:
+  CliEnv& env_;
+  PlatformContext* ctx_ = nullptr;
+  std::unique_ptr<ChartStore> charts_;
+  RecordingWindowMessages windows_;
+  std::unique_ptr<PortfolioStore> store_;
+  bool yesToAll_ = false;
+  std::vector<bool> answers_;
+  std::size_t nextAnswer_ = 0;
+};
+
+// "YYYY-MM-DD" (local midnight) or "@SECONDS"; nullopt when malformed.
+std::optional<StockTime> ParseCliDate(std::string_view text);
+// A date as the list shows it: the locale's short date, or "N/A" for 0.
+std::string ShortDate(const PlatformContext& ctx, StockTime t);
+// Sets one field of a stock from "FIELD=VALUE"; false after printing why.
+bool SetStockField(PortfolioSession& s, StockRecord* r, std::string_view assignment);
+// Sets one preference or table field from "FIELD=VALUE"; false after printing why.
+bool SetStoreField(PortfolioSession& s, std::string_view assignment);
+// A text as a JSON string (the ANSI text converted to UTF-8).
+std::string JsonString(std::string_view ansi);
+
+// `dump stocks|notes|alerts|prefs`: the part of `dump` that prints the portfolio's data.
+int DumpPortfolioData(CliEnv& env, std::string_view kind, bool json);
+
+int RunShow(CliEnv& env, const std::vector<std::string>& args);
+int RunNewStock(CliEnv& env, const std::vector<std::string>& args);
+int RunSet(CliEnv& env, const std::vector<std::string>& args);
+int RunSell(CliEnv& env, const std::vector<std::string>& args);
+int RunSplit(CliEnv& env, const std::vector<std::string>& args);
+int RunAddShares(CliEnv& env, const std::vector<std::string>& args);
+int RunDeleteStock(CliEnv& env, const std::vector<std::string>& args);
+int RunPortfolio(CliEnv& env, const std::vector<std::string>& args);
+int RunCurrency(CliEnv& env, const std::vector<std::string>& args);
+// `data stocks|notes|alerts|prefs [--json]`, the same as those kinds of `dump`.
+int RunDumpData(CliEnv& env, const std::vector<std::string>& args);
+
+}  // namespace quillet::cli

@@ -1,0 +1,40 @@
+// `set --id N FIELD=VALUE ...` changes fields of a stock (and sorts again when Auto Sort is
+// on, as closing the stock sheet does); `set FIELD=VALUE ...` without --id changes settings
+// and portfolio table fields. Nothing is saved unless every assignment is valid.
+#include <ostream>
+
+#include "tools/cli/portfolio_commands.h"
+
+namespace quillet::cli {
+
+int RunSet(CliEnv& env, const std::vector<std::string>& argsIn) {
+  std::vector<std::string> args = argsIn;
+  PortfolioSession s(env);
+  if (!s.TakeAnswerFlags(&args)) return 2;
+  bool forStock = false;
+  for (const std::string& a : args) forStock = forStock || a == "--id";
+  if (args.empty()) {
+    *env.err << "usage: quillet-cli set [--id N] FIELD=VALUE ...\n";
+    return 2;
+  }
+  if (!s.Open()) return 1;
+  if (forStock) {
+    StockRecord* r = s.TakeStock(&args);
+    if (!r) return 1;
+    if (args.empty()) {
+      *env.err << "usage: quillet-cli set --id N FIELD=VALUE ...\n";
+      return 2;
+    }
+    for (const std::string& a : args) {
+      if (!SetStockField(s, r, a)) return 1;
+    }
+    if (s.store().bAutoSort) s.store().SortStocks();
+  } else {
+    for (const std::string& a : args) {
+      if (!SetStoreField(s, a)) return 1;
+    }
+  }
+  return s.Save() ? 0 : 1;
+}
+
+}  // namespace quillet::cli
