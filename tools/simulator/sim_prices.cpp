@@ -241,8 +241,10 @@ std::optional<SimQuote> PriceBook::Quote(std::string_view symbol) const {
     q.symbol = std::string(symbol);
     return q;
   }
-  if (auto currency = CurrencyQuote(key)) {
-    currency->symbol = std::string(symbol);
+  if (key.size() > 2 && key.compare(key.size() - 2, 2, "=X") == 0) {
+    // Currency pairs are known only for currencies of the rate table.
+    auto currency = CurrencyQuote(key);
+    if (currency) currency->symbol = std::string(symbol);
     return currency;
   }
   if (fixtureOnly_) return std::nullopt;
