@@ -227,10 +227,11 @@ int CQuoteClient::Execute() {
       targetPort = server_->port;
     } else if (useProxy_ != 0) {
       targetHost = proxyHost_;
-      targetPort = static_cast<std::uint16_t>(proxyPort_);
+      // A port that does not fit TCP's 16 bits is no port, not the port it wraps to.
+      targetPort = proxyPort_ <= 0xFFFF ? static_cast<std::uint16_t>(proxyPort_) : 0;
     }
     if (GetQuoteSource(static_cast<int>(source_)) == nullptr || targetHost.empty() ||
-        connection->Connect(targetHost, targetPort) != 0) {
+        targetPort == 0 || connection->Connect(targetHost, targetPort) != 0) {
       SetErrorText(kErrorCannotConnect);
       resultCode_ = QR_ERROR;
     } else if (connection->Send(RequestBytes()) != 0) {

@@ -503,6 +503,14 @@ TEST(QuoteClientFailures, RefusedConnectionAndSourceOutsideTheTable) {
   EXPECT_EQ(Fetch(scripted, 102, "IBM"), QR_ERROR);
   EXPECT_STREQ(scripted.errorText(), kErrorCannotConnect);
   EXPECT_TRUE(sockets.connectedHost.empty());
+  // A proxy port past 65535 must not wrap around to another port.
+  scripted.SetProxy(true, "proxy.local", 65536 + 80, false, "", "");
+  EXPECT_EQ(Fetch(scripted, 0, "IBM"), QR_ERROR);
+  EXPECT_STREQ(scripted.errorText(), kErrorCannotConnect);
+  EXPECT_TRUE(sockets.connectedHost.empty());
+  scripted.SetProxy(true, "", 8080, false, "", "");
+  EXPECT_EQ(Fetch(scripted, 0, "IBM"), QR_ERROR);
+  EXPECT_TRUE(sockets.connectedHost.empty());
 }
 
 TEST(QuoteClientConfiguration, ServerFromTheEnvironment) {
