@@ -1,0 +1,277 @@
+#include "core/alert_evaluation.h"
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "core/preferences.h"
+#include "core/quote_tables.h"
+#include "core/registry/registry_store.h"
+
+namespace quillet {
+namespace {
+
+constexpr const char* kConditionTexts[kAlertConditionCount] = {"C.Price", "Profit", "Profit %",
+                                                               "Change", "Change %"};
+constexpr const char* kCompareTexts[kAlertCompareCount] = {"<", "<=", "=", ">=", ">"};
+
+char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// <0, 0, >0 as a and b compare without regard to ASCII case.
+int CompareNoCase(std::string_view a, std::string_view b) {
+  std::size_t n = std::min(a.size(), b.size());
+  for (std::size_t k = 0; k < n; ++k) {
+    unsigned char x = static_cast<unsigned char>(Lower(a[k]));
+    unsigned char y = static_cast<unsigned char>(Lower(b[k]));
+    if (x != y) return x < y ? -1 : 1;
+  }
+  if (a.size() == b.size()) return 0;
+  return a.size() < b.size() ? -1 : 1;
+}
+
+// The figures of one group of stocks: consecutive (in symbol order), not sold, with one quote
+// symbol. Profit and cost add up over the lots; price, change and previous close are those of
+// the last lot added.
+struct Group {
+  std::string symbol;
+  int market = 0;
+  double profit = 0;
+  double cost = 0;
+  double price = 0;
+  double change = 0;
+  double prevClose = 0;
+};
+
+void AddToGroup(const PortfolioStore& store, const StockRecord& r, Group* g) {
+  g->profit += store.StockValue(r, kValueProfit, kNoConversion);
+  g->cost += store.StockValue(r, kValueCost, kNoConversion);
+  g->price = ParseDecimal(FieldText(r.szPrice), 4, store.cDecimalSeparator);
+  g->change = ParseDecimal(FieldText(r.szChange), 4, store.cDecimalSeparator);
+  g->prevClose = ParseDecimal(FieldText(r.szPrevClose), 4, store.cDecimalSeparator);
+}
+
+Group OpenGroup(const PortfolioStore& store, const StockRecord& r) {
+  Group g;
+  g.symbol = QuoteSymbol(r.Symbol(), r.ucMarket);
+  g.market = r.ucMarket;
+  AddToGroup(store, r, &g);
+  return g;
+}
+
+bool Fires(const StockAlert& alert, const Group& g) {
+  double figure = 0;
+  switch (alert.ucCondition) {
+    case kAlertPrice:
+      figure = g.price;
+      break;
+    case kAlertProfit:
+      figure = g.profit;
+      break;
+    case kAlertProfitPercent:
+      if (g.cost == 0) return false;
+      figure = (100 / g.cost) * g.profit;
+      break;
+    case kAlertChange:
+      figure = g.change;
+      break;
+    case kAlertChangePercent:
+      if (g.change == 0 || g.prevClose == 0) return false;
+      figure = (100 / g.prevClose) * g.change;
+      break;
+    default:
+      return false;
+  }
+  // A figure of 0 is a figure the stock does not have yet (never updated, nothing held).
+  if (figure == 0) return false;
+  const double t = alert.dThreshold;
+  switch (alert.ucCompare) {
+    case kCompareLess:
+      return figure < t;
+    case kCompareLessEqual:
+      return figure <= t;
+    case kCompareEqual:
+      return figure == t;
+    case kCompareGreaterEqual:
+      return figure >= t;
+    case kCompareGreater:
+      return figure > t;
+    default:
+      return false;
+  }
+}
+
+bool NamesGroup(const StockAlert& alert, const Group& g) {
+  return !g.symbol.empty() && CompareNoCase(g.symbol, alert.QuoteSymbol()) == 0 &&
+         alert.ucMarket == g.market;
+}
+
+// The merge of the symbol-sorted stocks and alerts. `visit` is called with each alert position
+// and whether it fired; it returns false to stop the walk.
+template <class Visit>
+void WalkAlerts(PortfolioStore& store, Visit visit) {
+  SortForEvaluation(store);
+  const auto& stocks = store.stocks;
+  const auto& alerts = store.alerts;
+  std::size_t i = 0, j = 0;
+  std::optional<Group> group;
+  while (i < stocks.size() && j < alerts.size()) {
+    const StockRecord& r = *stocks[i];
+    if (r.IsSold()) {
+      ++i;
+      continue;
+    }
+    if (!group) {
+      group = OpenGroup(store, r);
+      ++i;
+      continue;
+    }
+    std::string symbol = QuoteSymbol(r.Symbol(), r.ucMarket);
+    if (!symbol.empty() && !group->symbol.empty() && CompareNoCase(symbol, group->symbol) == 0) {
+      AddToGroup(store, r, &*group);
+      ++i;
+      continue;
+    }
+    // The group is complete: test the alerts of its symbol, skip alerts of symbols that have
+    // no stock, or move on to the next group.
+    const StockAlert& alert = *alerts[j];
+    int order = group->symbol.empty() ? -1 : CompareNoCase(group->symbol, alert.QuoteSymbol());
+    if (order == 0 && alert.ucMarket == group->market) {
+      bool fired = Fires(alert, *group);
+      ++j;
+      if (!visit(j - 1, fired)) return;
+    } else if (order < 0) {
+      group = OpenGroup(store, r);
+      ++i;
+    } else {
+      ++j;
+    }
+  }
+  if (!group) return;
+  for (; j < alerts.size(); ++j) {
+    if (!NamesGroup(*alerts[j], *group)) continue;
+    if (!visit(j, Fires(*alerts[j], *group))) return;
+  }
+}
+
+std::optional<double> ReadThreshold(const PortfolioStore& store, std::string_view text) {
+  if (text.empty()) return std::nullopt;
+  double t = ParseDecimal(text, 2, store.cDecimalSeparator);
+  if (t == 0) return std::nullopt;
+  return t;
+}
+
+bool InRange(int condition, int compare) {
+  return condition >= 0 && condition < kAlertConditionCount && compare >= 0 &&
+         compare < kAlertCompareCount;
+}
+
+}  // namespace
+
+const char* AlertConditionText(int condition) {
+  return condition >= 0 && condition < kAlertConditionCount ? kConditionTexts[condition] : "";
+}
+
+const char* AlertCompareText(int compare) {
+  return compare >= 0 && compare < kAlertCompareCount ? kCompareTexts[compare] : "";
+}
+
+void SortForEvaluation(PortfolioStore& store) {
+  store.SortStocks(kSortSymbol, false, false);
+  std::stable_sort(store.alerts.begin(), store.alerts.end(),
+                   [](const std::unique_ptr<StockAlert>& a, const std::unique_ptr<StockAlert>& b) {
+                     int order = CompareNoCase(a->QuoteSymbol(), b->QuoteSymbol());
+                     if (order != 0) return order < 0;
+                     return a->QuoteSymbol() < b->QuoteSymbol();
+                   });
+}
+
+bool CheckAlerts(PortfolioStore& store, bool restoreSort) {
+  bool fired = false;
+  if (!store.stocks.empty() && !store.alerts.empty()) {
+    WalkAlerts(store, [&](std::size_t, bool f) {
+      fired = f;
+      return !f;
+    });
+    if (restoreSort) store.SortStocks();
+  }
+  WriteAlertValue(store.context().registry(), fired);
+  return fired;
+}
+
+AlertPartition PartitionAlerts(PortfolioStore& store) {
+  AlertPartition partition;
+  std::vector<bool> fired(store.alerts.size(), false);
+  if (!store.stocks.empty() && !store.alerts.empty()) {
+    WalkAlerts(store, [&](std::size_t j, bool f) {
+      if (f && !fired[j]) {
+        fired[j] = true;
+        partition.active.push_back(j);
+      }
+      return true;
+    });
+  }
+  for (std::size_t j = 0; j < store.alerts.size(); ++j) {
+    if (!fired[j]) partition.inactive.push_back(j);
+  }
+  return partition;
+}
+
+bool WriteAlertValue(Registry& registry, bool active) {
+  RegistryStore reg(registry);
+  reg.SetProductKey(kProductName);
+  return reg.SetDword(kAlertValueName, active ? 1 : 0);
+}
+
+DWORD ReadAlertValue(Registry& registry) {
+  RegistryStore reg(registry);
+  reg.SetProductKey(kProductName);
+  return reg.GetDword(kAlertValueName, 0);
+}
+
+AlertEditResult AddAlert(PortfolioStore& store, const StockRecord& stock, int condition,
+                         int compare, std::string_view thresholdText) {
+  if (stock.IsSold() || !InRange(condition, compare)) return AlertEditResult::kRefused;
+  auto threshold = ReadThreshold(store, thresholdText);
+  std::string symbol = QuoteSymbol(stock.Symbol(), stock.ucMarket);
+  if (!threshold || symbol.empty()) return AlertEditResult::kRefused;
+  auto alert = std::make_unique<StockAlert>();
+  std::memset(alert.get(), 0, sizeof(StockAlert));
+  CopyToField(alert->szQuoteSymbol, symbol);
+  alert->ucMarket = stock.ucMarket;
+  alert->ucCondition = static_cast<BYTE>(condition);
+  alert->ucCompare = static_cast<BYTE>(compare);
+  alert->dThreshold = *threshold;
+  store.alerts.push_back(std::move(alert));
+  return AlertEditResult::kDone;
+}
+
+AlertEditResult ChangeAlert(PortfolioStore& store, std::size_t index, int condition, int compare,
+                            std::string_view thresholdText) {
+  if (index >= store.alerts.size() || !InRange(condition, compare)) {
+    return AlertEditResult::kRefused;
+  }
+  auto threshold = ReadThreshold(store, thresholdText);
+  if (!threshold) return AlertEditResult::kRefused;
+  StockAlert& a = *store.alerts[index];
+  a.ucCondition = static_cast<BYTE>(condition);
+  a.ucCompare = static_cast<BYTE>(compare);
+  a.dThreshold = *threshold;
+  return AlertEditResult::kDone;
+}
+
+AlertEditResult DeleteAlert(PortfolioStore& store, std::size_t index) {
+  if (index >= store.alerts.size()) return AlertEditResult::kRefused;
+  store.alerts.erase(store.alerts.begin() + static_cast<std::ptrdiff_t>(index));
+  return AlertEditResult::kDone;
+}
+
+std::vector<std::size_t> AlertsOfStock(const PortfolioStore& store, const StockRecord& stock) {
+  std::vector<std::size_t> positions;
+  for (std::size_t j = 0; j < store.alerts.size(); ++j) {
+    if (PortfolioStore::AlertNamesStock(*store.alerts[j], stock)) positions.push_back(j);
+  }
+  return positions;
+}
+
+}  // namespace quillet

@@ -1,0 +1,246 @@
+// The alert evaluation: the merge of stocks and alerts by quote symbol, the figures of a group
+// of lots, the comparisons, the registry value and the list operations.
+#include "core/alert_evaluation.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "platform/testing/test_support.h"
+
+namespace quillet {
+namespace {
+
+using quillet::testing::TestRoot;
+
+class Alerts : public ::testing::Test {
+ protected:
+  struct Lot {
+    std::string symbol;
+    int market = 0;
+    std::string shares = "10";
+    std::string buyPrice = "10";
+    std::string price = "12";
+    std::string change = {};
+    std::string prevClose = {};
+    int status = kStatusActive;
+    std::string name = "Stock";
+  };
+  StockRecord* AddStock(const Lot& l) {
+    auto r = std::make_unique<StockRecord>();
+    std::memset(r.get(), 0, sizeof(StockRecord));
+    r->dwId = ++store.dwMaxStockId;
+    CopyToField(r->szName, l.name);
+    CopyToField(r->szSymbol, l.symbol);
+    r->ucMarket = static_cast<BYTE>(l.market);
+    r->ucPortfolio = 1;
+    r->ucStatus = static_cast<BYTE>(l.status);
+    CopyToField(r->szShares, l.shares);
+    CopyToField(r->szBuyPrice, l.buyPrice);
+    CopyToField(r->szPrice, l.price);
+    CopyToField(r->szChange, l.change);
+    CopyToField(r->szPrevClose, l.prevClose);
+    r->tBuyDate = 1000;
+    store.stocks.push_back(std::move(r));
+    return store.stocks.back().get();
+  }
+  void AddAlertRecord(std::string_view symbol, int market, int condition, int compare,
+                      double threshold) {
+    auto a = std::make_unique<StockAlert>();
+    std::memset(a.get(), 0, sizeof(StockAlert));
+    CopyToField(a->szQuoteSymbol, symbol);
+    a->ucMarket = static_cast<BYTE>(market);
+    a->ucCondition = static_cast<BYTE>(condition);
+    a->ucCompare = static_cast<BYTE>(compare);
+    a->dThreshold = threshold;
+    store.alerts.push_back(std::move(a));
+  }
+  // The symbols of the alerts at the given positions.
+  std::vector<std::string> Symbols(const std::vector<std::size_t>& positions) {
+    std::vector<std::string> out;
+    for (std::size_t p : positions) out.emplace_back(store.alerts[p]->QuoteSymbol());
+    return out;
+  }
+  bool Fires(int condition, int compare, double threshold) {
+    store.alerts.clear();
+    AddAlertRecord(store.stocks.front()->Symbol(), store.stocks.front()->ucMarket, condition,
+                   compare, threshold);
+    return CheckAlerts(store, false);
+  }
+
+  TestRoot root;
+  PortfolioStore store{*root.ctx};
+};
+
+TEST_F(Alerts, ComparisonsAndConditionsOfOneStock) {
+  // Profit 20 on cost 100; change 0.5 on a previous close of 10: 5 %.
+  AddStock({.symbol = "IBM", .price = "12", .change = "0.5", .prevClose = "10"});
+  EXPECT_TRUE(Fires(kAlertPrice, kCompareLess, 12.5));
+  EXPECT_FALSE(Fires(kAlertPrice, kCompareLess, 12));
+  EXPECT_TRUE(Fires(kAlertPrice, kCompareLessEqual, 12));
+  EXPECT_TRUE(Fires(kAlertPrice, kCompareEqual, 12));
+  EXPECT_FALSE(Fires(kAlertPrice, kCompareEqual, 12.01));
+  EXPECT_TRUE(Fires(kAlertPrice, kCompareGreaterEqual, 12));
+  EXPECT_FALSE(Fires(kAlertPrice, kCompareGreater, 12));
+  EXPECT_TRUE(Fires(kAlertProfit, kCompareGreater, 19.99));
+  EXPECT_FALSE(Fires(kAlertProfit, kCompareGreater, 20));
+  EXPECT_TRUE(Fires(kAlertProfitPercent, kCompareEqual, 20));
+  EXPECT_TRUE(Fires(kAlertChange, kCompareGreaterEqual, 0.5));
+  EXPECT_FALSE(Fires(kAlertChange, kCompareGreater, 0.5));
+  EXPECT_TRUE(Fires(kAlertChangePercent, kCompareEqual, 5));
+  EXPECT_FALSE(Fires(kAlertChangePercent, kCompareGreater, 5));
+  // Values outside the tables never fire.
+  EXPECT_FALSE(Fires(5, kCompareGreater, 1));
+  EXPECT_FALSE(Fires(kAlertPrice, 5, 1));
+}
+
+TEST_F(Alerts, AFigureOfZeroNeverFires) {
+  // Never updated: price 0, no change, no previous close.
+  AddStock({.symbol = "NEW", .price = "", .change = "", .prevClose = ""});
+  EXPECT_FALSE(Fires(kAlertPrice, kCompareLess, 5));
+  EXPECT_FALSE(Fires(kAlertChange, kCompareLess, 5));
+  EXPECT_FALSE(Fires(kAlertChangePercent, kCompareLess, 5));
+  // A change with no previous close cannot make a percentage.
+  store.stocks.clear();
+  AddStock({.symbol = "NEW", .price = "3", .change = "0.5", .prevClose = ""});
+  EXPECT_FALSE(Fires(kAlertChangePercent, kCompareGreater, 1));
+  EXPECT_TRUE(Fires(kAlertChange, kCompareGreater, 0.1));
+  // Nothing held: cost 0, no profit percentage.
+  store.stocks.clear();
+  AddStock({.symbol = "W", .shares = "", .buyPrice = "", .price = "3"});
+  EXPECT_FALSE(Fires(kAlertProfitPercent, kCompareLess, 50));
+  EXPECT_FALSE(Fires(kAlertProfit, kCompareLess, 50));
+}
+
+TEST_F(Alerts, TwoLotsOfOneStockAreOneGroup) {
+  // Profit 20 + 40; the price compared is the second lot's in symbol order.
+  AddStock({.symbol = "ACME", .price = "12"});
+  AddStock({.symbol = "acme", .price = "14"});
+  AddAlertRecord("ACME", 0, kAlertProfit, kCompareGreaterEqual, 60);
+  EXPECT_TRUE(CheckAlerts(store, false));
+  store.alerts.clear();
+  AddAlertRecord("ACME", 0, kAlertPrice, kCompareEqual, 14);
+  EXPECT_TRUE(CheckAlerts(store, false));
+  store.alerts.clear();
+  AddAlertRecord("ACME", 0, kAlertPrice, kCompareEqual, 12);
+  EXPECT_FALSE(CheckAlerts(store, false));
+}
+
+TEST_F(Alerts, SoldStocksOtherMarketsAndMissingStocksNeverFire) {
+  AddStock({.symbol = "SOLD", .price = "1", .status = kStatusSold});
+  AddStock({.symbol = "SAP", .market = 11, .price = "100"});  // SAP.F
+  AddStock({.symbol = "ZZZ", .price = "5"});
+  AddAlertRecord("SOLD", 0, kAlertPrice, kCompareGreater, 0.5);
+  AddAlertRecord("SAP.F", 23, kAlertPrice, kCompareGreater, 1);  // Xetra, not Frankfurt
+  AddAlertRecord("GONE", 0, kAlertPrice, kCompareGreater, 1);
+  AlertPartition p = PartitionAlerts(store);
+  EXPECT_TRUE(p.active.empty());
+  EXPECT_EQ(p.inactive.size(), 3u);
+  EXPECT_FALSE(CheckAlerts(store, false));
+  // The same alert on the stock's own market fires.
+  AddAlertRecord("SAP.F", 11, kAlertPrice, kCompareGreater, 1);
+  EXPECT_TRUE(CheckAlerts(store, false));
+}
+
+TEST_F(Alerts, PartitionVisitsEveryAlertAndKeepsTheFiringOrder) {
+  AddStock({.symbol = "MSFT", .price = "30"});
+  AddStock({.symbol = "AAPL", .price = "20"});
+  AddStock({.symbol = "IBM", .price = "80"});
+  AddAlertRecord("MSFT", 0, kAlertPrice, kCompareGreater, 25);  // fires
+  AddAlertRecord("AAPL", 0, kAlertPrice, kCompareGreater, 25);  // does not
+  AddAlertRecord("IBM", 0, kAlertPrice, kCompareLess, 90);      // fires
+  AddAlertRecord("AAPL", 0, kAlertPrice, kCompareLess, 25);     // fires
+  AddAlertRecord("NONE", 0, kAlertPrice, kCompareLess, 25);     // no stock
+  AlertPartition p = PartitionAlerts(store);
+  EXPECT_EQ(Symbols(p.active), (std::vector<std::string>{"AAPL", "IBM", "MSFT"}));
+  EXPECT_EQ(Symbols(p.inactive), (std::vector<std::string>{"AAPL", "NONE"}));
+  // The registry is not the partition's business.
+  EXPECT_EQ(ReadAlertValue(root.ctx->registry()), 0u);
+}
+
+TEST_F(Alerts, LowerCaseSymbolsAreMetByTheWalk) {
+  // Alerts sorted byte by byte would put "MSFT" before "ibm" while the stocks come as ibm, MSFT;
+  // the walk must still reach the alert of ibm.
+  AddStock({.symbol = "ibm", .price = "80"});
+  AddStock({.symbol = "MSFT", .price = "30"});
+  AddAlertRecord("MSFT", 0, kAlertPrice, kCompareGreater, 100);
+  AddAlertRecord("ibm", 0, kAlertPrice, kCompareGreater, 50);
+  EXPECT_TRUE(CheckAlerts(store, false));
+  EXPECT_EQ(Symbols(PartitionAlerts(store).active), (std::vector<std::string>{"ibm"}));
+}
+
+TEST_F(Alerts, RegistryValueFollowsEveryEvaluation) {
+  Registry& reg = root.ctx->registry();
+  AddStock({.symbol = "IBM", .price = "80"});
+  AddAlertRecord("IBM", 0, kAlertPrice, kCompareGreater, 50);
+  EXPECT_TRUE(CheckAlerts(store, false));
+  EXPECT_EQ(ReadAlertValue(reg), 1u);
+  store.alerts[0]->dThreshold = 100;
+  EXPECT_FALSE(CheckAlerts(store, false));
+  EXPECT_EQ(ReadAlertValue(reg), 0u);
+  // After the last alert is deleted the value must not keep saying "active".
+  store.alerts[0]->dThreshold = 50;
+  ASSERT_TRUE(CheckAlerts(store, false));
+  store.alerts.clear();
+  EXPECT_FALSE(CheckAlerts(store, false));
+  EXPECT_EQ(ReadAlertValue(reg), 0u);
+  // The same with alerts but no stocks.
+  AddAlertRecord("IBM", 0, kAlertPrice, kCompareGreater, 50);
+  WriteAlertValue(reg, true);
+  store.stocks.clear();
+  EXPECT_FALSE(CheckAlerts(store, false));
+  EXPECT_EQ(ReadAlertValue(reg), 0u);
+}
+
+TEST_F(Alerts, SortIsLeftBySymbolOrRestored) {
+  store.ucSortKey = kSortName;
+  AddStock({.symbol = "BBB", .name = "Alpha"});
+  AddStock({.symbol = "AAA", .name = "Beta"});
+  AddAlertRecord("AAA", 0, kAlertPrice, kCompareGreater, 1000);
+  CheckAlerts(store, false);
+  EXPECT_EQ(store.stocks[0]->Symbol(), "AAA");
+  CheckAlerts(store, true);
+  EXPECT_EQ(store.stocks[0]->Symbol(), "BBB");
+}
+
+TEST_F(Alerts, StopsAtTheFirstFiringAlert) {
+  AddStock({.symbol = "AAA", .price = "10"});
+  AddStock({.symbol = "BBB", .price = "10"});
+  AddAlertRecord("AAA", 0, kAlertPrice, kCompareGreater, 5);
+  AddAlertRecord("BBB", 0, kAlertPrice, kCompareGreater, 5);
+  EXPECT_TRUE(CheckAlerts(store, false));
+  EXPECT_EQ(PartitionAlerts(store).active.size(), 2u);
+}
+
+TEST_F(Alerts, ListOperations) {
+  StockRecord* ibm = AddStock({.symbol = "I B M", .market = 11});
+  StockRecord* sold = AddStock({.symbol = "OLD", .status = kStatusSold});
+  StockRecord* other = AddStock({.symbol = "IBM", .market = 0});
+  EXPECT_EQ(AddAlert(store, *ibm, kAlertPrice, kCompareLess, "12.345"), AlertEditResult::kDone);
+  ASSERT_EQ(store.alerts.size(), 1u);
+  EXPECT_EQ(store.alerts[0]->QuoteSymbol(), "IBM.F");
+  EXPECT_EQ(store.alerts[0]->ucMarket, 11);
+  EXPECT_DOUBLE_EQ(store.alerts[0]->dThreshold, 12.35);
+  // Refused: sold stock, zero or empty threshold, values outside the tables.
+  EXPECT_EQ(AddAlert(store, *sold, kAlertPrice, kCompareLess, "5"), AlertEditResult::kRefused);
+  EXPECT_EQ(AddAlert(store, *ibm, kAlertPrice, kCompareLess, "0.001"), AlertEditResult::kRefused);
+  EXPECT_EQ(AddAlert(store, *ibm, kAlertPrice, kCompareLess, ""), AlertEditResult::kRefused);
+  EXPECT_EQ(AddAlert(store, *ibm, 7, kCompareLess, "5"), AlertEditResult::kRefused);
+  EXPECT_EQ(store.alerts.size(), 1u);
+  EXPECT_EQ(AddAlert(store, *other, kAlertProfit, kCompareGreater, "5"), AlertEditResult::kDone);
+  EXPECT_EQ(AddAlert(store, *ibm, kAlertChange, kCompareGreater, "1"), AlertEditResult::kDone);
+  EXPECT_EQ(AlertsOfStock(store, *ibm), (std::vector<std::size_t>{0, 2}));
+  EXPECT_EQ(ChangeAlert(store, 2, kAlertChangePercent, kCompareEqual, "0"),
+            AlertEditResult::kRefused);
+  EXPECT_EQ(ChangeAlert(store, 2, kAlertChangePercent, kCompareEqual, "3"), AlertEditResult::kDone);
+  EXPECT_EQ(store.alerts[2]->ucCondition, kAlertChangePercent);
+  EXPECT_EQ(DeleteAlert(store, 0), AlertEditResult::kDone);
+  EXPECT_EQ(DeleteAlert(store, 5), AlertEditResult::kRefused);
+  EXPECT_EQ(AlertsOfStock(store, *ibm), (std::vector<std::size_t>{1}));
+  EXPECT_STREQ(AlertConditionText(kAlertProfitPercent), "Profit %");
+  EXPECT_STREQ(AlertCompareText(kCompareGreaterEqual), ">=");
+  EXPECT_STREQ(AlertCompareText(9), "");
+}
+
+}  // namespace
+}  // namespace quillet
