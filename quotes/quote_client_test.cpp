@@ -389,6 +389,20 @@ TEST(QuoteClientContentLength, StopsAtTheLengthEvenMidLine) {
             (std::vector<std::string>{std::string(50, 'a'), std::string(60, 'b'), "cccccc"}));
 }
 
+TEST(QuoteClientContentLength, KeptOpenConnectionCutShortIsNoSuccess) {
+  // The server promises 100 bytes, sends 10 and falls silent: the time-out ends the request,
+  // and the quotes read so far do not make it a success.
+  ScriptedSockets sockets;
+  sockets.answer = "HTTP/1.0 200 OK\r\nContent-Length: 100\r\n\r\nAAA,1.00\r\n";
+  sockets.stallAfter = sockets.answer.size();
+  CQuoteClient client(ClientVariant::kDevice, sockets);
+  client.SetServerOverride(std::nullopt);
+  client.SetTimeout(1);
+  EXPECT_EQ(Fetch(client, 13, "AAA"), QR_TIMEOUT);
+  EXPECT_EQ(client.results().size(), 1u);
+  EXPECT_EQ(g_cancelUpdate.load(), 1u);
+}
+
 TEST(QuoteClientBadAnswers, NoAnswerHalfHeaderAndGarbage) {
   {
     QuoteSimProcess sim({"--truncate", "0"});
