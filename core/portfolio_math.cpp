@@ -181,6 +181,33 @@ ChangeFigures PortfolioStore::ChangeToday(int portfolio) const {
   return c;
 }
 
+CombinedHolding PortfolioStore::CombineHoldings(const std::vector<const StockRecord*>& entries,
+                                                int context) const {
+  CombinedHolding c;
+  if (entries.size() == 1) {
+    const StockRecord& r = *entries[0];
+    c.shares = ParseDecimal(FieldText(r.szShares), 2, cDecimalSeparator);
+    c.buyPrice = StockValue(r, kValueBuyPrice, context);
+    c.cost = StockValue(r, kValueCost, context);
+    c.value = StockValue(r, kValueCurrentValue, context);
+    c.profit = StockValue(r, kValueProfit, context);
+    c.profitPercent = StockValue(r, kValueProfitPercent, context);
+    return c;
+  }
+  double pricedShares = 0;
+  for (const StockRecord* r : entries) {
+    double n = ParseDecimal(FieldText(r->szShares), 2, cDecimalSeparator);
+    c.shares += n;
+    c.cost += StockValue(*r, kValueCost, context);
+    c.value += StockValue(*r, kValueCurrentValue, context);
+    c.profit += StockValue(*r, kValueProfit, context);
+    pricedShares += StockValue(*r, kValueBuyPrice, context) * n;
+  }
+  if (c.shares != 0) c.buyPrice = pricedShares / c.shares;
+  if (c.cost != 0) c.profitPercent = 100 / c.cost * c.profit;
+  return c;
+}
+
 void PortfolioStore::SnapshotLastUpdateProfit() {
   const BYTE saved = ucPrefFlags;
   ucPrefFlags = static_cast<BYTE>(ucPrefFlags & ~kPrefConvertToBase);

@@ -376,6 +376,25 @@ TEST_F(Figures, SplitAdjustsHoldingAndOptionallyTheChart) {
   EXPECT_EQ(root.answers.texts().back(), text::kNoStockSelected);
 }
 
+TEST_F(Figures, CombinedHoldingOfSeveralEntries) {
+  StockRecord* a = Add({.shares = "100", .buyPrice = "10", .buyFee = "10", .price = "12"});
+  StockRecord* b = Add({.shares = "50.004", .buyPrice = "16", .price = "12"});
+  CombinedHolding one = store.CombineHoldings({a}, 1);
+  EXPECT_DOUBLE_EQ(one.shares, 100);
+  EXPECT_DOUBLE_EQ(one.buyPrice, 10);
+  EXPECT_DOUBLE_EQ(one.cost, 1010);
+  EXPECT_DOUBLE_EQ(one.profitPercent, V(a, kValueProfitPercent));
+  CombinedHolding both = store.CombineHoldings({a, b}, 1);
+  EXPECT_DOUBLE_EQ(both.shares, 150);  // shares are read with 2 places
+  EXPECT_DOUBLE_EQ(both.buyPrice, (10 * 100 + 16 * 50) / 150.0);
+  EXPECT_DOUBLE_EQ(both.cost, 1010 + 16 * 50.004);
+  EXPECT_DOUBLE_EQ(both.profit, V(a, kValueProfit) + V(b, kValueProfit));
+  EXPECT_DOUBLE_EQ(both.profitPercent, 100 / both.cost * both.profit);
+  CombinedHolding none = store.CombineHoldings({}, 1);
+  EXPECT_DOUBLE_EQ(none.buyPrice, 0);
+  EXPECT_DOUBLE_EQ(none.profitPercent, 0);
+}
+
 TEST(EuroRates, LookupAndConversion) {
   EXPECT_EQ(EuroRateTable().size(), 13u);
   EXPECT_EQ(EuroRateLookup("dem"), 1);

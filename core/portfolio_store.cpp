@@ -195,11 +195,6 @@ int PortfolioStore::IndexOfStock(const StockRecord* record) const {
   return -1;
 }
 
-bool PortfolioStore::InView(const StockRecord& r, int portfolio, bool sold) {
-  if (portfolio != PORTFOLIO_ALL && r.ucPortfolio != portfolio) return false;
-  return sold ? r.ucStatus == kStatusSold : r.ucStatus != kStatusSold;
-}
-
 // From the cursor, step by one in `direction`. Count 0 returns the first record of the view
 // at or beyond the cursor; count n the n-th record of the view beyond it (the cursor's own
 // record not counted). The cursor is left on the record returned and untouched when there is

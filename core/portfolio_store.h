@@ -72,6 +72,27 @@ struct PortfolioTotals {
   double dayChange = 0;
 };
 
+// The "Stock Calculator": one entry, or several entries of the same stock taken together.
+struct CombinedHolding {
+  double shares = 0;
+  double buyPrice = 0;
+  double cost = 0;
+  double value = 0;
+  double profit = 0;
+  double profitPercent = 0;
+};
+
+// The stocks one view shows: one portfolio (or PORTFOLIO_ALL) and either the sold stocks or
+// the others (active and watched).
+struct ViewFilter {
+  int portfolio = PORTFOLIO_ALL;
+  bool sold = false;
+  bool Contains(const StockRecord& r) const {
+    if (portfolio != PORTFOLIO_ALL && r.ucPortfolio != portfolio) return false;
+    return sold ? r.ucStatus == kStatusSold : r.ucStatus != kStatusSold;
+  }
+};
+
 struct ChangeFigures {
   double amount = 0;
   double percent = 0;
@@ -191,7 +212,9 @@ class PortfolioStore {
   // Walks the stocks of view (portfolio, sold) from *cursor; direction +1 or -1. See the
   // definition for the cursor rules.
   StockRecord* NextInView(int* cursor, int portfolio, bool sold, int count, int direction);
-  static bool InView(const StockRecord& r, int portfolio, bool sold);
+  static bool InView(const StockRecord& r, int portfolio, bool sold) {
+    return ViewFilter{portfolio, sold}.Contains(r);
+  }
 
   // Null when refused or out of memory (the message was shown).
   StockRecord* NewStock();
@@ -240,6 +263,8 @@ class PortfolioStore {
   ChangeFigures ChangeSinceLastUpdate(int portfolio) const;
   ChangeFigures ChangeToday(int portfolio) const;
   void SnapshotLastUpdateProfit();
+  CombinedHolding CombineHoldings(const std::vector<const StockRecord*>& entries,
+                                  int context) const;
   // The code of the currency the figures of `portfolio` are shown in.
   std::string_view DisplayCurrencyCode(int portfolio) const;
   // Sorts every stock; nothing for a key above 10.
