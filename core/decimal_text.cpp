@@ -108,6 +108,11 @@ std::string ToStorageText(std::string_view typed, char decimalSeparator) {
 }
 
 bool DecimalFieldText(double value, int places, bool trimmed, std::string* text) {
+  // An overflowed figure has no text that would mean it; "0" would silently replace it.
+  if (!std::isfinite(value)) {
+    text->clear();
+    return false;
+  }
   for (int p = places < 0 ? 0 : places; p >= 0; --p) {
     std::string candidate = trimmed ? FormatDecimalTrimmed(value, p) : FormatDecimal(value, p);
     if (candidate.size() < kDecimalTextSize) {

@@ -44,7 +44,8 @@ std::string ToStorageText(std::string_view typed, char decimalSeparator);
 // the field untouched, when even the integer part does not fit: a number that large must not be
 // stored cut, which would silently change it.
 bool StoreDecimal(char (&field)[kDecimalTextSize], double value, int places, bool trimmed);
-// The text StoreDecimal would write, or "" with false when it does not fit.
+// The text StoreDecimal would write, or "" with false when it does not fit or the value is not
+// finite.
 bool DecimalFieldText(double value, int places, bool trimmed, std::string* text);
 
 }  // namespace quillet

@@ -70,6 +70,9 @@ TEST(DecimalText, StoreGivesUpDecimalsToFitButNeverCutsTheInteger) {
   CopyToField(field, "keep");
   EXPECT_FALSE(StoreDecimal(field, 123456789012.0, 4, false));
   EXPECT_STREQ(field, "keep");
+  EXPECT_FALSE(StoreDecimal(field, ParseDecimal(std::string(400, '9'), 4), 4, false));
+  EXPECT_FALSE(StoreDecimal(field, -1.0 / 0.0, 4, false));
+  EXPECT_STREQ(field, "keep");
 }
 
 }  // namespace
