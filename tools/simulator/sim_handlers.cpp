@@ -4,6 +4,7 @@
 #include <ctime>
 
 #include "core/quote_tables.h"
+#include "tools/simulator/sim_pages.h"
 
 namespace quillet::sim {
 
@@ -357,6 +358,7 @@ HandlerTable DefaultHandlers(const HandlerOptions& options) {
   table.Register(13, std::make_shared<CsvQuoteHandler>(istanbul));
 
   table.Register(kSourceHistory, std::make_shared<HistoryHandler>(options.shortHistory));
+  RegisterPageHandlers(table);
   return table;
 }
 

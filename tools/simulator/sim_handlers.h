@@ -114,7 +114,8 @@ struct HandlerOptions {
   bool shortHistory = false;
 };
 
-// CSV formats for sources 0, 1, 4, 7, 9, 11 and 13 and the history host (10).
+// CSV formats for sources 0, 1, 4, 7, 9, 11 and 13, the history host (10), and the page, list and
+// XML answers of the other sources (RegisterPageHandlers).
 HandlerTable DefaultHandlers(const HandlerOptions& options);
 
 }  // namespace quillet::sim

@@ -159,7 +159,9 @@ TEST(SimAnswers, CsvServiceLines) {
   EXPECT_TRUE(j.keepOpen);
 
   SimRequest page = Request("GET /html/detail/main.html?sSym=IBM HTTP/1.0\r\n\r\n");
-  EXPECT_EQ(table.Answer(page, book).status, 404);  // no page formats yet
+  EXPECT_EQ(table.Answer(page, book).status, 200);  // the page formats are registered too
+  SimRequest nowhere = Request("GET /nowhere HTTP/1.0\r\n\r\n");
+  EXPECT_EQ(table.Answer(nowhere, book).status, 404);
 }
 
 TEST(SimAnswers, HistoryLayouts) {
