@@ -1,0 +1,287 @@
+// The other European sources: the Swiss broker's bar-separated list (source 3), the Brussels
+// exchange (12), the Nordic servlet (15), the Cyprus exchange (16) and the French portal's fund
+// pages (20 and 21).
+#include <string>
+#include <vector>
+
+#include "core/decimal_text.h"
+#include "quotes/page_parsers.h"
+#include "quotes/page_steps.h"
+
+namespace quillet {
+
+namespace {
+
+using page::Between;
+using page::Euro;
+using page::MarkerLine;
+using page::NumberIn;
+using page::Store;
+using page::Trimmed;
+
+// Fields between vertical bars, empty ones kept in their places.
+std::vector<std::string> BarFields(std::string_view line) {
+  std::vector<std::string> fields;
+  while (true) {
+    std::size_t bar = line.find('|');
+    fields.emplace_back(line.substr(0, bar));
+    if (bar == std::string_view::npos) break;
+    line.remove_prefix(bar + 1);
+  }
+  return fields;
+}
+
+bool IsNotAvailable(std::string_view status) {
+  return status.size() == 2 && (status[0] == 'N' || status[0] == 'n') &&
+         (status[1] == 'A' || status[1] == 'a');
+}
+
+// "1735" -> "17:35"; other texts give nothing.
+std::string ClockOfDigits(std::string_view digits) {
+  if (digits.size() < 3 || digits.size() > 4) return {};
+  for (char c : digits) {
+    if (c < '0' || c > '9') return {};
+  }
+  return std::string(digits.substr(0, digits.size() - 2)) + ":" +
+         std::string(digits.substr(digits.size() - 2));
+}
+
+bool ReadBrusselsQuote(CQuoteClient& client, QuoteResult& result) {
+  std::string text;
+  if (!MarkerLine(client, ".jsp?qIsin", 1)) return false;
+  std::string line(client.LineText());
+  if (!Between(line, "right\">", " at", &text)) return false;
+  Store(result.szDate, text);
+  if (!Between(line, "at ", "</th>", &text)) return false;
+  Store(result.szTime, text);
+
+  // Each figure stands in the line after its label: "<td ...>45,67 EUR</td>".
+  struct Figure {
+    const char* label;
+    char* field;
+    std::size_t size;
+  };
+  const Figure figures[] = {
+      {"Last", result.szLast, sizeof result.szLast},
+      {"P.Close", result.szPrevClose, sizeof result.szPrevClose},
+      {"Bid", result.szBid, sizeof result.szBid},
+      {"High", result.szHigh, sizeof result.szHigh},
+      {"Ask", result.szAsk, sizeof result.szAsk},
+      {"Low", result.szLow, sizeof result.szLow},
+  };
+  for (const Figure& figure : figures) {
+    if (!MarkerLine(client, figure.label, 1) || !Between(client.LineText(), ">", " ", &text)) {
+      return false;
+    }
+    CopyToField(figure.field, figure.size, Euro(text));
+  }
+  if (!MarkerLine(client, "Volume", 1) || !Between(client.LineText(), ">", "<", &text)) {
+    return false;
+  }
+  Store(result.szVolume, Euro(text));
+  Store(result.szChange, page::ChangeOf(FieldText(result.szLast), FieldText(result.szPrevClose)));
+  return true;
+}
+
+bool ReadNordicQuote(CQuoteClient& client, QuoteResult& result) {
+  if (!MarkerLine(client, ">Last</", 4)) return false;
+  std::string last = NumberIn(client.LineText());
+  // A page that writes the last price with a decimal comma writes every later number so.
+  const bool european = last.find(',') != std::string::npos;
+  auto clean = [&](std::string number) { return european ? Euro(std::move(number)) : number; };
+  Store(result.szLast, clean(last));
+
+  if (!MarkerLine(client, "Volume</", 3)) return false;
+  Store(result.szVolume,
+        page::WithoutChar(page::WithoutChar(NumberIn(client.LineText()), '.'), ','));
+
+  if (!MarkerLine(client, ">Change</") || !MarkerLine(client, "/images/", 3)) return false;
+  Store(result.szChange, clean(NumberIn(client.LineText())));
+
+  struct Figure {
+    const char* label;
+    char* field;
+    std::size_t size;
+  };
+  const Figure figures[] = {
+      {"Bid<", result.szBid, sizeof result.szBid},
+      {"Ask<", result.szAsk, sizeof result.szAsk},
+      {"Day High<", result.szHigh, sizeof result.szHigh},
+      {"Day Low<", result.szLow, sizeof result.szLow},
+      {"Prev.&nbsp;Close<", result.szPrevClose, sizeof result.szPrevClose},
+      {"52 Week High", result.szYearHigh, sizeof result.szYearHigh},
+      {"52 Week Low", result.szYearLow, sizeof result.szYearLow},
+  };
+  for (const Figure& figure : figures) {
+    if (!MarkerLine(client, figure.label, 3)) return false;
+    CopyToField(figure.field, figure.size, clean(NumberIn(client.LineText())));
+  }
+  if (!MarkerLine(client, "Update Date", 3)) return false;
+  Store(result.szDate, Trimmed(client.LineText()));
+  if (!MarkerLine(client, "Time<", 3)) return false;
+  Store(result.szTime, Trimmed(client.LineText()));
+  return true;
+}
+
+bool ReadCyprusQuote(CQuoteClient& client, QuoteResult& result) {
+  std::string text;
+  if (!MarkerLine(client, "Last Transaction", 1) ||
+      !Between(client.LineText(), "bold;\">", "</span>", &text)) {
+    return false;
+  }
+  Store(result.szLast, text);
+
+  if (!MarkerLine(client, "52-wk Range", 1)) return false;
+  std::string line(client.LineText());
+  if (!Between(line, "25%>", "-", &text)) return false;
+  Store(result.szYearLow, text);
+  if (!Between(line, "-", "</td>", &text)) return false;
+  Store(result.szYearHigh, text);
+
+  if (!MarkerLine(client, "Buy", 1) || !Between(client.LineText(), "25%>", "</td>", &text)) {
+    return false;
+  }
+  Store(result.szBid, text);
+  if (!MarkerLine(client, "Volume", 1) || !Between(client.LineText(), "25%>", "</td>", &text)) {
+    return false;
+  }
+  Store(result.szVolume, page::WithoutChar(text, ','));
+  if (!MarkerLine(client, "Sell", 1) || !Between(client.LineText(), "25%>", "</td>", &text)) {
+    return false;
+  }
+  Store(result.szAsk, text);
+  // The page has no previous close; the day's opening price stands in for it.
+  if (!MarkerLine(client, "Open", 1) || !Between(client.LineText(), "25%>", "</td>", &text)) {
+    return false;
+  }
+  Store(result.szPrevClose, text);
+
+  if (!MarkerLine(client, "Day's Range", 1)) return false;
+  line = client.LineText();
+  if (!Between(line, "tbve\">", "-", &text)) return false;
+  Store(result.szLow, text);
+  if (!Between(line, "-", "</td>", &text)) return false;
+  Store(result.szHigh, text);
+
+  // "Last update: 02/05/2003 17:35:10": the date, then five characters of time.
+  if (!MarkerLine(client, "<center>", 1)) return false;
+  line = client.LineText();
+  std::size_t from = line.find(": ");
+  if (from == std::string::npos) return false;
+  from += 2;
+  while (from < line.size() && line[from] == ' ') ++from;
+  std::size_t blank = line.find(' ', from);
+  if (blank == std::string::npos) return false;
+  Store(result.szDate, std::string_view(line).substr(from, blank - from));
+  Store(result.szTime, std::string_view(line).substr(blank + 1, 5));
+
+  Store(result.szChange, page::ChangeOf(FieldText(result.szLast), FieldText(result.szPrevClose)));
+  return true;
+}
+
+bool ReadFrenchFundQuote(CQuoteClient& client, QuoteResult& result) {
+  std::string text;
+  if (!MarkerLine(client, "Valeur liquidative", 2) ||
+      !Between(client.LineText(), "<B>", " ", &text)) {
+    return false;
+  }
+  Store(result.szLast, text);
+  const double last = page::ReadNumber(text);
+
+  // The page gives the day's variation in percent; the amount and the previous value follow.
+  if (!MarkerLine(client, ">Variation", 2)) return false;
+  double percent = page::ReadNumber(NumberIn(client.LineText()));
+  std::string change = page::TwoDecimals(last * percent * 0.01);
+  Store(result.szChange, change);
+  Store(result.szPrevClose, page::TwoDecimals(last - ParseDecimal(change, 2)));
+
+  if (!MarkerLine(client, ">Date<", 2) || !Between(client.LineText(), "<B>", "</B>", &text)) {
+    return false;
+  }
+  Store(result.szDate, text);
+
+  struct Figure {
+    const char* label;
+    char* field;
+    std::size_t size;
+  };
+  const Figure figures[] = {
+      {">Prix de souscription<", result.szAsk, sizeof result.szAsk},
+      {">Prix de rachat<", result.szBid, sizeof result.szBid},
+      {"Haut 52", result.szYearHigh, sizeof result.szYearHigh},
+      {"Bas 52", result.szYearLow, sizeof result.szYearLow},
+  };
+  for (const Figure& figure : figures) {
+    if (!MarkerLine(client, figure.label, 2) || !Between(client.LineText(), "2>", " ", &text)) {
+      return false;
+    }
+    CopyToField(figure.field, figure.size, text);
+  }
+  return true;
+}
+
+}  // namespace
+
+bool ParseZurichList(CQuoteClient& client) {
+  if (!client.ReadHeaders()) return false;
+  while (client.ReadLine(0)) {
+    std::string line =
+        page::WithoutChar(page::WithoutChar(std::string(client.LineText()), ' '), '\t');
+    if (line.empty() || line.starts_with("ERROR")) continue;
+    std::vector<std::string> fields = BarFields(line);
+    if (fields[0].empty()) continue;  // no symbol to file the quote under
+    QuoteResult* result = client.AddResult();
+    if (result == nullptr) {
+      client.SetResultCode(QR_ERROR);
+      return false;
+    }
+    auto field = [&](std::size_t i) -> std::string_view {
+      return i < fields.size() ? std::string_view(fields[i]) : std::string_view();
+    };
+    Store(result->szSymbol, field(0));
+    if (IsNotAvailable(field(1))) {
+      Store(result->szLast, "0");  // the broker has no quote: not priced
+      continue;
+    }
+    Store(result->szLast, field(2));
+    Store(result->szPrevClose, field(3));
+    Store(result->szBid, field(4));
+    Store(result->szAsk, field(5));
+    Store(result->szHigh, field(6));
+    Store(result->szLow, field(7));
+    Store(result->szVolume, field(8));
+    Store(result->szTime, ClockOfDigits(field(9)));
+    Store(result->szChange, page::ChangeOf(field(2), field(3)));
+  }
+  return true;
+}
+
+bool ParseBrusselsPage(CQuoteClient& client) {
+  QuoteResult* result = page::BeginPage(client);
+  if (result == nullptr) return false;
+  page::LastZeroUnlessComplete(*result, ReadBrusselsQuote(client, *result));
+  return true;
+}
+
+bool ParseNordicPage(CQuoteClient& client) {
+  QuoteResult* result = page::BeginPage(client, '&');
+  if (result == nullptr) return false;
+  ReadNordicQuote(client, *result);
+  return true;
+}
+
+bool ParseCyprusPage(CQuoteClient& client) {
+  QuoteResult* result = page::BeginPage(client);
+  if (result == nullptr) return false;
+  ReadCyprusQuote(client, *result);
+  return true;
+}
+
+bool ParseFrenchFundPage(CQuoteClient& client) {
+  QuoteResult* result = page::BeginPage(client);
+  if (result == nullptr) return false;
+  ReadFrenchFundQuote(client, *result);
+  return true;
+}
+
+}  // namespace quillet

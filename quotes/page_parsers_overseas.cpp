@@ -1,0 +1,292 @@
+// The pages from outside Europe: the Toronto exchange's fund (source 8) and trust (23) pages,
+// the Japanese portal (17), the Thai exchange (18) and the US quick-chart portal that prices
+// Johannesburg and Amsterdam (19).
+#include <cstdio>
+#include <string>
+
+#include "platform/clock.h"
+#include "quotes/page_parsers.h"
+#include "quotes/page_steps.h"
+
+namespace quillet {
+
+namespace {
+
+using page::Between;
+using page::BetweenFrom;
+using page::MarkerLine;
+using page::NumberIn;
+using page::Store;
+using page::Trimmed;
+using page::WithoutChar;
+
+// The Japanese portal's labels, in its Shift-JIS bytes: "trade price" and "opening price".
+constexpr char kTradePriceLabel[] = "\x8E\xE6\x88\xF8\x92\x6C";  // 取引値
+constexpr char kOpeningPriceLabel[] = "\x8E\x6E\x92\x6C";        // 始値
+
+bool HasDigit(std::string_view text) {
+  return text.find_first_of("0123456789") != std::string_view::npos;
+}
+
+// The segment after the `n`-th "<br>" (counted from 1) up to the next one.
+bool AfterBreak(std::string_view line, int n, std::string_view* segment) {
+  std::size_t at = std::string_view::npos;
+  std::size_t from = 0;
+  for (int i = 0; i < n; ++i) {
+    at = line.find("<br>", from);
+    if (at == std::string_view::npos) return false;
+    from = at + 4;
+  }
+  *segment = line.substr(from, line.find("<br>", from) - from);
+  return true;
+}
+
+bool ReadCanadaFundQuote(CQuoteClient& client, QuoteResult& result) {
+  std::string symbol(FieldText(result.szSymbol));
+  std::string text;
+  // The page names the fund in its title and again above the figures.
+  if (symbol.empty() || !MarkerLine(client, symbol.c_str()) ||
+      !MarkerLine(client, symbol.c_str(), 1) ||
+      !Between(client.LineText(), "text\">", "</TD>", &text)) {
+    return false;
+  }
+  Store(result.szDate, text);
+  if (!page::LinesFurther(client, 1) || !Between(client.LineText(), "text\">", "</TD>", &text)) {
+    return false;
+  }
+  Store(result.szLast, text);
+  return true;
+}
+
+bool ReadTokyoQuote(CQuoteClient& client, QuoteResult& result, Clock& clock) {
+  // The figures of the day share one line with the label.
+  std::string line;
+  do {
+    if (!client.ReadUntil(kTradePriceLabel)) return false;
+    std::string_view text = client.LineText();
+    line = text.substr(text.find(kTradePriceLabel));
+  } while (line.find("<br>") == std::string::npos);
+
+  std::string_view stamp;
+  AfterBreak(line, 1, &stamp);
+  stamp = stamp.substr(0, stamp.find_first_of(" <"));
+  if (stamp.find(':') != std::string_view::npos) {
+    // While the market is open the page shows the time of the last trade instead of its date.
+    Store(result.szTime, Trimmed(stamp));
+    LocalTime today = ToLocal(clock.Now());
+    char date[32];
+    std::snprintf(date, sizeof date, "%d/%d/%d", today.month, today.day, today.year);
+    Store(result.szDate, date);
+  } else {
+    Store(result.szDate, Trimmed(stamp));
+  }
+
+  std::string text;
+  if (!Between(line, "<b>", "</b>", &text)) return false;
+  Store(result.szLast, WithoutChar(text, ','));
+
+  struct Figure {
+    char* field;
+    std::size_t size;
+  };
+  const Figure figures[] = {{result.szChange, sizeof result.szChange},
+                            {result.szPrevClose, sizeof result.szPrevClose},
+                            {result.szVolume, sizeof result.szVolume}};
+  int n = 2;
+  for (const Figure& figure : figures) {
+    std::string_view segment;
+    if (!AfterBreak(line, n++, &segment)) return false;
+    CopyToField(figure.field, figure.size, WithoutChar(NumberIn(segment), ','));
+  }
+
+  if (!client.ReadUntil(kOpeningPriceLabel)) return false;
+  std::string_view opening = client.LineText();
+  line = opening.substr(opening.find(kOpeningPriceLabel));
+  std::string_view segment;
+  if (!AfterBreak(line, 2, &segment)) return false;
+  Store(result.szHigh, WithoutChar(NumberIn(segment), ','));
+  if (!AfterBreak(line, 3, &segment)) return false;
+  Store(result.szLow, WithoutChar(NumberIn(segment), ','));
+  return true;
+}
+
+bool ReadThaiQuote(CQuoteClient& client, QuoteResult& result) {
+  if (!MarkerLine(client, "Last") || !MarkerLine(client, "<tr", 1)) return false;
+  Store(result.szLast, NumberIn(client.LineText()));
+  if (!page::LinesFurther(client, 2)) return false;
+  // An unchanged price is shown as a bare dash, which is no change figure.
+  std::string change = NumberIn(client.LineText());
+  Store(result.szChange, HasDigit(change) ? change : std::string());
+
+  if (!MarkerLine(client, "Prior") || !MarkerLine(client, "<tr", 1)) return false;
+  Store(result.szPrevClose, NumberIn(client.LineText()));
+  if (!page::LinesFurther(client, 4)) return false;
+  Store(result.szHigh, NumberIn(client.LineText()));
+  if (!page::LinesFurther(client, 2)) return false;
+  Store(result.szLow, NumberIn(client.LineText()));
+
+  // The volume sits a few lines into its row, after the cells' opening tags.
+  if (!MarkerLine(client, "Volume") || !MarkerLine(client, "<tr")) return false;
+  std::string volume;
+  for (int i = 0; i < 4 && volume.empty(); ++i) {
+    if (!client.ReadLine(0)) return false;
+    volume = NumberIn(client.LineText());
+  }
+  if (volume.empty()) return false;
+  Store(result.szVolume, WithoutChar(volume, ','));
+
+  std::string text;
+  if (!MarkerLine(client, "Date") || !Between(client.LineText(), ">", "</s", &text)) return false;
+  Store(result.szDate, text);
+  return true;
+}
+
+bool ReadQuickChartQuote(CQuoteClient& client, QuoteResult& result) {
+  std::string stamp;
+  if (!MarkerLine(client, "#333366") ||
+      !Between(client.LineText(), "#ccccff\">", "</FONT>", &stamp)) {
+    return false;
+  }
+  // "5/2/2003&nbsp;4:01&nbsp;PM": the date, then the time with its half of the day.
+  constexpr std::string_view kSpace = "&nbsp;";
+  std::size_t first = stamp.find(kSpace);
+  Store(result.szDate, Trimmed(std::string_view(stamp).substr(0, first)));
+  if (first != std::string::npos) {
+    std::string_view rest = std::string_view(stamp).substr(first + kSpace.size());
+    std::size_t second = rest.find(kSpace);
+    std::string time(Trimmed(rest.substr(0, second)));
+    if (second != std::string_view::npos) {
+      time += ' ';
+      time += Trimmed(rest.substr(second + kSpace.size()));
+    }
+    Store(result.szTime, time);
+  }
+
+  std::string_view line;
+  do {
+    if (!client.ReadLine(0)) return false;
+    line = client.LineText();
+  } while (line.find("Last:") == std::string_view::npos ||
+           line.find("</NOBR>", line.find("Last:")) == std::string_view::npos);
+  Store(result.szLast, Trimmed(line.substr(line.rfind('>') + 1)));
+
+  // The arrow picture tells the direction; the figure itself carries no sign.
+  if (!page::LinesFurther(client, 1)) return false;
+  line = client.LineText();
+  std::string arrow;
+  Between(line, "arrow_", "_sm", &arrow);
+  if (arrow == "unch") {
+    Store(result.szChange, "0");
+  } else {
+    std::size_t nobr = line.find("<NOBR>");
+    if (nobr == std::string_view::npos) return false;
+    std::string number = NumberIn(line.substr(nobr + 6));
+    if (arrow == "dn" && !number.empty() && number.front() != '-') number.insert(0, "-");
+    Store(result.szChange, number);
+  }
+
+  std::string text;
+  for (char* field : {result.szPrevClose, result.szHigh, result.szLow}) {
+    if (!page::LinesFurther(client, 1) || !Between(client.LineText(), "<NOBR>", "</NOBR>", &text)) {
+      return false;
+    }
+    CopyToField(field, sizeof result.szPrevClose, text);
+  }
+  if (!page::LinesFurther(client, 1) || !Between(client.LineText(), "<B>", "</B>", &text)) {
+    return false;
+  }
+  Store(result.szVolume, WithoutChar(text, ','));
+
+  if (!page::LinesFurther(client, 3) || !client.ReadUntil("<B><NOBR><NOBR>")) return false;
+  std::string range(client.LineText());
+  std::size_t next = 0;
+  if (!BetweenFrom(range, 0, "<B><NOBR><NOBR>", "</NOBR>", &text, &next)) return false;
+  Store(result.szYearLow, text);
+  if (!BetweenFrom(range, next, "<B><NOBR>", "</NOBR>", &text)) return false;
+  Store(result.szYearHigh, text);
+  return true;
+}
+
+bool ReadCanadaTrustQuote(CQuoteClient& client, QuoteResult& result) {
+  // "02 May 2003 16:01</TD>", possibly indented with tabs.
+  std::string text;
+  if (!MarkerLine(client, "text\">Last Trade:", 1) ||
+      !Between(client.LineText(), nullptr, "</TD>", &text)) {
+    return false;
+  }
+  text = WithoutChar(text, '\t');
+  std::string date;
+  for (std::size_t i = 0; i < 3; ++i) {
+    std::string word = page::Word(text, i);
+    if (word.empty()) break;
+    if (!date.empty()) date += ' ';
+    date += word;
+  }
+  Store(result.szDate, date);
+  Store(result.szTime, page::Word(text, 3));
+
+  struct Figure {
+    const char* label;
+    char* field;
+    std::size_t size;
+    bool volume;
+  };
+  const Figure figures[] = {
+      {"Last Traded", result.szLast, sizeof result.szLast, false},
+      {"Net Change", result.szChange, sizeof result.szChange, false},
+      {"Volume", result.szVolume, sizeof result.szVolume, true},
+      {"Last Bid", result.szBid, sizeof result.szBid, false},
+      {"Last Ask", result.szAsk, sizeof result.szAsk, false},
+      {"High", result.szHigh, sizeof result.szHigh, false},
+      {"Low", result.szLow, sizeof result.szLow, false},
+      {"52 Week High", result.szYearHigh, sizeof result.szYearHigh, false},
+      {"52 Week Low", result.szYearLow, sizeof result.szYearLow, false},
+  };
+  for (const Figure& figure : figures) {
+    if (!MarkerLine(client, figure.label, 1)) return false;
+    std::string number = NumberIn(client.LineText());
+    CopyToField(figure.field, figure.size, figure.volume ? WithoutChar(number, ',') : number);
+  }
+  return true;
+}
+
+}  // namespace
+
+bool ParseCanadaFundPage(CQuoteClient& client) {
+  QuoteResult* result = page::BeginPage(client);
+  if (result == nullptr) return false;
+  page::LastZeroUnlessComplete(*result, ReadCanadaFundQuote(client, *result));
+  return true;
+}
+
+bool ParseTokyoPage(CQuoteClient& client, Clock& clock) {
+  QuoteResult* result = page::BeginPage(client, '&');
+  if (result == nullptr) return false;
+  ReadTokyoQuote(client, *result, clock);
+  return true;
+}
+
+bool ParseTokyoPage(CQuoteClient& client) { return ParseTokyoPage(client, DefaultClock()); }
+
+bool ParseThaiPage(CQuoteClient& client) {
+  QuoteResult* result = page::BeginPage(client);
+  if (result == nullptr) return false;
+  ReadThaiQuote(client, *result);
+  return true;
+}
+
+bool ParseQuickChartPage(CQuoteClient& client) {
+  QuoteResult* result = page::BeginPage(client);
+  if (result == nullptr) return false;
+  ReadQuickChartQuote(client, *result);
+  return true;
+}
+
+bool ParseCanadaTrustPage(CQuoteClient& client) {
+  QuoteResult* result = page::BeginPage(client);
+  if (result == nullptr) return false;
+  page::LastZeroUnlessComplete(*result, ReadCanadaTrustQuote(client, *result));
+  return true;
+}
+
+}  // namespace quillet

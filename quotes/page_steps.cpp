@@ -1,0 +1,142 @@
+#include "quotes/page_steps.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include "core/decimal_text.h"
+#include "core/quote_tables.h"
+#include "quotes/quote_text.h"
+
+namespace quillet::page {
+
+namespace {
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+}  // namespace
+
+QuoteResult* BeginPage(CQuoteClient& client, char symbolEnd) {
+  if (!client.ReadHeaders()) return nullptr;
+  QuoteResult* result = client.AddResult();
+  if (result == nullptr) {
+    client.SetResultCode(QR_ERROR);
+    return nullptr;
+  }
+  Store(result->szSymbol, SymbolFromRequest(client, symbolEnd));
+  return result;
+}
+
+std::string SymbolFromRequest(const CQuoteClient& client, char symbolEnd) {
+  const QuoteSource* source = GetQuoteSource(client.source());
+  if (source == nullptr) return {};
+  std::string_view request = client.request();
+  std::string_view prefix(source->szPathPrefix);
+  std::size_t at = request.find(prefix);
+  if (prefix.empty() || at == std::string_view::npos) return {};
+  std::string_view rest = request.substr(at + prefix.size());
+  return std::string(rest.substr(0, rest.find(symbolEnd)));
+}
+
+bool LinesFurther(CQuoteClient& client, int count) {
+  for (int i = 0; i < count; ++i) {
+    if (!client.ReadLine(0)) return false;
+  }
+  return true;
+}
+
+bool MarkerLine(CQuoteClient& client, const char* marker, int count) {
+  return client.ReadUntil(marker, 0) && LinesFurther(client, count);
+}
+
+bool Between(std::string_view line, const char* start, const char* end, std::string* out) {
+  return BetweenFrom(line, 0, start, end, out);
+}
+
+bool BetweenFrom(std::string_view line, std::size_t from, const char* start, const char* end,
+                 std::string* out, std::size_t* next) {
+  if (from > line.size()) return false;
+  std::size_t begin = from;
+  if (start != nullptr) {
+    std::size_t found = line.find(start, from);
+    if (found == std::string_view::npos) return false;
+    begin = found + std::strlen(start);
+  }
+  std::size_t stop = line.size();
+  std::size_t after = line.size();
+  if (end != nullptr) {
+    stop = line.find(end, begin);
+    if (stop == std::string_view::npos) return false;
+    after = stop + std::strlen(end);
+  }
+  if (out != nullptr) *out = Trimmed(line.substr(begin, stop - begin));
+  if (next != nullptr) *next = after;
+  return true;
+}
+
+std::string NumberIn(std::string_view text) {
+  std::string source(text);
+  std::string number(source.size() + 1, '\0');
+  number[0] = '\0';
+  FirstNumber(source.c_str(), number.data(), number.size());
+  number.resize(std::strlen(number.c_str()));
+  return number;
+}
+
+std::string Euro(std::string text) {
+  EuropeanToPlainNumber(text.data());
+  text.resize(std::strlen(text.c_str()));
+  return text;
+}
+
+std::string WithoutChar(std::string text, char c) {
+  RemoveChar(text.data(), c);
+  text.resize(std::strlen(text.c_str()));
+  return text;
+}
+
+std::string Trimmed(std::string_view text) {
+  while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
+  return std::string(text);
+}
+
+std::string Word(std::string_view text, std::size_t index) {
+  std::size_t pos = 0;
+  for (std::size_t n = 0;; ++n) {
+    while (pos < text.size() && IsBlank(text[pos])) ++pos;
+    if (pos >= text.size()) return {};
+    std::size_t end = pos;
+    while (end < text.size() && !IsBlank(text[end])) ++end;
+    if (n == index) return std::string(text.substr(pos, end - pos));
+    pos = end;
+  }
+}
+
+std::string ChangeOf(std::string_view last, std::string_view previous) {
+  if (last.empty() || previous.empty()) return "N/A";
+  double change = ParseDecimal(last, 2) - ParseDecimal(previous, 2);
+  std::string text = FormatDecimal(change, 2);
+  if (change > 0 && text != "0") text.insert(0, "+");
+  return text;
+}
+
+double ReadNumber(std::string_view text) {
+  if (text.find(',') != std::string_view::npos) return ParseDecimal(Euro(std::string(text)), 0);
+  return ParseDecimal(text, 0);
+}
+
+std::string TwoDecimals(double value) {
+  if (!std::isfinite(value)) return "0.00";
+  char text[64];
+  std::snprintf(text, sizeof text, "%.2f", value);
+  // A value that rounds to zero is written without a sign.
+  if (std::strcmp(text, "-0.00") == 0) return "0.00";
+  return text;
+}
+
+void LastZeroUnlessComplete(QuoteResult& result, bool complete) {
+  if (!complete) Store(result.szLast, "0");
+}
+
+}  // namespace quillet::page

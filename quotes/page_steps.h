@@ -1,0 +1,69 @@
+// The pieces every quote-page parser is built from. A page parser is a chain of steps: find the
+// line with a marker, go a fixed number of lines further, cut the value out, clean it, store
+// it. A step that cannot find its line or its markers ends the chain; whatever was stored
+// before stays in the result. These helpers keep each step one line in the parsers.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "platform/codepage.h"
+#include "quotes/quote_client.h"
+#include "quotes/quote_result.h"
+
+namespace quillet::page {
+
+// Reads the header lines and adds the page's one result, whose symbol is taken from the
+// request (see SymbolFromRequest). Null, with the result code QR_ERROR, when the headers could
+// not be read or the result list is full.
+QuoteResult* BeginPage(CQuoteClient& client, char symbolEnd = ' ');
+
+// The symbol a one-per-request source was asked for: the request text after the source's path
+// prefix, up to `symbolEnd` (a blank, which starts " HTTP/1.0", or '&' where a query suffix
+// follows). This is the decorated symbol the update run matches answers against.
+std::string SymbolFromRequest(const CQuoteClient& client, char symbolEnd);
+
+// Reads `count` more lines; false when the data ends first.
+bool LinesFurther(CQuoteClient& client, int count);
+
+// Reads lines until one contains `marker` and then `count` lines further, leaving that line in
+// the client's buffer. False when the data ends first.
+bool MarkerLine(CQuoteClient& client, const char* marker, int count = 0);
+
+// The text after `start` (from the line's beginning when null) up to `end` (to the line's end
+// when null), with blanks and tabs trimmed at both ends. False when a given marker is missing.
+bool Between(std::string_view line, const char* start, const char* end, std::string* out);
+// The same, searching `start` and `end` from `from` on; *next gets the position after `end`.
+bool BetweenFrom(std::string_view line, std::size_t from, const char* start, const char* end,
+                 std::string* out, std::size_t* next = nullptr);
+
+// The first run of number characters outside HTML tags ("" when there is none).
+std::string NumberIn(std::string_view text);
+// "1.234,56" -> "1234.56".
+std::string Euro(std::string text);
+std::string WithoutChar(std::string text, char c);
+// Blanks and tabs trimmed at both ends.
+std::string Trimmed(std::string_view text);
+// The text split at blanks and tabs, runs counting as one.
+std::string Word(std::string_view text, std::size_t index);
+
+// Cuts the text to the field's width, always terminated.
+template <std::size_t N>
+void Store(char (&field)[N], std::string_view text) {
+  CopyToField(field, text);
+}
+
+// last - previous with 2 decimals, "+" in front when positive; "N/A" when either is empty.
+std::string ChangeOf(std::string_view last, std::string_view previous);
+// A number read from page text, whether it uses ',' or '.' as its decimal mark (a text with a
+// ',' is read the European way).
+double ReadNumber(std::string_view text);
+// The value with 2 decimals, '-' for a negative value and no sign otherwise.
+std::string TwoDecimals(double value);
+
+// Pages of the sources that mark an unpriced stock with last "0": when the chain of steps broke
+// before its end, the result's last becomes "0".
+void LastZeroUnlessComplete(QuoteResult& result, bool complete);
+
+}  // namespace quillet::page
