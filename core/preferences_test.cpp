@@ -7,6 +7,7 @@
 
 #include "core/portfolio_store.h"
 #include "core/registry/registry_store.h"
+#include "platform/locale_settings.h"
 #include "platform/ras.h"
 #include "platform/testing/test_support.h"
 
@@ -210,6 +211,21 @@ TEST_F(Preferences, TheRasEntryFallsBackToTheFirstPhoneBookEntry) {
   StoreRecord(GoldenRecord());
   store.LoadPreferences();
   EXPECT_EQ(FieldText(store.szRasEntry), "Office modem");
+}
+
+TEST_F(Preferences, TheSeparatorsComeFromTheDevicesLocale) {
+  LocaleSettings locale;
+  locale.decimalSeparator = ',';
+  locale.thousandsSeparator = '.';
+  WriteLocaleSettings(root.ctx->registry(), locale);
+  root.ctx->ReloadLocale();
+  store.LoadPreferences();
+  EXPECT_EQ(store.cDecimalSeparator, ',');
+  EXPECT_EQ(store.cThousandsSeparator, '.');
+  StockRecord* r = store.NewStock();
+  CopyToField(r->szShares, "1000");
+  CopyToField(r->szPrice, "1.5");
+  EXPECT_EQ(store.FormatStockValue(*r, kValueCurrentValue, PORTFOLIO_ALL), "1500,00");
 }
 
 TEST_F(Preferences, TheTodayItemIsRegisteredRemovedAndAnnounced) {
