@@ -13,7 +13,7 @@ const std::vector<Command>& Commands() {
        "add|set|delete-point|delete-up-to|delete NAME MARKET [DATE [PRICE [LOW HIGH [VOLUME]]]]",
        "edits the price history of a stock or portfolio (see chart --help)", RunChart},
       {"dump", "charts [--json]", "prints every record of one kind of the device's data", RunDump},
-      {"show", "[--portfolio N|all] [--sold] [--json]",
+      {"show", "[--portfolio N|all] [--sold|--active] [--json]",
        "prints the stock list with its chosen columns and the totals", RunShow},
       {"dump-data", "stocks|notes|alerts|prefs [--json]",
        "prints every field of the data files or of the preference record", RunDumpData},

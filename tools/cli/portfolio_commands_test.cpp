@@ -51,6 +51,11 @@ TEST_F(PortfolioCommands, ShowListsTheColumnsAndTotals) {
   EXPECT_NE(json.find("\"totals\": {\"profit\": \"440.00\""), std::string::npos);
   EXPECT_NE(json.find("\"changeToday\": {\"amount\": \"50.00\", \"percent\": \"1.69%\"}"),
             std::string::npos);
+  ASSERT_EQ(Cli("set showClosed=1"), 0);
+  EXPECT_NE(Out("show").find("All (sold)"), std::string::npos);
+  EXPECT_NE(Out("show --active").find("Microsoft"), std::string::npos);
+  EXPECT_EQ(Out("dump-data notes --json"),
+            "[\n  {\"dwStockId\": 1, \"dwLength\": 8, \"szText\": \"remember\"}\n]\n");
   EXPECT_EQ(Cli("show --portfolio 7"), 1);
   EXPECT_EQ(Cli("show --bogus"), 2);
 }

@@ -1,4 +1,4 @@
-// `show [--portfolio N|all] [--sold] [--json]`: the stock list as the handheld shows it (the
+// `show [--portfolio N|all] [--sold|--active] [--json]`: the stock list as the handheld shows it (the
 // chosen columns, the trend arrow and the note mark) with the totals block under it.
 #include <cstdlib>
 #include <iomanip>
@@ -51,7 +51,7 @@ std::string TotalPercent(const PortfolioStore& store, double v) {
 }
 
 int Usage(CliEnv& env) {
-  *env.err << "usage: quillet-cli show [--portfolio N|all] [--sold] [--json]\n";
+  *env.err << "usage: quillet-cli show [--portfolio N|all] [--sold|--active] [--json]\n";
   return 2;
 }
 
@@ -59,10 +59,12 @@ int Usage(CliEnv& env) {
 
 int RunShow(CliEnv& env, const std::vector<std::string>& args) {
   std::optional<int> portfolio;
-  bool sold = false, json = false, allPortfolios = false;
+  bool sold = false, active = false, json = false, allPortfolios = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
     if (args[i] == "--sold") {
       sold = true;
+    } else if (args[i] == "--active") {
+      active = true;
     } else if (args[i] == "--json") {
       json = true;
     } else if (args[i] == "--portfolio" && i + 1 < args.size()) {
@@ -87,7 +89,8 @@ int RunShow(CliEnv& env, const std::vector<std::string>& args) {
     *env.err << "quillet-cli: no portfolio " << view << "\n";
     return 1;
   }
-  sold = sold || store.bShowClosed;
+  // The list the program would show, unless the command line chooses.
+  if (!sold && !active) sold = store.bShowClosed != 0;
   const int kind = store.ucColumnValue;
   std::vector<const StockRecord*> rows;
   int cursor = 0;
