@@ -7,6 +7,7 @@
 #include "core/chart_store.h"
 #include "platform/clock.h"
 #include "tools/cli/cli.h"
+#include "tools/cli/portfolio_commands.h"
 
 namespace quillet::cli {
 namespace {
@@ -66,40 +67,8 @@ std::string Figure(DWORD stored, bool portfolio) {
   return buf;
 }
 
-std::string JsonString(std::string_view s) {
-  std::string out = "\"";
-  for (unsigned char c : AnsiToUtf8(s)) {
-    if (c == '"' || c == '\\') {
-      out.push_back('\\');
-      out.push_back(static_cast<char>(c));
-    } else if (c < 0x20) {
-      char buf[8];
-      std::snprintf(buf, sizeof buf, "\\u%04x", c);
-      out += buf;
-    } else {
-      out.push_back(static_cast<char>(c));
-    }
-  }
-  return out + "\"";
-}
 
 }  // namespace
-
-std::optional<StockTime> ParseCliDate(const std::string& text) {
-  if (!text.empty() && text[0] == '@') {
-    double v = 0;
-    if (!ParseNumber(text.substr(1), &v) || v < 0 || v > 4294967295.0) return std::nullopt;
-    return static_cast<StockTime>(v);
-  }
-  int y = 0, mo = 0, d = 0, h = 0, mi = 0;
-  char tail = 0;
-  int n = std::sscanf(text.c_str(), "%4d-%2d-%2dT%2d:%2d%c", &y, &mo, &d, &h, &mi, &tail);
-  if (n != 3 && n != 5) return std::nullopt;
-  if (mo < 1 || mo > 12 || d < 1 || d > 31 || h < 0 || h > 23 || mi < 0 || mi > 59) {
-    return std::nullopt;
-  }
-  return FromLocal(y, mo, d, h, mi);
-}
 
 int DumpCharts(CliEnv& env, bool json) {
   auto charts = OpenCharts(env);

@@ -47,7 +47,5 @@ int RunChart(CliEnv& env, const std::vector<std::string>& args);
 int RunDump(CliEnv& env, const std::vector<std::string>& args);
 // Prints every price-history series of the device root (`dump charts`).
 int DumpCharts(CliEnv& env, bool json);
-// A command-line date: YYYY-MM-DD or YYYY-MM-DDTHH:MM in local time, or @SECONDS.
-std::optional<StockTime> ParseCliDate(const std::string& text);
 
 }  // namespace quillet::cli

@@ -2,18 +2,18 @@
 #include <ostream>
 
 #include "tools/cli/cli.h"
+#include "tools/cli/portfolio_commands.h"
 
 namespace quillet::cli {
 
 int RunDump(CliEnv& env, const std::vector<std::string>& args) {
   if (args.empty() || args.size() > 2 || (args.size() == 2 && args[1] != "--json")) {
-    *env.err << "usage: quillet-cli dump charts [--json]\n";
+    *env.err << "usage: quillet-cli dump stocks|notes|alerts|prefs|charts [--json]\n";
     return 2;
   }
   bool json = args.size() == 2;
   if (args[0] == "charts") return DumpCharts(env, json);
-  *env.err << "quillet-cli: unknown kind " << args[0] << "\n";
-  return 2;
+  return DumpPortfolioData(env, args[0], json);
 }
 
 }  // namespace quillet::cli

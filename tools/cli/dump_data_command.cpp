@@ -177,12 +177,5 @@ int DumpPortfolioData(CliEnv& env, std::string_view kind, bool json) {
   return 0;
 }
 
-int RunDumpData(CliEnv& env, const std::vector<std::string>& args) {
-  if (args.empty() || args.size() > 2 || (args.size() == 2 && args[1] != "--json")) {
-    *env.err << "usage: quillet-cli dump-data stocks|notes|alerts|prefs [--json]\n";
-    return 2;
-  }
-  return DumpPortfolioData(env, args[0], args.size() == 2);
-}
 
 }  // namespace quillet::cli

@@ -49,7 +49,8 @@ class PortfolioSession {
   std::size_t nextAnswer_ = 0;
 };
 
-// "YYYY-MM-DD" (local midnight) or "@SECONDS"; nullopt when malformed.
+// "YYYY-MM-DD" (local midnight), "YYYY-MM-DDTHH:MM" (local time) or "@SECONDS"; nullopt
+// when malformed.
 std::optional<StockTime> ParseCliDate(std::string_view text);
 // A date as the list shows it: the locale's short date, or "N/A" for 0.
 std::string ShortDate(const PlatformContext& ctx, StockTime t);
@@ -73,6 +74,5 @@ int RunDeleteStock(CliEnv& env, const std::vector<std::string>& args);
 int RunPortfolio(CliEnv& env, const std::vector<std::string>& args);
 int RunCurrency(CliEnv& env, const std::vector<std::string>& args);
 // `data stocks|notes|alerts|prefs [--json]`, the same as those kinds of `dump`.
-int RunDumpData(CliEnv& env, const std::vector<std::string>& args);
 
 }  // namespace quillet::cli

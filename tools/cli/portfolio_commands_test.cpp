@@ -54,7 +54,7 @@ TEST_F(PortfolioCommands, ShowListsTheColumnsAndTotals) {
   ASSERT_EQ(Cli("set showClosed=1"), 0);
   EXPECT_NE(Out("show").find("All (sold)"), std::string::npos);
   EXPECT_NE(Out("show --active").find("Microsoft"), std::string::npos);
-  EXPECT_EQ(Out("dump-data notes --json"),
+  EXPECT_EQ(Out("dump notes --json"),
             "[\n  {\"dwStockId\": 1, \"dwLength\": 8, \"szText\": \"remember\"}\n]\n");
   EXPECT_EQ(Cli("show --portfolio 7"), 1);
   EXPECT_EQ(Cli("show --bogus"), 2);
@@ -65,7 +65,7 @@ TEST_F(PortfolioCommands, SellSplitAndAddSharesRewriteTheHolding) {
   // Without an answer the question is declined and nothing changes.
   EXPECT_EQ(Cli("sell --id 1 30 12 2.50"), 1);
   EXPECT_EQ(Cli("sell --id 1 30 12 2.50 --yes --date 2003-05-01"), 0);
-  std::string stocks = Out("dump-data stocks --json");
+  std::string stocks = Out("dump stocks --json");
   EXPECT_NE(stocks.find("\"dwId\": 1, \"ucPortfolio\": 1, \"ucStatus\": 0"), std::string::npos);
   EXPECT_NE(stocks.find("\"szShares\": \"70.0000\", \"szBuyPrice\": \"10\", \"szBuyFee\": \"7.00\""),
             std::string::npos);
@@ -78,7 +78,7 @@ TEST_F(PortfolioCommands, SellSplitAndAddSharesRewriteTheHolding) {
   EXPECT_NE(out.find("Cannot sell more shares!"), std::string::npos);
   EXPECT_EQ(Cli("split --id 1 2 1"), 0);
   EXPECT_EQ(Cli("add-shares --id 1 20 60 --yes"), 0);
-  stocks = Out("dump-data stocks");
+  stocks = Out("dump stocks");
   EXPECT_NE(stocks.find("szShares: 200.0000\nszBuyPrice: 9.5\n"), std::string::npos) << stocks;
   EXPECT_EQ(Cli("split --id 9 2 1"), 1);
   EXPECT_EQ(Cli("sell 1 2"), 1);
@@ -94,12 +94,12 @@ TEST_F(PortfolioCommands, DeleteStockAnswersTheQuestionsFromTheFlags) {
   ASSERT_EQ(Cli("delete-stock --id 1 --answers y,n", &out), 0);
   EXPECT_NE(out.find("Delete this stock? yes"), std::string::npos);
   EXPECT_NE(out.find("Delete stock chart data? no"), std::string::npos);
-  EXPECT_EQ(Out("dump-data notes"), "");
+  EXPECT_EQ(Out("dump notes"), "");
   EXPECT_NE(Out("dump charts").find("AAA market 0"), std::string::npos);
   EXPECT_EQ(Cli("delete-stock --all --answers y,n"), 1);
   EXPECT_EQ(Cli("delete-stock --all --yes"), 0);
   EXPECT_EQ(Out("dump charts"), "");
-  EXPECT_EQ(Out("dump-data stocks").find("dwId"), std::string::npos);
+  EXPECT_EQ(Out("dump stocks").find("dwId"), std::string::npos);
 }
 
 TEST_F(PortfolioCommands, PortfoliosAndCurrenciesWithACommaAsDecimalSeparator) {
@@ -128,10 +128,10 @@ TEST_F(PortfolioCommands, BadFieldsChangeNothing) {
   EXPECT_EQ(Cli("set --id 1 price=123456789012", &out), 1);
   EXPECT_NE(out.find("at most 11 characters"), std::string::npos);
   EXPECT_EQ(Cli("set --id 1 name=B bogus=1"), 1);
-  EXPECT_NE(Out("dump-data stocks").find("szName: A\n"), std::string::npos);
+  EXPECT_NE(Out("dump stocks").find("szName: A\n"), std::string::npos);
   EXPECT_EQ(Cli("set columnValue=10"), 1);
   EXPECT_EQ(Cli("set --id 1 portfolio=5"), 1);
-  EXPECT_NE(Out("dump-data prefs").find("ucColumnValue: 0\n"), std::string::npos);
+  EXPECT_NE(Out("dump prefs").find("ucColumnValue: 0\n"), std::string::npos);
 }
 
 }  // namespace

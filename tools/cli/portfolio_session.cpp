@@ -40,12 +40,19 @@ std::optional<StockTime> ParseCliDate(std::string_view text) {
     if (!ParseInt(text.substr(1), 0, 0xFFFFFFFFL, &v)) return std::nullopt;
     return static_cast<StockTime>(v);
   }
-  int y = 0, m = 0, d = 0;
-  char tail = 0;
+  int y = 0, m = 0, d = 0, h = 0, mi = 0, used = 0;
   std::string s(text);
-  if (std::sscanf(s.c_str(), "%4d-%2d-%2d%c", &y, &m, &d, &tail) != 3) return std::nullopt;
-  if (m < 1 || m > 12 || d < 1 || d > 31) return std::nullopt;
-  return FromLocal(y, m, d);
+  // The whole text must be a date, or a date and a time: nothing may follow.
+  bool dateOnly = std::sscanf(s.c_str(), "%4d-%2d-%2d%n", &y, &m, &d, &used) == 3 &&
+                  static_cast<std::size_t>(used) == s.size();
+  bool dateTime = !dateOnly &&
+                  std::sscanf(s.c_str(), "%4d-%2d-%2dT%2d:%2d%n", &y, &m, &d, &h, &mi, &used) == 5 &&
+                  static_cast<std::size_t>(used) == s.size();
+  if (!dateOnly && !dateTime) return std::nullopt;
+  if (m < 1 || m > 12 || d < 1 || d > 31 || h < 0 || h > 23 || mi < 0 || mi > 59) {
+    return std::nullopt;
+  }
+  return FromLocal(y, m, d, h, mi);
 }
 
 std::string ShortDate(const PlatformContext& ctx, StockTime t) {
@@ -259,7 +266,7 @@ bool SetStockField(PortfolioSession& s, StockRecord* r, std::string_view assignm
   if (date) {
     auto t = ParseCliDate(value);
     if (!t) {
-      s.err() << "quillet-cli: a date is YYYY-MM-DD or @SECONDS\n";
+      s.err() << "quillet-cli: a date is YYYY-MM-DD, YYYY-MM-DDTHH:MM or @SECONDS\n";
       return false;
     }
     *date = *t;
