@@ -12,7 +12,7 @@
 
 #include "core/chart_store.h"
 #include "core/portfolio_store.h"
-#include "platform/window_messages.h"
+#include "platform/window_station.h"
 #include "tools/cli/cli.h"
 
 namespace quillet::cli {
@@ -42,7 +42,8 @@ class PortfolioSession {
   CliEnv& env_;
   PlatformContext* ctx_ = nullptr;
   std::unique_ptr<ChartStore> charts_;
-  RecordingWindowMessages windows_;
+  // Broadcasts (the Today item's settings change) reach the windows open on the root.
+  std::unique_ptr<WindowStation> windows_;
   std::unique_ptr<PortfolioStore> store_;
   bool yesToAll_ = false;
   std::vector<bool> answers_;

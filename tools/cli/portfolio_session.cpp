@@ -138,7 +138,8 @@ bool PortfolioSession::Open() {
     charts_.reset();
     history = nullptr;
   }
-  store_ = std::make_unique<PortfolioStore>(*ctx_, history, &windows_);
+  windows_ = std::make_unique<WindowStation>(ctx_->root());
+  store_ = std::make_unique<PortfolioStore>(*ctx_, history, windows_.get());
   store_->LoadPreferences();
   if (!store_->LoadStocks() || !store_->LoadNotes() || !store_->LoadAlerts()) return false;
   return true;
