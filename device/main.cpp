@@ -1,0 +1,101 @@
+// Quillet, the handheld program. `Quillet [--device-root DIR]` runs it on a device root (default
+// $QUILLET_DEVICE_ROOT); `Quillet --screenshot FILE` starts it without a display, writes the
+// main window as a PNG, prints the totals and ends, saving as a normal end does.
+#include <QApplication>
+#include <QLabel>
+#include <QMessageBox>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "device/main_frame.h"
+#include "device/message_box_answerer.h"
+#include "device/quillet_app.h"
+#include "device/ui_style.h"
+#include "platform/context.h"
+#include "platform/roots.h"
+#include "platform/window_station.h"
+
+namespace {
+
+int Usage() {
+  std::fprintf(stderr, "usage: Quillet [--device-root DIR] [--screenshot FILE]\n");
+  return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string root;
+  std::string screenshot;
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--screenshot") == 0 && i + 1 < argc) {
+      screenshot = argv[++i];
+    } else if (std::strcmp(argv[i], "--device-root") == 0 && i + 1 < argc) {
+      root = argv[++i];
+    } else {
+      return Usage();
+    }
+  }
+  if (!screenshot.empty()) qputenv("QT_QPA_PLATFORM", "offscreen");
+  if (root.empty()) root = quillet::DefaultDeviceRoot();
+
+  QApplication qapp(argc, argv);
+  quillet::ApplyHandheldStyle(qapp);
+  qapp.setQuitOnLastWindowClosed(false);
+
+  std::string error;
+  auto ctx = quillet::PlatformContext::Open(quillet::PlatformContext::Kind::kDevice, root, &error);
+  if (!ctx) {
+    std::fprintf(stderr, "Quillet: cannot use the device root %s: %s\n", root.c_str(),
+                 error.c_str());
+    return 1;
+  }
+  quillet::WindowStation station(ctx->root());
+  quillet::CQuilletApp::Options options;
+  options.skipAboutBox = !screenshot.empty();
+  quillet::CQuilletApp app(*ctx, &station, options);
+  if (screenshot.empty()) {
+    ctx->messageBoxes().SetAnswerer(quillet::QtMessageBoxAnswerer(app));
+  } else {
+    // Nobody can answer without a display: messages go to the error output and every question
+    // gets its harmless default.
+    ctx->messageBoxes().SetAnswerer([](const quillet::MessageBoxRequest& r) {
+      std::fprintf(stderr, "Quillet: %s\n", r.text.c_str());
+      return quillet::DefaultAnswer(r.flags);
+    });
+    // The password keypad cannot be answered either: a protected device is not shown.
+    app.SetModalAnswerer([](QDialog& d) {
+      std::fprintf(stderr, "Quillet: %s needs an answer; no screenshot without a display\n",
+                   d.windowTitle().toUtf8().constData());
+      return 0;
+    });
+  }
+  app.SetQuitHandler([] { QCoreApplication::exit(0); });
+
+  int rc = 0;
+  if (app.InitInstance()) {
+    if (screenshot.empty()) {
+      rc = qapp.exec();
+    } else {
+      QCoreApplication::processEvents();
+      QPixmap shot = app.frame()->grab();
+      if (!shot.save(QString::fromStdString(screenshot), "PNG")) {
+        std::fprintf(stderr, "Quillet: cannot write %s\n", screenshot.c_str());
+        rc = 1;
+      } else {
+        quillet::CStockListView* list = app.frame()->list();
+        for (const char* name : {"totalProfit", "totalProfitPercent", "totalProfitPerYear",
+                                 "totalCost", "totalValue"}) {
+          auto* value = list->findChild<QLabel*>(QString::fromLatin1(name));
+          std::printf("%s %s\n", name + 5, value ? value->text().toUtf8().constData() : "");
+        }
+      }
+    }
+  } else if (!screenshot.empty()) {
+    rc = 1;
+  }
+  app.ExitInstance();
+  return rc;
+}

@@ -1,0 +1,318 @@
+#include "device/main_frame.h"
+
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QPainter>
+
+#include "core/messages.h"
+#include "device/bitmaps.h"
+#include "device/modal_dialog.h"
+#include "device/quillet_app.h"
+#include "device/resource_ids.h"
+#include "device/string_table.h"
+#include "platform/codepage.h"
+
+namespace quillet {
+namespace {
+
+constexpr const char* kFrameClassName = "QuilletFrame";
+constexpr const char* kWindowTitle = "Quillet";
+
+struct MenuItem {
+  UINT id;  // 0 for a separator
+  const char* text;
+};
+
+// Menu items in resource order; the handheld's menus rise from the command bar, so the first
+// item is drawn at the bottom.
+constexpr MenuItem kStocksMenu[] = {
+    {ID_SORT_STOCKS, "Sort Stocks..."}, {0, nullptr},
+    {ID_SPLIT_STOCK, "Split Stock..."}, {ID_SELL_STOCK, "Sell Stock..."},
+    {0, nullptr},                       {ID_DELETE_ALL, "Delete ALL Stocks"},
+    {ID_DELETE_STOCK, "Delete Stock"},  {0, nullptr},
+    {ID_NEW_STOCK, "New Stock..."},
+};
+constexpr MenuItem kToolsMenu[] = {
+    {ID_APP_ABOUT, "About Quillet..."},
+    {ID_ABOUT_PARTNERS, "About Partners..."},
+    {ID_SUPPORT, "Support..."},
+    {0, nullptr},
+    {ID_PREFERENCES, "Preferences..."},
+    {ID_CURRENCIES, "Currencies..."},
+    {ID_PORTFOLIOS, "Portfolios..."},
+    {0, nullptr},
+    {ID_NETWORK_LOG, "View Network Log..."},
+    {ID_UPDATE_STOCKS, "Update Stocks"},
+    {0, nullptr},
+    {ID_APP_EXIT, "Exit"},
+};
+// The tap-and-hold menu of a stock, top to bottom.
+constexpr MenuItem kStockMenu[] = {
+    {ID_EDIT_PRICE, "Edit Current Price"},
+    {0, nullptr},
+    {ID_VIEW_BUY, "View Buy Details"},
+    {ID_VIEW_MARKET, "View Market Info"},
+    {ID_VIEW_CALC, "View Stock Calculator"},
+    {ID_VIEW_NOTES, "View Notes"},
+    {ID_VIEW_CHART, "View Chart"},
+    {ID_VIEW_ALERTS, "View Alerts"},
+    {ID_VIEW_SELL, "View Sell Details"},
+    {0, nullptr},
+    {ID_SELL_STOCK, "Sell Stock"},
+    {0, nullptr},
+    {ID_SPLIT_STOCK, "Split Stock"},
+    {0, nullptr},
+    {ID_DELETE_STOCK, "Delete Stock"},
+};
+// The toolbar: command and image of each button; tooltips are strings 31801..31805.
+struct ToolbarSpec {
+  UINT id;
+  int image;
+};
+constexpr ToolbarSpec kToolbar[] = {{ID_ACTIVE_SOLD, 0},
+                                      {ID_PORTFOLIO_CHARTS, 1},
+                                      {ID_ALERTS, 2},
+                                      {ID_INTERNET_UPDATE, 3},
+                                      {ID_PORTFOLIO_CASH, 4}};
+
+}  // namespace
+
+CMainFrame::CMainFrame(CQuilletApp& app) : QWidget(nullptr), app_(app) {
+  setObjectName(QStringLiteral("mainFrame"));
+  setWindowTitle(QString::fromLatin1(kWindowTitle));
+  setFixedSize(kScreenWidth, kScreenHeight);
+}
+
+CMainFrame::~CMainFrame() {
+  notifier_.reset();
+  if (hwnd_ && app_.station()) app_.station()->DestroyWindow(hwnd_);
+}
+
+bool CMainFrame::Create() {
+  CStockListView::Handlers handlers;
+  handlers.command = [this](UINT id) { OnCommand(id); };
+  handlers.openSheet = [this](int row, int page) { OpenStockSheet(row, page); };
+  handlers.stockMenu = [this](int row, QPoint at) { ShowStockMenu(row, at); };
+  list_ = new CStockListView(this, app_.context(), std::move(handlers));
+  list_->setGeometry(0, kTitleBarHeight, kScreenWidth,
+                     kScreenHeight - kTitleBarHeight - kCommandBarHeight);
+  BuildCommandBar();
+  if (PortfolioStore* store = app_.store()) {
+    list_->SetStore(store, app_.charts());
+    list_->RefillList(store->FindStock(store->dwSelectedStock));
+  }
+  RegisterWindow();
+  UpdateCommandStates();
+  return list_ && commandBar_ && actions_.size() > 0 && toolbar_.size() == std::size(kToolbar);
+}
+
+void CMainFrame::RegisterWindow() {
+  WindowStation* station = app_.station();
+  if (!station) return;
+  hwnd_ = station->CreateWindow(kWindowTitle, kFrameClassName, app_.context().programPath(),
+                                [this](const WindowMessage& m) { return OnWindowMessage(m); });
+  if (!hwnd_) return;
+  int fd = station->MessageFd(hwnd_);
+  if (fd < 0) return;
+  notifier_ = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
+  connect(notifier_.get(), &QSocketNotifier::activated, this, [this] {
+    if (app_.station() && hwnd_) app_.station()->DispatchPending(hwnd_);
+  });
+}
+
+QAction* CMainFrame::AddMenuItem(QMenu* menu, UINT id, const char* text) {
+  QAction* a = menu->addAction(QString::fromLatin1(text));
+  a->setObjectName(QStringLiteral("cmd%1").arg(id));
+  connect(a, &QAction::triggered, this, [this, id] { OnCommand(id); });
+  return a;
+}
+
+void CMainFrame::BuildCommandBar() {
+  commandBar_ = new QWidget(this);
+  commandBar_->setObjectName(QStringLiteral("commandBar"));
+  commandBar_->setGeometry(0, kScreenHeight - kCommandBarHeight, kScreenWidth, kCommandBarHeight);
+  auto* row = new QHBoxLayout(commandBar_);
+  row->setContentsMargins(2, 2, 2, 2);
+  row->setSpacing(1);
+
+  struct MenuSpec {
+    UINT label;
+    const MenuItem* items;
+    std::size_t count;
+    const char* name;
+  };
+  const MenuSpec menus[2] = {{strings::IDS_STOCKS, kStocksMenu, std::size(kStocksMenu), "menuStocks"},
+                             {strings::IDS_TOOLS, kToolsMenu, std::size(kToolsMenu), "menuTools"}};
+  for (const MenuSpec& spec : menus) {
+    auto* button = new QToolButton(commandBar_);
+    button->setObjectName(QString::fromLatin1(spec.name));
+    button->setText(QString::fromStdString(strings::LoadString(spec.label)));
+    button->setToolTip(QString::fromStdString(strings::LoadString(strings::IDS_TOOLTIP_BASE)));
+    button->setPopupMode(QToolButton::InstantPopup);
+    button->setAutoRaise(true);
+    auto* menu = new QMenu(button);
+    menu->setObjectName(QString::fromLatin1(spec.name) + QStringLiteral("Popup"));
+    for (std::size_t k = spec.count; k-- > 0;) {
+      const MenuItem& item = spec.items[k];
+      if (item.id == 0) {
+        menu->addSeparator();
+      } else {
+        actions_[item.id] = AddMenuItem(menu, item.id, item.text);
+      }
+    }
+    connect(menu, &QMenu::aboutToShow, this, [this] { UpdateCommandStates(); });
+    button->setMenu(menu);
+    row->addWidget(button);
+  }
+  row->addSpacing(6);
+  for (std::size_t k = 0; k < std::size(kToolbar); ++k) {
+    const ToolbarSpec& spec = kToolbar[k];
+    auto* button = new QToolButton(commandBar_);
+    button->setObjectName(QStringLiteral("toolbar%1").arg(spec.id));
+    button->setIconSize(QSize(16, 16));
+    button->setIcon(QIcon(ToolbarImage(spec.image)));
+    button->setAutoRaise(true);
+    button->setFixedSize(22, 22);
+    button->setToolTip(
+        QString::fromStdString(strings::LoadString(strings::IDS_TOOLTIP_BASE + 1 + static_cast<UINT>(k))));
+    const UINT id = spec.id;
+    connect(button, &QToolButton::clicked, this, [this, id] { OnCommand(id); });
+    toolbar_[spec.id] = button;
+    toolbarImage_[spec.id] = spec.image;
+    row->addWidget(button);
+  }
+  row->addStretch();
+
+  stockMenu_ = new QMenu(this);
+  stockMenu_->setObjectName(QStringLiteral("stockMenu"));
+}
+
+QAction* CMainFrame::Action(UINT id) const {
+  auto it = actions_.find(id);
+  return it == actions_.end() ? nullptr : it->second;
+}
+
+QToolButton* CMainFrame::ToolbarButton(UINT id) const {
+  auto it = toolbar_.find(id);
+  return it == toolbar_.end() ? nullptr : it->second;
+}
+
+int CMainFrame::ToolbarImageOf(UINT command) const {
+  auto it = toolbarImage_.find(command);
+  return it == toolbarImage_.end() ? -1 : it->second;
+}
+
+void CMainFrame::SetActiveSoldImage(bool sold) {
+  const int image = sold ? 6 : 0;
+  toolbarImage_[ID_ACTIVE_SOLD] = image;
+  if (QToolButton* b = ToolbarButton(ID_ACTIVE_SOLD)) b->setIcon(QIcon(ToolbarImage(image)));
+}
+
+void CMainFrame::SetAlertImage(bool active) {
+  const int image = active ? 5 : 2;
+  toolbarImage_[ID_ALERTS] = image;
+  if (QToolButton* b = ToolbarButton(ID_ALERTS)) b->setIcon(QIcon(ToolbarImage(image)));
+}
+
+void CMainFrame::UpdateCommandStates() {
+  for (auto& [id, action] : actions_) action->setEnabled(app_.IsCommandAvailable(id));
+  for (auto& [id, button] : toolbar_) button->setEnabled(app_.IsCommandAvailable(id));
+  if (list_) {
+    for (UINT id : {ID_VIEW_CALC, ID_VIEW_CHART, ID_DELETE_STOCK, ID_PORTFOLIOS, ID_NEW_STOCK}) {
+      list_->SetCommandEnabled(id, app_.IsCommandAvailable(id));
+    }
+  }
+}
+
+void CMainFrame::OnCommand(UINT id) {
+  if (id == ID_NOTIFY_DISMISS || id == ID_NOTIFY_OPEN) {
+    if (id == ID_NOTIFY_OPEN) {
+      show();
+      raise();
+      activateWindow();
+    }
+    return;
+  }
+  if (list_ && list_->OnCommand(id)) return;
+  app_.OnCommand(id);
+}
+
+void CMainFrame::ShowStockMenu(int row, QPoint global) {
+  PortfolioStore* store = app_.store();
+  StockRecord* r = list_->StockAtRow(row);
+  if (!store || !r) return;
+  stockMenu_->clear();
+  for (const MenuItem& item : kStockMenu) {
+    if (item.id == 0) {
+      stockMenu_->addSeparator();
+      continue;
+    }
+    if (item.id == ID_VIEW_SELL && !r->IsSold()) continue;
+    QAction* a = AddMenuItem(stockMenu_, item.id, item.text);
+    a->setEnabled(app_.IsCommandAvailable(item.id));
+  }
+  stockMenu_->popup(global);
+}
+
+void CMainFrame::OpenStockSheet(int row, int page) {
+  // The stock sheet opens here once it exists; until then a tap on a row only selects it.
+  (void)row;
+  (void)page;
+}
+
+LRESULT CMainFrame::OnWindowMessage(const WindowMessage& m) {
+  switch (m.msg) {
+    case WM_QUILLET_CLOSE:
+      app_.CloseForSync();
+      return 0;
+    case WM_QUILLET_IGNORED:
+      return 0;
+    case WM_HIBERNATE:
+      app_.ReleaseStore();
+      return 0;
+    case WM_ACTIVATE:
+      if ((m.wParam & 0xFFFF) != WA_INACTIVE) app_.OnActivate();
+      return 0;
+    case WM_CLOSE:
+      close();
+      return 0;
+    default:
+      return 0;
+  }
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+  event->accept();
+  app_.OnFrameClosed();
+}
+
+void CMainFrame::changeEvent(QEvent* event) {
+  QWidget::changeEvent(event);
+  if (event->type() == QEvent::ActivationChange && isActiveWindow()) app_.OnActivate();
+}
+
+void CMainFrame::paintEvent(QPaintEvent*) {
+  // The handheld's title bar: the program's name on the left and the time on the right.
+  QPainter p(this);
+  QRect bar(0, 0, width(), kTitleBarHeight);
+  p.fillRect(bar, QColor(0, 51, 153));
+  p.setPen(Qt::white);
+  QFont f = font();
+  f.setBold(true);
+  f.setPixelSize(13);
+  p.setFont(f);
+  p.drawText(bar.adjusted(6, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter,
+             QString::fromLatin1(kWindowTitle));
+  LocalTime now = ToLocal(app_.context().clock().Now());
+  f.setBold(false);
+  f.setPixelSize(12);
+  p.setFont(f);
+  p.drawText(bar.adjusted(0, 0, -6, 0), Qt::AlignRight | Qt::AlignVCenter,
+             QString::asprintf("%d:%02d", now.hour, now.minute));
+  QRect cmd(0, height() - kCommandBarHeight, width(), kCommandBarHeight);
+  p.fillRect(cmd, QColor(214, 211, 206));
+  p.setPen(QColor(128, 128, 128));
+  p.drawLine(cmd.topLeft(), cmd.topRight());
+}
+
+}  // namespace quillet

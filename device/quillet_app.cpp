@@ -1,0 +1,279 @@
+#include "device/quillet_app.h"
+
+#include <QApplication>
+#include <new>
+
+#include "core/messages.h"
+#include "device/about_dialog.h"
+#include "device/main_frame.h"
+#include "device/modal_dialog.h"
+#include "device/password_dialog.h"
+#include "device/resource_ids.h"
+#include "device/string_table.h"
+
+namespace quillet {
+namespace {
+
+constexpr const char* kNoMemoryLaunch = "Not enough memory to launch Quillet!";
+constexpr const char* kNoMemoryRelaunch = "Not enough memory to re-launch Quillet!";
+constexpr const char* kCannotReload = "Cannot re-load databases.";
+
+}  // namespace
+
+CQuilletApp::CQuilletApp(PlatformContext& ctx, WindowStation* station)
+    : CQuilletApp(ctx, station, Options()) {}
+
+CQuilletApp::CQuilletApp(PlatformContext& ctx, WindowStation* station, Options options)
+    : ctx_(ctx), station_(station), options_(options) {}
+
+CQuilletApp::~CQuilletApp() {
+  frame_.reset();
+  FreeData();
+}
+
+bool CQuilletApp::AllocateStore() {
+  charts_.reset(new (std::nothrow) ChartStore(ctx_.objectStore(), ctx_.messageBoxes()));
+  if (!charts_) return false;
+  store_.reset(new (std::nothrow) PortfolioStore(ctx_, charts_.get(), station_));
+  if (!store_) {
+    charts_.reset();
+    return false;
+  }
+  return true;
+}
+
+bool CQuilletApp::LoadData() {
+  // The store starts with three empty lists; each loader stops the start when it fails, having
+  // shown its own message.
+  store_->stocks.clear();
+  store_->notes.clear();
+  store_->alerts.clear();
+  if (!store_->LoadStocks() || !store_->LoadNotes() || !store_->LoadAlerts()) return false;
+  if (!charts_->OpenChartStore()) return false;
+  store_->hChartDB = charts_.get();
+  return true;
+}
+
+void CQuilletApp::FreeData() {
+  if (charts_) charts_->CloseChartStore();
+  store_.reset();
+  charts_.reset();
+}
+
+bool CQuilletApp::InitInstance() {
+  // Sockets need no start-up on this platform; the quote client opens its own.
+  started_ = true;
+  if (!AllocateStore()) {
+    ctx_.messageBoxes().Show(kNoMemoryLaunch, text::kCaption, MB_OK | MB_ICONSTOP);
+    started_ = false;
+    return false;
+  }
+  firstStart_ = store_->LoadPreferences();
+  if (!LoadData()) {
+    FreeData();
+    started_ = false;
+    return false;
+  }
+  frame_ = std::make_unique<CMainFrame>(*this);
+  if (store_->bAutoSort) store_->SortStocks();
+  if (!frame_->Create()) {
+    // Nothing was changed yet; the end sequence saves what was read.
+    return false;
+  }
+  if (store_->bPassword && store_->wPassword != 0) {
+    CPasswordDlg password(frame_.get(), CPasswordDlg::Mode::kCheck);
+    RunModal(password);
+    if (closing_ || !PasswordMatches(password.digits(), store_->wPassword)) return false;
+  }
+  frame_->show();
+  if (firstStart_ && !options_.skipAboutBox) ShowAbout();
+  frame_->SetActiveSoldImage(store_->bShowClosed != 0);
+  frame_->SetAlertImage(store_->bAlertActive != 0);
+  frame_->UpdateCommandStates();
+  return !closing_;
+}
+
+void CQuilletApp::SaveAll() {
+  store_->SavePreferences();
+  store_->SaveStocks();
+  store_->SaveNotes();
+  store_->SaveAlerts();
+  charts_->CloseChartStore();
+  store_->hChartDB = nullptr;
+}
+
+void CQuilletApp::ExitInstance() {
+  if (frame_ && store_ && !released_) {
+    // The window may still be open when the start was refused (password) or in a screenshot.
+    StockRecord* r = frame_->list()->SelectedOrFirstStock();
+    store_->dwSelectedStock = r ? r->dwId : 0;
+  }
+  if (started_ && store_ && !released_) SaveAll();
+  frame_.reset();
+  FreeData();
+  started_ = false;
+}
+
+void CQuilletApp::OnFrameClosed() {
+  if (store_ && !released_) {
+    StockRecord* r = frame_->list()->SelectedOrFirstStock();
+    store_->dwSelectedStock = r ? r->dwId : 0;
+  }
+  quitRequested_ = true;
+  if (quit_) quit_();
+}
+
+void CQuilletApp::ReleaseStore() {
+  // A dialog that is open works on the store; it keeps its memory until the dialog is closed.
+  if (released_ || !store_ || !openDialogs_.empty()) return;
+  released_ = true;
+  SaveAll();
+  frame_->list()->SetStore(nullptr, nullptr);
+  FreeData();
+  frame_->UpdateCommandStates();
+}
+
+bool CQuilletApp::ReloadStore() {
+  if (!released_ || reloading_) return true;
+  reloading_ = true;
+  released_ = false;
+  bool ok = AllocateStore();
+  if (!ok) {
+    ctx_.messageBoxes().Show(kNoMemoryRelaunch, text::kCaption, MB_OK | MB_ICONSTOP);
+  } else {
+    store_->LoadPreferences();
+    ok = LoadData();
+    if (!ok) {
+      ctx_.messageBoxes().Show(kCannotReload, text::kCaption, MB_OK | MB_ICONSTOP);
+    }
+  }
+  if (!ok) {
+    // Nothing was read, so nothing may be written back over the files at the end.
+    FreeData();
+    released_ = true;
+    reloading_ = false;
+    frame_->close();
+    return false;
+  }
+  CStockListView* list = frame_->list();
+  list->SetStore(store_.get(), charts_.get());
+  list->RefillList(store_->FindStock(store_->dwSelectedStock));
+  frame_->SetActiveSoldImage(store_->bShowClosed != 0);
+  frame_->SetAlertImage(store_->bAlertActive != 0);
+  frame_->UpdateCommandStates();
+  reloading_ = false;
+  return true;
+}
+
+void CQuilletApp::OnActivate() {
+  if (released_) ReloadStore();
+}
+
+void CQuilletApp::CloseForSync() {
+  closing_ = true;
+  // Innermost first, each as if OK had been pressed.
+  for (auto it = openDialogs_.rbegin(); it != openDialogs_.rend(); ++it) {
+    if (auto* dlg = qobject_cast<CModalDialog*>(*it)) {
+      dlg->CloseForSync();
+    } else {
+      (*it)->done(kCloseForSyncResult);
+    }
+  }
+  if (frame_) frame_->close();
+}
+
+int CQuilletApp::RunModal(QDialog& dialog) {
+  if (closing_) return 0;
+  openDialogs_.push_back(&dialog);
+  int result = modalAnswerer_ ? modalAnswerer_(dialog) : dialog.exec();
+  std::erase(openDialogs_, &dialog);
+  return result;
+}
+
+void CQuilletApp::ShowAbout() {
+  CAboutDlg about(frame_.get(), [this] { ShowPartners(); });
+  RunModal(about);
+}
+
+void CQuilletApp::ShowPartners() {
+  CPartnersDlg partners(frame_.get());
+  RunModal(partners);
+}
+
+void CQuilletApp::RefreshAfterDialog(const StockRecord* select) {
+  if (closing_ || !store_) return;
+  frame_->list()->RefillList(select);
+}
+
+bool CQuilletApp::IsCommandAvailable(UINT id) const {
+  if (!store_ || released_) return id == ID_APP_EXIT;
+  switch (id) {
+    case ID_NEW_STOCK:
+      // The sold view explains how a sold stock is made; the sheet for a new one comes later.
+      return store_->bShowClosed != 0;
+    case ID_DELETE_STOCK:
+    case ID_DELETE_ALL:
+    case ID_ACTIVE_SOLD:
+    case ID_CURRENCY_TOGGLE:
+    case ID_SUPPORT:
+    case ID_ABOUT_PARTNERS:
+    case ID_APP_ABOUT:
+    case ID_APP_EXIT:
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool CQuilletApp::OnCommand(UINT id) {
+  if (!IsCommandAvailable(id)) return false;
+  CStockListView* list = frame_->list();
+  PortfolioStore& s = *store_;
+  switch (id) {
+    case ID_NEW_STOCK:
+      if (s.bShowClosed) {
+        ctx_.messageBoxes().Show(text::kNewSoldStock, text::kCaption, MB_OK | MB_ICONINFORMATION);
+      }
+      return true;
+    case ID_DELETE_STOCK: {
+      StockRecord* r = list->SelectedStock();
+      if (!r) {
+        ctx_.messageBoxes().Show(text::kNoStockSelected, text::kCaption,
+                                 MB_OK | MB_ICONINFORMATION);
+        return true;
+      }
+      if (!ctx_.messageBoxes().AskYesNo(text::kDeleteStock, text::kCaption, MB_ICONEXCLAMATION)) {
+        return true;
+      }
+      s.DeleteStock(r);
+      if (!closing_) list->RefillList(nullptr);
+      return true;
+    }
+    case ID_DELETE_ALL:
+      if (s.DeleteAllStocks() && !closing_) list->RefillList(nullptr);
+      return true;
+    case ID_ACTIVE_SOLD:
+      s.bShowClosed = s.bShowClosed ? 0 : 1;
+      frame_->SetActiveSoldImage(s.bShowClosed != 0);
+      list->RefillList(nullptr);
+      frame_->UpdateCommandStates();
+      return true;
+    case ID_SUPPORT:
+      ctx_.messageBoxes().Show(strings::LoadString(strings::IDS_SUPPORT), text::kCaption,
+                               MB_OK | MB_ICONINFORMATION);
+      return true;
+    case ID_ABOUT_PARTNERS:
+      ShowPartners();
+      return true;
+    case ID_APP_ABOUT:
+      ShowAbout();
+      return true;
+    case ID_APP_EXIT:
+      frame_->close();
+      return true;
+    default:
+      return false;
+  }
+}
+
+}  // namespace quillet

@@ -1,0 +1,136 @@
+// The stock list window, the main frame's client: the portfolio selector and "New" button on
+// top, the list of stocks with its five owner-drawn columns, and under it the totals block, the
+// currency button and three image buttons. It shows what the portfolio core computes and sends
+// every command it cannot finish itself to the frame.
+#pragma once
+
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <QToolButton>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "core/chart_store.h"
+#include "core/portfolio_store.h"
+#include "device/bitmaps.h"
+
+namespace quillet {
+
+class CStockListView;
+
+// The list control itself: draws each row whole, as the handheld's owner-drawn report view.
+class CStockListCtrl : public QTreeWidget {
+  Q_OBJECT
+ public:
+  explicit CStockListCtrl(CStockListView* view);
+  StockRecord* StockAt(int row) const;
+
+ protected:
+  void drawRow(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
+
+ private:
+  CStockListView* view_;
+};
+
+// A text cut at its end until it, followed by "...", fits `width` pixels less 4.
+QString FitCellText(const QFontMetrics& metrics, const QString& text, int width);
+
+class CStockListView : public QWidget {
+  Q_OBJECT
+ public:
+  struct Handlers {
+    std::function<void(UINT)> command;                  // route a command as the menus do
+    std::function<void(int row, int page)> openSheet;   // the stock sheet on a page code
+    std::function<void(int row, QPoint global)> stockMenu;  // tap-and-hold
+  };
+
+  CStockListView(QWidget* parent, PlatformContext& ctx, Handlers handlers);
+
+  // The store shown; null while it is released (the window then shows nothing of it).
+  void SetStore(PortfolioStore* store, ChartStore* charts);
+  PortfolioStore* store() const { return store_; }
+
+  // Fills the list with the stocks of the current filter, selecting `select` when listed.
+  void RefillList(const StockRecord* select);
+  // Recomputes the totals block and records the shown portfolio's daily point.
+  void RefreshTotals();
+  void RefreshCurrencyLabel();
+  // Redraws the visible rows (after a change of preferences or columns).
+  void RedrawRows();
+  // Refills the selector and selects the current portfolio.
+  void RefillPortfolioSelector();
+
+  StockRecord* SelectedStock() const;
+  int SelectedRow() const;
+  // The stock under the selection, else the first listed one, else null.
+  StockRecord* SelectedOrFirstStock() const;
+  void SelectStock(const StockRecord* record);
+  void SelectRow(int row);
+  int RowCount() const;
+  StockRecord* StockAtRow(int row) const;
+
+  // Commands handled by the list window itself (the currency button). False for others.
+  bool OnCommand(UINT id);
+  // Enables the image button of a command and the selector's edit item (ID_PORTFOLIOS).
+  void SetCommandEnabled(UINT id, bool enabled);
+
+  // Fills a portfolio selector: "All" (data 255) when asked, "Unfiled" (0), the user's
+  // portfolios (their index), "Edit portfolios..." (256) when asked; selects `portfolio`.
+  static void FillPortfolioSelector(QComboBox* selector, const PortfolioStore& store,
+                                    int portfolio, bool withAll, bool withEdit);
+
+  // Header taps: opens the choice menu of a column (0..3); 4 does nothing.
+  void OnHeaderClicked(int column);
+  // Chooses item `commandId` (a string id of the column's choice list) for a column.
+  void ChooseColumnItem(int column, UINT commandId);
+
+  // Row taps as the list control reports them.
+  void OnRowTap(int row, int column);
+  void OnRowDoubleTap(int row, int column);
+  void OnRowHold(int row, QPoint global);
+  // Keys while "Map Arrow Keys" is on; false to leave the key to the list.
+  bool OnKey(int key, const QString& text);
+
+  const CListBitmaps& bitmaps() const { return bitmaps_; }
+  PlatformContext& context() { return ctx_; }
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
+
+ private:
+  void Layout();
+  void SetHeaderTexts();
+  void OnPortfolioChosen(int index);
+  void SetEditItemEnabled();
+
+  PlatformContext& ctx_;
+  Handlers handlers_;
+  PortfolioStore* store_ = nullptr;
+  ChartStore* charts_ = nullptr;
+  CListBitmaps bitmaps_;
+
+  QComboBox* selector_;
+  QPushButton* newButton_;
+  CStockListCtrl* list_;
+  QLabel* totalLabels_[5];
+  QLabel* totalValues_[5];
+  QToolButton* currencyButton_;
+  QToolButton* imageButtons_[3];
+  bool fillingSelector_ = false;
+  bool portfoliosEnabled_ = true;
+
+  // Type-ahead search.
+  std::string search_;
+  std::int64_t lastSearchKey_ = -1;
+};
+
+}  // namespace quillet

@@ -1,0 +1,58 @@
+#include "device/testing/device_test_support.h"
+
+#include <cstring>
+
+namespace quillet::testing {
+
+DeviceFixture::DeviceFixture() = default;
+
+void DeviceFixture::Seed(const std::vector<std::string>& portfolios,
+                         const std::vector<StockSeed>& stocks,
+                         const std::function<void(PortfolioStore&)>& more) {
+  PortfolioStore store(ctx());
+  store.LoadPreferences();
+  store.LoadStocks();
+  for (const std::string& p : portfolios) store.AddPortfolio(p);
+  store.wViewPortfolio = PORTFOLIO_ALL;
+  for (const StockSeed& s : stocks) {
+    StockRecord* r = store.NewStock();
+    CopyToField(r->szName, s.name);
+    CopyToField(r->szSymbol, s.symbol);
+    r->ucPortfolio = static_cast<BYTE>(s.portfolio);
+    r->ucStatus = s.status;
+    r->ucTrend = s.trend;
+    r->ucMarket = s.market;
+    CopyToField(r->szShares, s.shares);
+    CopyToField(r->szBuyPrice, s.buyPrice);
+    CopyToField(r->szPrice, s.price);
+    CopyToField(r->szChange, s.change);
+    if (s.status == kStatusSold) r->tSellDate = r->tBuyDate;
+  }
+  if (more) more(store);
+  store.SavePreferences();
+  store.SaveStocks();
+  store.SaveNotes();
+  store.SaveAlerts();
+}
+
+std::unique_ptr<PortfolioStore> DeviceFixture::LoadSaved() {
+  auto store = std::make_unique<PortfolioStore>(ctx());
+  store->LoadPreferences();
+  store->LoadStocks();
+  store->LoadNotes();
+  store->LoadAlerts();
+  return store;
+}
+
+std::unique_ptr<CQuilletApp> DeviceFixture::Start(bool* started) {
+  auto app = std::make_unique<CQuilletApp>(ctx(), nullptr);
+  app->SetModalAnswerer([this](QDialog& d) {
+    dialogsShown.push_back(d.objectName().toStdString());
+    return dialogs ? dialogs(d) : 1;
+  });
+  bool ok = app->InitInstance();
+  if (started) *started = ok;
+  return app;
+}
+
+}  // namespace quillet::testing
