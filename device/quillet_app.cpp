@@ -127,6 +127,9 @@ void CQuilletApp::ReleaseStore() {
   // A dialog that is open works on the store; it keeps its memory until the dialog is closed.
   if (released_ || !store_ || !openDialogs_.empty()) return;
   released_ = true;
+  // The reload selects the same stock again.
+  StockRecord* selected = frame_->list()->SelectedOrFirstStock();
+  store_->dwSelectedStock = selected ? selected->dwId : 0;
   SaveAll();
   frame_->list()->SetStore(nullptr, nullptr);
   FreeData();

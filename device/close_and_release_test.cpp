@@ -1,0 +1,258 @@
+// The messages other processes send to the main window: the desktop's close request, low memory
+// and activation; and the same close request sent by another process to the running program.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
+#include "core/messages.h"
+#include "device/main_frame.h"
+#include "device/resource_ids.h"
+#include "device/testing/device_test_support.h"
+#include "platform/window_station.h"
+
+namespace quillet {
+namespace {
+
+using testing::DeviceFixture;
+
+void SeedRich(DeviceFixture& fx) {
+  fx.Seed({"Tech"},
+          {{.name = "Alpha", .symbol = "A", .portfolio = 2}, {.name = "Beta", .symbol = "B"}},
+          [](PortfolioStore& s) {
+            s.SetNote(s.stocks[1]->dwId, u"keep this note");
+            auto alert = std::make_unique<StockAlert>();
+            *alert = {};
+            CopyToField(alert->szQuoteSymbol, "A");
+            alert->ucCondition = 0;
+            alert->ucCompare = 4;
+            alert->dThreshold = 100;
+            s.alerts.push_back(std::move(alert));
+            s.ucColumnData = 2;
+            s.dCash[2] = 250;
+          });
+}
+
+class CloseAndReleaseTest : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    if (app) app->ExitInstance();
+  }
+  void Start() {
+    bool started = false;
+    app = fx.Start(&started);
+    ASSERT_TRUE(started);
+    frame = app->frame();
+  }
+  LRESULT Send(UINT msg, std::uint64_t wParam = 0) {
+    return frame->OnWindowMessage(WindowMessage{msg, wParam, 0});
+  }
+
+  DeviceFixture fx;
+  std::unique_ptr<CQuilletApp> app;
+  CMainFrame* frame = nullptr;
+};
+
+TEST_F(CloseAndReleaseTest, CloseRequestEndsTheOpenDialogAsOkAndTheProgramWithEverythingSaved) {
+  SeedRich(fx);
+  Start();
+  app->store()->ucColumnValue = kValueCost;  // a change made in this run
+  int dialogResult = -1;
+  fx.dialogs = [&](QDialog& d) {
+    Send(WM_QUILLET_CLOSE);
+    dialogResult = d.result();
+    return d.result();
+  };
+  frame->Action(ID_APP_ABOUT)->trigger();
+  EXPECT_EQ(dialogResult, kCloseForSyncResult);
+  EXPECT_TRUE(app->closing());
+  EXPECT_TRUE(app->quitRequested());
+  // Questions asked while closing get their harmless default without anyone seeing them.
+  app->ExitInstance();
+  auto saved = fx.LoadSaved();
+  EXPECT_EQ(saved->ucColumnValue, kValueCost);
+  EXPECT_EQ(saved->stocks.size(), 2u);
+  EXPECT_EQ(saved->notes.size(), 1u);
+  EXPECT_EQ(saved->alerts.size(), 1u);
+  app.reset();
+}
+
+TEST_F(CloseAndReleaseTest, TheTwinMessageIsSwallowed) {
+  SeedRich(fx);
+  Start();
+  EXPECT_EQ(Send(WM_QUILLET_IGNORED), 0);
+  EXPECT_FALSE(app->closing());
+  EXPECT_FALSE(app->quitRequested());
+  EXPECT_TRUE(frame->isVisible());
+}
+
+TEST_F(CloseAndReleaseTest, LowMemoryReleasesAndActivationReloadsTheSameState) {
+  SeedRich(fx);
+  Start();
+  CStockListView* list = frame->list();
+  list->SelectRow(1);
+  const std::string selectedName(list->SelectedStock()->Name());
+  app->store()->ucColumnValue = kValueChange;  // unsaved until the release
+
+  Send(WM_HIBERNATE);
+  EXPECT_TRUE(app->released());
+  EXPECT_EQ(app->store(), nullptr);
+  EXPECT_EQ(list->RowCount(), 0);
+  EXPECT_FALSE(frame->Action(ID_DELETE_STOCK)->isEnabled());
+  // The release saved everything.
+  auto onDisk = fx.LoadSaved();
+  EXPECT_EQ(onDisk->ucColumnValue, kValueChange);
+  // A second release does nothing; an inactive activation does not reload.
+  Send(WM_HIBERNATE);
+  Send(WM_ACTIVATE, WA_INACTIVE);
+  EXPECT_TRUE(app->released());
+
+  Send(WM_ACTIVATE, 1);
+  ASSERT_FALSE(app->released());
+  PortfolioStore* s = app->store();
+  ASSERT_NE(s, nullptr);
+  EXPECT_EQ(s->stocks.size(), 2u);
+  ASSERT_EQ(s->notes.size(), 1u);
+  EXPECT_EQ(s->notes[0]->Text(), "keep this note");
+  ASSERT_EQ(s->alerts.size(), 1u);
+  EXPECT_EQ(s->alerts[0]->dThreshold, 100);
+  EXPECT_EQ(s->ucColumnValue, kValueChange);
+  EXPECT_EQ(s->ucColumnData, 2);
+  EXPECT_EQ(s->dCash[2], 250);
+  EXPECT_EQ(s->wPortfolioCount, 3);
+  EXPECT_EQ(list->RowCount(), 2);
+  ASSERT_NE(list->SelectedStock(), nullptr);
+  EXPECT_EQ(list->SelectedStock()->Name(), selectedName);
+  EXPECT_TRUE(frame->Action(ID_DELETE_STOCK)->isEnabled());
+}
+
+TEST_F(CloseAndReleaseTest, LowMemoryWaitsWhileADialogIsOpen) {
+  SeedRich(fx);
+  Start();
+  bool releasedInside = true;
+  fx.dialogs = [&](QDialog& d) {
+    Send(WM_HIBERNATE);
+    releasedInside = app->released();
+    return d.result();
+  };
+  frame->Action(ID_APP_ABOUT)->trigger();
+  EXPECT_FALSE(releasedInside);
+  EXPECT_NE(app->store(), nullptr);
+}
+
+TEST_F(CloseAndReleaseTest, AFailedReloadSaysSoClosesTheWindowAndWritesNothing) {
+  SeedRich(fx);
+  Start();
+  Send(WM_HIBERNATE);
+  ASSERT_TRUE(app->released());
+  // The stock file can no longer be read.
+  std::string path = *fx.ctx().HostPath("\\Program Files\\Quillet\\QuilletDB");
+  std::filesystem::remove(path);
+  std::filesystem::create_directory(path);
+  fx.root.answers.ClearShown();
+  Send(WM_ACTIVATE, 1);
+  std::vector<std::string> texts = fx.root.answers.texts();
+  ASSERT_FALSE(texts.empty());
+  EXPECT_EQ(texts.back(), "Cannot re-load databases.");
+  EXPECT_TRUE(app->released());
+  EXPECT_TRUE(app->quitRequested());
+  app->ExitInstance();
+  EXPECT_TRUE(std::filesystem::is_directory(path));  // nothing written over it
+  app.reset();
+}
+
+// ---- The running program ----------------------------------------------------------------------
+
+class RunningProgram {
+ public:
+  explicit RunningProgram(const std::string& root) {
+    std::string program = testing::BuiltProgram("bin/Quillet");
+    pid_ = fork();
+    if (pid_ == 0) {
+      setenv("QT_QPA_PLATFORM", "offscreen", 1);
+      setenv("QUILLET_DEVICE_ROOT", root.c_str(), 1);
+      execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
+      _exit(127);
+    }
+  }
+  ~RunningProgram() {
+    if (pid_ > 0 && !exited_) {
+      kill(pid_, SIGKILL);
+      waitpid(pid_, nullptr, 0);
+    }
+  }
+  // Waits for the program to end; its exit status, or -1 after the time-out.
+  int WaitForExit(int timeoutMs) {
+    for (int waited = 0; waited < timeoutMs; waited += 20) {
+      int status = 0;
+      if (waitpid(pid_, &status, WNOHANG) == pid_) {
+        exited_ = true;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return -1;
+  }
+  pid_t pid() const { return pid_; }
+
+ private:
+  pid_t pid_ = -1;
+  bool exited_ = false;
+};
+
+HWND WaitForWindow(WindowStation& station, pid_t pid, int timeoutMs) {
+  for (int waited = 0; waited < timeoutMs; waited += 50) {
+    for (const WindowInfo& w : station.EnumWindows()) {
+      if (w.pid == pid && w.programPath == "\\Program Files\\Quillet\\Quillet.exe") return w.hwnd;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  return 0;
+}
+
+TEST(RunningQuillet, CloseRequestFromAnotherProcessLeavesCompleteFilesAndNoProgram) {
+  DeviceFixture fx;
+  SeedRich(fx);
+  const std::string root = fx.ctx().root();
+  RunningProgram program(root);
+  WindowStation station(root);
+  HWND hwnd = WaitForWindow(station, program.pid(), 60000);
+  ASSERT_NE(hwnd, 0u) << "the program's window did not appear";
+  // The twin message changes nothing; the close request ends the program.
+  ASSERT_TRUE(station.PostMessage(hwnd, WM_QUILLET_IGNORED, 0, 0));
+  ASSERT_TRUE(station.PostMessage(hwnd, WM_QUILLET_CLOSE, 0, 0));
+  EXPECT_EQ(program.WaitForExit(60000), 0);
+  EXPECT_EQ(station.FindWindow("QuilletFrame", "Quillet"), 0u);
+  auto saved = fx.LoadSaved();
+  EXPECT_EQ(saved->stocks.size(), 2u);
+  EXPECT_EQ(saved->notes.size(), 1u);
+  EXPECT_EQ(saved->alerts.size(), 1u);
+  EXPECT_EQ(saved->dCash[2], 250);
+}
+
+TEST(RunningQuillet, FirstStartAboutBoxIsClosedByTheRequestAndTheFilesAreCreated) {
+  DeviceFixture fx;
+  const std::string root = fx.ctx().root();
+  RunningProgram program(root);
+  WindowStation station(root);
+  HWND hwnd = WaitForWindow(station, program.pid(), 60000);
+  ASSERT_NE(hwnd, 0u);
+  // Low memory and activation first: the program keeps running on the same data.
+  ASSERT_TRUE(station.PostMessage(hwnd, WM_HIBERNATE, 0, 0));
+  ASSERT_TRUE(station.PostMessage(hwnd, WM_ACTIVATE, 1, 0));
+  ASSERT_TRUE(station.PostMessage(hwnd, WM_QUILLET_CLOSE, 0, 0));
+  EXPECT_EQ(program.WaitForExit(60000), 0);
+  for (const char* name : {"QuilletDB", "StockNoteDB", "StockAlertDB"}) {
+    auto path = fx.ctx().HostPath(std::string("\\Program Files\\Quillet\\") + name);
+    EXPECT_TRUE(std::filesystem::exists(*path)) << name;
+  }
+  EXPECT_EQ(fx.LoadSaved()->wPortfolioCount, 2);
+}
+
+}  // namespace
+}  // namespace quillet
