@@ -1,0 +1,206 @@
+#include "quotes/device/update_quotes.h"
+
+#include <algorithm>
+#include <new>
+#include <span>
+#include <string>
+
+#include "core/quote_tables.h"
+#include "quotes/device/connection.h"
+
+namespace quillet {
+namespace {
+
+bool g_updating = false;
+
+// Dials the preferences' connection once per run, before the first request that needs it.
+class RunConnection {
+ public:
+  RunConnection(UpdateServices& s, QuoteProgress* progress) : s_(s), progress_(progress) {}
+
+  void DialIfWanted() {
+    PortfolioStore& store = s_.store;
+    const std::string_view entry = FieldText(store.szRasEntry);
+    const bool modemOn = (store.ucPrefFlags & kPrefModemOff) == 0;
+    if (!modemOn || entry.empty() || connection_ != 0 || tried_) return;
+    tried_ = true;
+    if (entry.front() == '`') {
+      s_.log.Append(kLogInvalidRasProfile);
+      return;
+    }
+    if (progress_ != nullptr) progress_->ShowStatus(IDS_CONNECTING_INTERNET);
+    int result = DialConnection(s_.dialer, entry, &connection_, Pump());
+    if (const char* text = DialLogText(result)) s_.log.Append(text);
+  }
+
+  // Only a line this run dialled, and only when the preferences say so.
+  void HangUpIfWanted() {
+    if (s_.store.bCloseConnection == 0 || connection_ == 0) return;
+    if (progress_ != nullptr) progress_->ShowStatus(IDS_CLOSING_CONNECTION);
+    HangUpConnection(s_.dialer, connection_, Pump());
+    connection_ = 0;
+  }
+
+ private:
+  std::function<void()> Pump() {
+    return [this] { s_.host.PumpMessages(); };
+  }
+
+  UpdateServices& s_;
+  QuoteProgress* progress_;
+  HRASCONN connection_ = 0;
+  bool tried_ = false;
+};
+
+// The result of one source's last request, or nothing when the source added nothing.
+struct SourceOutcome {
+  bool fetched = false;
+  int code = QR_OK;
+  bool stopRun = false;  // cancelled before a request went out
+};
+
+SourceOutcome FetchSource(int source, CQuoteClient& client, UpdateServices& s,
+                          const UpdateSettings& settings, RunConnection& connection,
+                          PendingDailyPoints& points) {
+  PortfolioStore& store = s.store;
+  const StockSpan stocks(store.stocks);
+  const std::span<CurrencyEntry> currencies(
+      store.currencies,
+      std::min<std::size_t>(std::max<std::size_t>(store.wCurrencyCount, 1), kMaxCurrencies));
+  const QuoteSource* entry = GetQuoteSource(source);
+  SourceOutcome outcome;
+  int resume = 0;
+  std::string lastSymbol;
+  do {
+    client.BeginRequest(source);
+    const std::size_t start = client.requestLength();
+    connection.DialIfWanted();
+    const bool added = source == kSourceCurrency
+                           ? BuildCurrencyQuery(client, currencies, &resume)
+                           : BuildSymbolQuery(stocks, client, source, &resume, &lastSymbol);
+    if (!added) return outcome;
+    std::string line = "Query String: ";
+    line += client.request().substr(start);
+    s.log.Append(line);
+    if (g_cancelUpdate != 0) {
+      outcome.stopRun = true;
+      return outcome;
+    }
+    if (entry->bOnePerRequest != 0) {
+      outcome.code =
+          FetchEach(client, s.log, settings.retry, settings.timeoutSeconds, start, source);
+    } else {
+      client.EndRequest();
+      outcome.code = FetchBatch(client, s.log, settings.retry, settings.timeoutSeconds);
+    }
+    outcome.fetched = true;
+    if (source == kSourceCurrency) {
+      // A request cut short by a time-out or cancel is not applied.
+      if (g_cancelUpdate == 0) ApplyCurrencyRates(client, currencies, s.log);
+    } else {
+      ApplyQuotes(client, stocks, &points, source, s.log, store.context().clock());
+    }
+  } while (resume > 0);
+  return outcome;
+}
+
+}  // namespace
+
+const char* UpdateText(UINT id) {
+  switch (id) {
+    case IDS_CONNECTING_SERVER:
+      return "Connecting to server...";
+    case IDS_RETRIEVING_STOCKS:
+      return "Retrieving stock information...";
+    case IDS_RETRIEVING_CHART:
+      return "Retrieving chart information...";
+    case IDS_UPDATE_NOT_COMPLETE:
+      return "Update not complete, check the network log.";
+    case IDS_CONNECTING_INTERNET:
+      return "Connecting to the Internet...";
+    case IDS_CLOSING_CONNECTION:
+      return "Closing connection...";
+    default:
+      return "";
+  }
+}
+
+bool UpdateQuotes(UpdateServices& s, const UpdateSettings& settings, bool background) {
+  PortfolioStore& store = s.store;
+  s.log.Clear();
+  s.log.Append(FormatLogLine("Quillet %s (PocketPC)", kUpdateVersion));
+
+  std::unique_ptr<CQuoteClient> client;
+  try {
+    client = std::make_unique<CQuoteClient>(
+        ClientVariant::kDevice, settings.sockets != nullptr ? *settings.sockets : PosixSockets());
+  } catch (const std::bad_alloc&) {
+    s.log.Append("Quillet: could not allocate data");
+    return false;
+  }
+  if (settings.server) client->SetServerOverride(settings.server);
+
+  std::unique_ptr<QuoteProgress> progress;
+  if (!background) progress = s.host.OpenProgress();
+  client->SetProgress(progress.get());
+  // A cancel or time-out of an earlier run must not end this one before it begins; a timer run
+  // has no progress window to clear the flag.
+  g_cancelUpdate = 0;
+
+  store.SnapshotLastUpdateProfit();
+  store.tLastUpdate = static_cast<StockTime>(store.context().clock().Now());
+  store.SortStocks(kSortSymbol, false, false);
+  client->SetProxy(store.bUseProxy != 0, FieldText(store.szProxyHost), store.wProxyPort, false, {},
+                   {});
+
+  RunConnection connection(s, progress.get());
+  PendingDailyPoints points;
+  int failures = 0;
+  for (int source = 0; source < kQuoteSourceCount; ++source) {
+    if (source == kSourcePlaceholder) continue;
+    if (source > 0 && source != kSourceCurrency &&
+        client->neededSources()[static_cast<std::size_t>(source)] == 0) {
+      continue;
+    }
+    SourceOutcome outcome = FetchSource(source, *client, s, settings, connection, points);
+    if (outcome.stopRun) break;
+    if (!outcome.fetched || outcome.code == QR_OK) continue;
+    if (outcome.code == QR_CANCELLED) break;
+    ++failures;
+  }
+  points.Flush(s.charts, s.log);
+
+  connection.HangUpIfWanted();
+  client.reset();
+
+  store.bAlertActive = CheckAlerts(store, false) ? 1 : 0;
+  s.alerts.UpdateAlertButton(store.bAlertActive != 0);
+  store.SortStocks();
+
+  progress.reset();
+  if (background) {
+    if (store.bAlertActive != 0) s.alerts.ShowAlertNotification();
+  } else {
+    s.host.PlayUpdateSound();
+  }
+  return failures == 0;
+}
+
+bool UpdateRunning() { return g_updating; }
+
+UpdateOutcome CUpdateCommand::UpdateStocks(bool background) {
+  if (g_updating) return UpdateOutcome::kTurnedAway;
+  g_updating = true;
+  const DWORD selected = services_.host.SelectedStock();
+  const bool complete = UpdateQuotes(services_, settings_, background);
+  if (!complete) {
+    services_.store.context().messageBoxes().Show(UpdateText(IDS_UPDATE_NOT_COMPLETE), "Quillet",
+                                                  MB_OK | MB_ICONINFORMATION);
+  }
+  saved_ = services_.store.SaveStocks();
+  services_.host.RefillList(selected);
+  g_updating = false;
+  return complete ? UpdateOutcome::kComplete : UpdateOutcome::kIncomplete;
+}
+
+}  // namespace quillet

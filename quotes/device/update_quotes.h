@@ -1,0 +1,109 @@
+// One update run of the handheld program (UpdateQuotes) and the command around it
+// (UpdateStocks): every needed quote source asked in batches, the currency rates, the prices and
+// market figures written into the stocks, the day's points added to the price histories, the
+// network log, the dial-up connection, the alert evaluation and the sort; then the stock file
+// saved. No window is needed: what the run shows goes through UpdateHost and AlertIndicator,
+// which the program's windows implement and quillet-cli implements on the terminal.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+
+#include "core/alert_evaluation.h"
+#include "core/chart_store.h"
+#include "core/portfolio_store.h"
+#include "platform/ras_dial.h"
+#include "platform/socket.h"
+#include "quotes/network_log.h"
+#include "quotes/quote_client.h"
+#include "quotes/quote_server.h"
+#include "quotes/update_steps.h"
+
+namespace quillet {
+
+// Texts of the string table the run shows (10059..10061 are the client's, see quote_client.h).
+inline constexpr UINT IDS_UPDATE_NOT_COMPLETE = 10062;
+inline constexpr UINT IDS_CONNECTING_INTERNET = 10063;
+inline constexpr UINT IDS_CLOSING_CONNECTION = 10064;
+// The English text of a status or message id of the run; "" for another id.
+const char* UpdateText(UINT id);
+
+inline constexpr char kUpdateVersion[] = "v4.36a";
+
+// Cancel in the progress window (or Ctrl-C on the terminal) calls this.
+inline void CancelUpdate() { g_cancelUpdate = 1; }
+
+// What an update run needs from the user interface.
+class UpdateHost {
+ public:
+  virtual ~UpdateHost() = default;
+  // Opens the progress window of an interactive run (status texts, messages pumped while the
+  // client waits, Cancel calling CancelUpdate). Null when none can be shown; the run then goes
+  // on without one. The window closes when the returned object goes.
+  virtual std::unique_ptr<QuoteProgress> OpenProgress() = 0;
+  // The short sound at the end of an interactive run (or the default beep).
+  virtual void PlayUpdateSound() = 0;
+  // Dispatches pending window messages (while a hang-up completes).
+  virtual void PumpMessages() = 0;
+  // The stock selected in the list before a run, and selecting it again after the list was
+  // refilled with the run's results. 0: none.
+  virtual DWORD SelectedStock() { return 0; }
+  virtual void RefillList(DWORD /*selectStock*/) {}
+};
+
+// Everything a run works on and shows through.
+struct UpdateServices {
+  PortfolioStore& store;
+  ChartStore* charts;  // null or closed: no price history is kept
+  NetworkLog& log;
+  UpdateHost& host;
+  AlertIndicator& alerts;
+  RasDialer& dialer;
+};
+
+// How requests are made. The program always uses the defaults; tests and the benchmark point
+// the client at the simulator and shorten the time-out.
+struct UpdateSettings {
+  bool retry = true;                                    // 30 s, 3 attempts on a time-out
+  std::uint32_t timeoutSeconds = kRetryTimeoutSeconds;  // used when retry is off
+  std::optional<QuoteEndpoint> server;  // else QUILLET_QUOTE_SERVER, else the sources' hosts
+  SocketFactory* sockets = nullptr;     // else the host's sockets
+};
+
+// One run. Background: started by the timer while another program is in front (no progress
+// window, no sound, a notification when an alert is active). False when the client could not be
+// made or a source's last request failed (error, final time-out, unknown code); true otherwise,
+// also after a cancel.
+bool UpdateQuotes(UpdateServices& services, const UpdateSettings& settings, bool background);
+
+enum class UpdateOutcome {
+  kTurnedAway,  // another run was going on
+  kComplete,
+  kIncomplete,  // "Update not complete, check the network log." was shown
+};
+
+// The "Update Stocks" command: one run at a time in the process (a second start, from the timer
+// or the user, is turned away while one runs), the list's selection kept, the message when the
+// run failed (also for background runs), the stock file saved in any case.
+class CUpdateCommand {
+ public:
+  explicit CUpdateCommand(UpdateServices services, UpdateSettings settings = {})
+      : services_(services), settings_(std::move(settings)) {}
+
+  UpdateOutcome UpdateStocks(bool background);
+  // Whether the stock file was written by the last run that was not turned away.
+  bool saved() const { return saved_; }
+
+  UpdateServices& services() { return services_; }
+
+ private:
+  UpdateServices services_;
+  UpdateSettings settings_;
+  bool saved_ = false;
+};
+
+// True while a run of this process is going on.
+bool UpdateRunning();
+
+}  // namespace quillet

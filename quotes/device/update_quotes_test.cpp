@@ -1,0 +1,362 @@
+// Whole update runs against the quote service simulator: what is requested (read back from the
+// simulator's request log), what the stocks, currencies, price history and log hold afterwards,
+// and how time-outs and a cancel end a run.
+#include "quotes/device/update_quotes.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstring>
+#include <fstream>
+#include <thread>
+
+#include "platform/testing/test_support.h"
+#include "quotes/device/update_testing.h"
+#include "quotes/testing/quote_sim_process.h"
+
+namespace quillet {
+namespace {
+
+using testing::QuoteSimProcess;
+using testing::RecordingUpdateHost;
+using testing::TempDir;
+using testing::TestRoot;
+
+// One attempt and a short time-out: a test never waits long for a server.
+UpdateSettings QuickSettings() {
+  UpdateSettings s;
+  s.retry = false;
+  s.timeoutSeconds = 5;
+  return s;
+}
+
+class UpdateRun : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(charts.OpenChartStore());
+    CopyToField(store.currencies[0].szCode, "USD");
+    store.currencies[0].dRate = 1;
+  }
+  void TearDown() override { g_cancelUpdate = 0; }
+
+  void StartSim(std::vector<std::string> args = {}) {
+    sim = std::make_unique<QuoteSimProcess>(std::move(args));
+    ASSERT_TRUE(sim->running());
+    settings.server = QuoteEndpoint{"127.0.0.1", sim->port()};
+  }
+  // A fixture file for the simulator: only its symbols (and currency pairs) are known.
+  std::string Fixture(const std::string& text) {
+    std::string path = files.File("fixture.csv");
+    std::ofstream(path) << text;
+    return path;
+  }
+
+  StockRecord& Add(std::string_view symbol, int market = 0, int status = kStatusActive,
+                   std::string_view price = "") {
+    auto r = std::make_unique<StockRecord>();
+    std::memset(r.get(), 0, sizeof(StockRecord));
+    r->dwId = ++store.dwMaxStockId;
+    CopyToField(r->szName, symbol);
+    CopyToField(r->szSymbol, symbol);
+    r->ucMarket = static_cast<BYTE>(market);
+    r->ucStatus = static_cast<BYTE>(status);
+    r->ucPortfolio = 1;
+    CopyToField(r->szShares, "10");
+    CopyToField(r->szBuyPrice, "1");
+    CopyToField(r->szPrice, price);
+    r->ucTrend = kTrendNotUpdated;
+    store.stocks.push_back(std::move(r));
+    return *store.stocks.back();
+  }
+  StockRecord& Find(std::string_view symbol, int market = 0) {
+    for (auto& r : store.stocks) {
+      if (r->Symbol() == symbol && r->ucMarket == market) return *r;
+    }
+    ADD_FAILURE() << "no stock " << symbol;
+    return *store.stocks.front();
+  }
+  void AddCurrency(std::string_view code, double rate) {
+    CurrencyEntry& c = store.currencies[store.wCurrencyCount++];
+    CopyToField(c.szCode, code);
+    c.dRate = rate;
+  }
+
+  UpdateOutcome Run(bool background = false) {
+    CUpdateCommand command(services, settings);
+    UpdateOutcome outcome = command.UpdateStocks(background);
+    EXPECT_TRUE(command.saved());
+    return outcome;
+  }
+
+  // The request targets the simulator saw, in order. A request the run gave up on may reach the
+  // simulator's log a moment after the run: wait (a little) for at least `atLeast` of them.
+  std::vector<std::string> Targets(std::size_t atLeast = 0) {
+    for (int i = 0; i < 300 && sim->Requests().size() < atLeast; ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    std::vector<std::string> targets;
+    for (const std::string& head : sim->Requests()) {
+      std::string line = head.substr(0, head.find("\r\n"));
+      std::size_t from = line.find(' ') + 1;
+      targets.push_back(line.substr(from, line.rfind(' ') - from));
+    }
+    return targets;
+  }
+  // The symbols of a request to the CSV service.
+  static std::vector<std::string> SymbolsOf(const std::string& target) {
+    std::vector<std::string> symbols;
+    std::size_t at = target.find("?s=");
+    if (at == std::string::npos) return symbols;
+    std::string text = target.substr(at + 3, target.find('&', at) - at - 3);
+    std::size_t pos = 0;
+    for (;;) {
+      std::size_t plus = text.find('+', pos);
+      symbols.push_back(text.substr(pos, plus - pos));
+      if (plus == std::string::npos) break;
+      pos = plus + 1;
+    }
+    return symbols;
+  }
+  bool Logged(std::string_view line) {
+    return log.text().find(std::string(line) + "\r\n") != std::string::npos;
+  }
+
+  TempDir files;
+  TestRoot root;
+  ChartStore charts{root.ctx->objectStore(), root.ctx->messageBoxes()};
+  PortfolioStore store{*root.ctx, &charts};
+  NetworkLog log;
+  RecordingUpdateHost host;
+  RecordingAlertIndicator alerts;
+  RegistryRasDialer dialer{root.ctx->registry()};
+  UpdateServices services{store, &charts, log, host, alerts, dialer};
+  UpdateSettings settings = QuickSettings();
+  std::unique_ptr<QuoteSimProcess> sim;
+};
+
+TEST_F(UpdateRun, UsStocksTakeOneRequestAndASecondCurrencyOneMore) {
+  StartSim();
+  Add("IBM");
+  Add("MSFT");
+  Add("AAPL");
+  EXPECT_EQ(Run(), UpdateOutcome::kComplete);
+  auto targets = Targets();
+  ASSERT_EQ(targets.size(), 1u);
+  EXPECT_EQ(targets[0], "/d/quotes.csv?s=AAPL+IBM+MSFT&f=sl1d1t1c1ghpvbaw&e=.csv");
+  EXPECT_EQ(log.text().rfind("Quillet v4.36a (PocketPC)\r\nQuery String: ", 0), 0u);
+  EXPECT_TRUE(Logged("Query String: AAPL+IBM+MSFT"));
+  for (const auto& r : store.stocks) {
+    EXPECT_NE(ParseDecimal(FieldText(r->szPrice), 4), 0) << r->Symbol();
+    EXPECT_EQ(r->ucTrend, kTrendUp) << r->Symbol();
+    EXPECT_NE(r->tQuoteTime, 0u);
+  }
+  EXPECT_EQ(store.tLastUpdate, 1051891200u);
+  EXPECT_EQ(host.progressOpened, 1);
+  EXPECT_EQ(host.progressClosed, 1);
+  EXPECT_EQ(host.sounds, 1);
+  EXPECT_EQ(host.statuses.front(), IDS_CONNECTING_SERVER);
+  EXPECT_EQ(alerts.buttonUpdates, 1);
+  EXPECT_TRUE(root.answers.shown().empty());
+
+  AddCurrency("EUR", 1.0);
+  EXPECT_EQ(Run(), UpdateOutcome::kComplete);
+  targets = Targets();
+  ASSERT_EQ(targets.size(), 3u);
+  EXPECT_EQ(targets[2], "/d/quotes.csv?s=EURUSD=X&f=sl1d1t1c1ghpvbaw&e=.csv");
+  EXPECT_NE(store.currencies[1].dRate, 1.0);
+  EXPECT_GT(store.currencies[1].dRate, 0.5);
+}
+
+TEST_F(UpdateRun, BatchSizesPerSource) {
+  StartSim();
+  for (int i = 0; i < 200; ++i) Add("U" + std::to_string(1000 + i));
+  for (int i = 0; i < 40; ++i) Add("Z" + std::to_string(1000 + i), 44);
+  Run();
+  auto targets = Targets();
+  ASSERT_EQ(targets.size(), 5u);
+  EXPECT_EQ(SymbolsOf(targets[0]).size(), 150u);
+  EXPECT_EQ(SymbolsOf(targets[1]).size(), 50u);
+  std::vector<std::size_t> zurich;
+  for (std::size_t i = 2; i < 5; ++i) {
+    ASSERT_EQ(targets[i].rfind("/fcgi-bin/parser?parser=3&symbols=", 0), 0u) << targets[i];
+    const std::string& t = targets[i];
+    zurich.push_back(static_cast<std::size_t>(std::count(t.begin(), t.end(), '|')) + 1);
+  }
+  EXPECT_EQ(zurich, (std::vector<std::size_t>{18, 18, 4}));
+}
+
+TEST_F(UpdateRun, WhoIsAsked) {
+  StartSim();
+  StockRecord& owned = Add("IBM");
+  StockRecord& twin = Add("ibm");
+  StockRecord& watched = Add("WAT", 0, kStatusWatched);
+  StockRecord& sold = Add("OLD", 0, kStatusSold, "5");
+  Add("NOUP", kMarketNoUpdate);
+  Add("MIL", 46);
+  Run();
+  auto targets = Targets();
+  ASSERT_EQ(targets.size(), 1u);
+  EXPECT_EQ(SymbolsOf(targets[0]), (std::vector<std::string>{"IBM", "WAT"}));
+  EXPECT_STREQ(owned.szPrice, twin.szPrice);
+  EXPECT_NE(FieldText(owned.szPrice), "");
+  EXPECT_EQ(twin.ucTrend, kTrendUp);
+  EXPECT_NE(FieldText(watched.szPrice), "");
+  EXPECT_STREQ(sold.szPrice, "5");
+}
+
+TEST_F(UpdateRun, PenceAndPoundRulesZeroLastAndAnUnansweredCurrency) {
+  StartSim({"--fixture",
+            Fixture("BAY.F,250,+5,240,255,245,1000,249,251,200,300\n"
+                    "VOD.L,120.5,1.5,119,121,119,5000,120,121,100,150\n"
+                    "ZERO,0,0,0,0,0,0,0,0,0,0\n"),
+            "--unknown", "GBPUSD=X"});
+  StockRecord& bay = Add("BAY", 11, kStatusActive, "2.50");
+  StockRecord& vod1 = Add("VOD", 14, kStatusActive, "1.10");
+  StockRecord& vod2 = Add("VOD", 14, kStatusWatched, "1.30");
+  StockRecord& zero = Add("ZERO", 0, kStatusActive, "7.25");
+  vod2.ucFlags = kFlagChartHistory;
+  zero.ucFlags = kFlagChartHistory;
+  AddCurrency("GBP", 1.6);
+  AddCurrency("EUR", 1.1);
+  EXPECT_EQ(Run(), UpdateOutcome::kComplete);
+  EXPECT_STREQ(bay.szPrice, "2.50");
+  EXPECT_TRUE(Logged("  [BAY.F] : [2.50] -> [2.50]*"));
+  EXPECT_STREQ(vod1.szPrice, "1.205");
+  EXPECT_STREQ(vod2.szPrice, "1.205");
+  EXPECT_STREQ(vod1.szChange, "+0.015");
+  EXPECT_STREQ(vod2.szPrevClose, "1.19");
+  EXPECT_TRUE(Logged("  [VOD.L] : [1.10] -> [1.205]*"));
+  EXPECT_TRUE(Logged("  [VOD.L] : [1.30] -> [1.205]*"));
+  EXPECT_STREQ(zero.szPrice, "7.25");
+  EXPECT_EQ(zero.ucTrend, kTrendNoQuote);
+  EXPECT_FALSE(charts.FindSeries("ZERO", 0).has_value());
+  auto series = charts.FindSeries("VOD.L", 14);
+  ASSERT_TRUE(series.has_value());
+  ASSERT_EQ(series->points.size(), 1u);
+  EXPECT_EQ(series->points[0].dwPrice, 12050u);
+  EXPECT_EQ(series->points[0].dwVolume, 5000u);
+  // The unanswered pair keeps its rate; the other is set.
+  EXPECT_DOUBLE_EQ(store.currencies[1].dRate, 1.6);
+  EXPECT_NE(store.currencies[2].dRate, 1.1);
+  EXPECT_TRUE(Logged("Quillet: [GBPUSD=X] no rate in the answer [N/A], keeping [1.600000]"));
+  // The saved file keeps the rate too.
+  PortfolioStore reread(*root.ctx);
+  ASSERT_TRUE(reread.LoadStocks());
+  EXPECT_DOUBLE_EQ(reread.currencies[1].dRate, 1.6);
+}
+
+TEST_F(UpdateRun, ATimeOutEndsTheRunWithItsEndStepsAndTheFileSaved) {
+  StartSim({"--silent"});
+  settings.timeoutSeconds = 1;
+  Add("IBM", 0, kStatusActive, "80");
+  Add("SAP", 11, kStatusActive, "50");
+  AddCurrency("EUR", 1.1);
+  store.alerts.push_back(std::make_unique<StockAlert>());
+  std::memset(store.alerts[0].get(), 0, sizeof(StockAlert));
+  CopyToField(store.alerts[0]->szQuoteSymbol, "IBM");
+  store.alerts[0]->dThreshold = 50;
+  store.alerts[0]->ucCompare = kCompareGreater;
+  store.ucSortKey = kSortName;
+  store.bSortDescending = 1;
+
+  EXPECT_EQ(Run(), UpdateOutcome::kIncomplete);
+  EXPECT_EQ(root.answers.texts(),
+            (std::vector<std::string>{"Update not complete, check the network log."}));
+  EXPECT_EQ(root.answers.shown()[0].flags & MB_ICONMASK, MB_ICONINFORMATION);
+  // One request went out and timed out; the run ended before the next source's request.
+  EXPECT_EQ(Targets(1).size(), 1u);
+  EXPECT_TRUE(Logged("Quillet: Timeout operation"));
+  EXPECT_TRUE(Logged("Query String: SAP.F"));
+  EXPECT_STREQ(Find("IBM").szPrice, "80");
+  // End steps: alerts evaluated, the user's sort back, the file written.
+  EXPECT_EQ(store.bAlertActive, 1);
+  EXPECT_EQ(ReadAlertValue(root.ctx->registry()), 1u);
+  EXPECT_TRUE(alerts.buttonActive);
+  EXPECT_EQ(store.stocks[0]->Symbol(), "SAP");
+  EXPECT_EQ(host.progressClosed, 1);
+  PortfolioStore reread(*root.ctx);
+  ASSERT_TRUE(reread.LoadStocks());
+  EXPECT_EQ(reread.stocks.size(), 2u);
+}
+
+TEST_F(UpdateRun, ACancelDuringABatchEndsTheRun) {
+  StartSim();
+  for (int i = 0; i < 200; ++i) Add("U" + std::to_string(1000 + i));
+  AddCurrency("EUR", 1.1);
+  host.onStatus = [](UINT id) {
+    if (id == IDS_RETRIEVING_STOCKS) CancelUpdate();
+  };
+  EXPECT_EQ(Run(), UpdateOutcome::kComplete);
+  EXPECT_EQ(Targets(1).size(), 1u);
+  EXPECT_TRUE(Logged("Quillet: Cancel operation"));
+  for (const auto& r : store.stocks) EXPECT_EQ(r->ucTrend, kTrendNotUpdated);
+  EXPECT_DOUBLE_EQ(store.currencies[1].dRate, 1.1);
+  EXPECT_TRUE(root.answers.shown().empty());
+}
+
+TEST_F(UpdateRun, AServerErrorIsAFailedRunThatGoesOnWithTheNextSource) {
+  StartSim({"--status", "500", "--fault-count", "1"});
+  Add("IBM", 0, kStatusActive, "80");
+  Add("SAP", 11, kStatusActive, "50");
+  EXPECT_EQ(Run(), UpdateOutcome::kIncomplete);
+  EXPECT_EQ(Targets().size(), 2u);
+  EXPECT_NE(log.text().find("Quillet: HTTP Error\n"), std::string::npos);
+  EXPECT_STREQ(Find("IBM").szPrice, "80");
+  EXPECT_STRNE(Find("SAP", 11).szPrice, "50");
+}
+
+TEST_F(UpdateRun, BackgroundRunsShowNothingButTheNotification) {
+  StartSim();
+  Add("IBM", 0, kStatusActive, "80");
+  store.alerts.push_back(std::make_unique<StockAlert>());
+  std::memset(store.alerts[0].get(), 0, sizeof(StockAlert));
+  CopyToField(store.alerts[0]->szQuoteSymbol, "IBM");
+  store.alerts[0]->dThreshold = 0.01;
+  store.alerts[0]->ucCompare = kCompareGreater;
+  // A cancel or time-out left over from an earlier run must not end this one.
+  g_cancelUpdate = 1;
+  EXPECT_EQ(Run(true), UpdateOutcome::kComplete);
+  EXPECT_EQ(Targets().size(), 1u);
+  EXPECT_NE(Find("IBM").ucTrend, kTrendNotUpdated);
+  EXPECT_EQ(host.progressOpened, 0);
+  EXPECT_EQ(host.sounds, 0);
+  EXPECT_EQ(alerts.notifications, 1);
+  // Interactive runs play the sound instead.
+  EXPECT_EQ(Run(false), UpdateOutcome::kComplete);
+  EXPECT_EQ(alerts.notifications, 1);
+  EXPECT_EQ(host.sounds, 1);
+}
+
+TEST_F(UpdateRun, TheProxyAndTheSelectionAreKept) {
+  StartSim();
+  Add("IBM");
+  store.bUseProxy = 1;
+  CopyToField(store.szProxyHost, "proxy.example");
+  store.wProxyPort = 3128;
+  host.selected = 7;
+  Run();
+  auto targets = Targets();
+  ASSERT_EQ(targets.size(), 1u);
+  EXPECT_EQ(targets[0].rfind("http://us.csvquotes.example:80/d/quotes.csv?s=IBM", 0), 0u)
+      << targets[0];
+  EXPECT_EQ(host.refills, (std::vector<DWORD>{7}));
+}
+
+TEST_F(UpdateRun, AnotherStartDuringARunIsTurnedAway) {
+  StartSim();
+  Add("IBM");
+  CUpdateCommand command(services, settings);
+  std::vector<UpdateOutcome> nested;
+  host.onOpenProgress = [&] {
+    EXPECT_TRUE(UpdateRunning());
+    nested.push_back(command.UpdateStocks(true));
+  };
+  EXPECT_EQ(command.UpdateStocks(false), UpdateOutcome::kComplete);
+  EXPECT_EQ(nested, (std::vector<UpdateOutcome>{UpdateOutcome::kTurnedAway}));
+  EXPECT_FALSE(UpdateRunning());
+  EXPECT_EQ(Targets().size(), 1u);
+  EXPECT_EQ(host.refills.size(), 1u);
+}
+
+}  // namespace
+}  // namespace quillet
