@@ -5,6 +5,7 @@
 #include <QPainter>
 
 #include "core/messages.h"
+#include "device/alert_bubble.h"
 #include "device/bitmaps.h"
 #include "device/modal_dialog.h"
 #include "device/quillet_app.h"
@@ -226,6 +227,12 @@ void CMainFrame::UpdateCommandStates() {
 
 void CMainFrame::OnCommand(UINT id) {
   if (id == ID_NOTIFY_DISMISS || id == ID_NOTIFY_OPEN) {
+    if (bubble_) {
+      // The bubble's own button may be what sent the command.
+      bubble_->hide();
+      bubble_->deleteLater();
+      bubble_ = nullptr;
+    }
     if (id == ID_NOTIFY_OPEN) {
       show();
       raise();
@@ -235,6 +242,16 @@ void CMainFrame::OnCommand(UINT id) {
   }
   if (list_ && list_->OnCommand(id)) return;
   app_.OnCommand(id);
+}
+
+bool CMainFrame::ShowAlertNotification() {
+  // Shown again, the bubble replaces the one on screen rather than adding a second.
+  delete bubble_;
+  bubble_ = new CAlertBubble(this, [this](UINT id) { OnCommand(id); });
+  bubble_->setGeometry(20, kTitleBarHeight + 4, kScreenWidth - 40, 80);
+  bubble_->show();
+  bubble_->raise();
+  return true;
 }
 
 void CMainFrame::ShowStockMenu(int row, QPoint global) {

@@ -13,6 +13,7 @@
 #include <map>
 #include <memory>
 
+#include "core/alert_evaluation.h"
 #include "device/stock_list_view.h"
 #include "platform/window_station.h"
 
@@ -20,7 +21,9 @@ namespace quillet {
 
 class CQuilletApp;
 
-class CMainFrame : public QWidget {
+class CAlertBubble;
+
+class CMainFrame : public QWidget, public AlertIndicator {
   Q_OBJECT
  public:
   explicit CMainFrame(CQuilletApp& app);
@@ -43,6 +46,11 @@ class CMainFrame : public QWidget {
   void SetActiveSoldImage(bool sold);
   void SetAlertImage(bool active);
   int ToolbarImageOf(UINT command) const;
+
+  // AlertIndicator: the Alerts button image and the notification bubble.
+  void UpdateAlertButton(bool alertActive) override { SetAlertImage(alertActive); }
+  bool ShowAlertNotification() override;
+  CAlertBubble* alertBubble() const { return bubble_; }
 
   QAction* Action(UINT id) const;
   QToolButton* ToolbarButton(UINT id) const;
@@ -72,6 +80,7 @@ class CMainFrame : public QWidget {
   std::map<UINT, QToolButton*> toolbar_;
   std::map<UINT, int> toolbarImage_;
   QMenu* stockMenu_ = nullptr;
+  CAlertBubble* bubble_ = nullptr;
   HWND hwnd_ = 0;
   std::unique_ptr<QSocketNotifier> notifier_;
 };

@@ -13,9 +13,11 @@
 #include <QToolButton>
 #include <QTreeWidget>
 
+#include "core/alert_evaluation.h"
 #include "core/messages.h"
 #include "core/preferences.h"
 #include "core/registry/registry_store.h"
+#include "device/alert_bubble.h"
 #include "device/main_frame.h"
 #include "device/password_dialog.h"
 #include "device/resource_ids.h"
@@ -408,6 +410,63 @@ TEST(PasswordKeypad, SetModeShowsDigitsAndCheckModeStars) {
   EXPECT_EQ(check.result(), QDialog::Accepted);
   EXPECT_TRUE(PasswordMatches(check.digits(), 42));
   EXPECT_FALSE(PasswordMatches("042", 42));
+}
+
+}  // namespace
+}  // namespace quillet
+
+namespace quillet {
+namespace {
+
+void AddAlert(PortfolioStore& s, const char* symbol, BYTE condition, BYTE compare, double t) {
+  auto alert = std::make_unique<StockAlert>();
+  *alert = {};
+  CopyToField(alert->szQuoteSymbol, symbol);
+  alert->ucCondition = condition;
+  alert->ucCompare = compare;
+  alert->dThreshold = t;
+  s.alerts.push_back(std::move(alert));
+}
+
+TEST_F(MainFrameTest, StartUpEvaluatesTheAlertsForTheButtonAndTheTodayItem) {
+  fx.Seed({}, {{.name = "Alpha", .symbol = "A", .price = "12"}},
+          [](PortfolioStore& s) { AddAlert(s, "A", 0, 4, 10); });
+  Start();
+  EXPECT_EQ(app->store()->bAlertActive, 1);
+  EXPECT_EQ(frame->ToolbarImageOf(ID_ALERTS), 5);
+  EXPECT_EQ(ReadAlertValue(fx.ctx().registry()), 1u);
+  // Low memory and back: the button keeps its image until the next evaluation.
+  frame->OnWindowMessage({WM_HIBERNATE, 0, 0});
+  frame->OnWindowMessage({WM_ACTIVATE, 1, 0});
+  EXPECT_EQ(app->store()->bAlertActive, 1);
+  EXPECT_EQ(frame->ToolbarImageOf(ID_ALERTS), 5);
+}
+
+TEST_F(MainFrameTest, AnAlertThatDoesNotFireLeavesTheButtonPlain) {
+  fx.Seed({}, {{.name = "Alpha", .symbol = "A", .price = "12"}},
+          [](PortfolioStore& s) { AddAlert(s, "A", 0, 0, 10); });
+  Start();
+  EXPECT_EQ(app->store()->bAlertActive, 0);
+  EXPECT_EQ(frame->ToolbarImageOf(ID_ALERTS), 2);
+  EXPECT_EQ(ReadAlertValue(fx.ctx().registry()), 0u);
+}
+
+TEST_F(MainFrameTest, NotificationBubbleIsReplacedAndGoesWithOpenOrDismiss) {
+  fx.Seed({}, {{.name = "Alpha", .symbol = "A"}});
+  Start();
+  ASSERT_TRUE(frame->ShowAlertNotification());
+  auto* first = frame->alertBubble();
+  ASSERT_NE(first, nullptr);
+  ASSERT_TRUE(frame->ShowAlertNotification());
+  EXPECT_NE(frame->alertBubble(), first);
+  QApplication::processEvents();
+  EXPECT_EQ(frame->findChildren<QFrame*>("alertBubble").size(), 1);
+  frame->alertBubble()->findChild<QPushButton*>("dismissButton")->click();
+  EXPECT_EQ(frame->alertBubble(), nullptr);
+  frame->ShowAlertNotification();
+  frame->OnCommand(ID_NOTIFY_OPEN);
+  EXPECT_EQ(frame->alertBubble(), nullptr);
+  EXPECT_TRUE(frame->isVisible());
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <new>
 
+#include "core/alert_evaluation.h"
 #include "core/messages.h"
 #include "device/about_dialog.h"
 #include "device/main_frame.h"
@@ -75,6 +76,9 @@ bool CQuilletApp::InitInstance() {
     return false;
   }
   frame_ = std::make_unique<CMainFrame>(*this);
+  // The evaluation leaves the stocks in symbol order; the user's sort comes back from it
+  // unless "Auto Sort" sorts them just after.
+  store_->bAlertActive = CheckAlerts(*store_, store_->bAutoSort == 0) ? 1 : 0;
   if (store_->bAutoSort) store_->SortStocks();
   if (!frame_->Create()) {
     // Nothing was changed yet; the end sequence saves what was read.
@@ -88,7 +92,7 @@ bool CQuilletApp::InitInstance() {
   frame_->show();
   if (firstStart_ && !options_.skipAboutBox) ShowAbout();
   frame_->SetActiveSoldImage(store_->bShowClosed != 0);
-  frame_->SetAlertImage(store_->bAlertActive != 0);
+  frame_->UpdateAlertButton(store_->bAlertActive != 0);
   frame_->UpdateCommandStates();
   return !closing_;
 }
@@ -127,6 +131,8 @@ void CQuilletApp::ReleaseStore() {
   // A dialog that is open works on the store; it keeps its memory until the dialog is closed.
   if (released_ || !store_ || !openDialogs_.empty()) return;
   released_ = true;
+  // The alert state is not stored; the button keeps showing it until the next evaluation.
+  alertActiveAtRelease_ = store_->bAlertActive;
   // The reload selects the same stock again.
   StockRecord* selected = frame_->list()->SelectedOrFirstStock();
   store_->dwSelectedStock = selected ? selected->dwId : 0;
@@ -158,11 +164,11 @@ bool CQuilletApp::ReloadStore() {
     frame_->close();
     return false;
   }
+  store_->bAlertActive = alertActiveAtRelease_;
   CStockListView* list = frame_->list();
   list->SetStore(store_.get(), charts_.get());
   list->RefillList(store_->FindStock(store_->dwSelectedStock));
   frame_->SetActiveSoldImage(store_->bShowClosed != 0);
-  frame_->SetAlertImage(store_->bAlertActive != 0);
   frame_->UpdateCommandStates();
   reloading_ = false;
   return true;

@@ -104,6 +104,7 @@ class CQuilletApp : public QObject {
   bool closing_ = false;
   bool released_ = false;
   bool reloading_ = false;
+  BYTE alertActiveAtRelease_ = 0;
   bool quitRequested_ = false;
   std::vector<QDialog*> openDialogs_;
   ModalAnswerer modalAnswerer_;
