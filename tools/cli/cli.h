@@ -48,4 +48,9 @@ int RunDump(CliEnv& env, const std::vector<std::string>& args);
 // Prints every price-history series of the device root (`dump charts`).
 int DumpCharts(CliEnv& env, bool json);
 
+// `update [--background] [--timeout SECONDS]`: one quote update of the device root.
+int RunUpdate(CliEnv& env, const std::vector<std::string>& args);
+// `alerts check|list|add|delete`: the price alerts of the device root.
+int RunAlerts(CliEnv& env, const std::vector<std::string>& args);
+
 }  // namespace quillet::cli

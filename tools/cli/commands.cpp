@@ -31,6 +31,12 @@ const std::vector<Command>& Commands() {
        "lists and edits the portfolios", RunPortfolio},
       {"currency", "list|add CODE [RATE]|edit N CODE RATE|delete N|portfolio P N|base CODE [--yes]",
        "lists and edits the currencies", RunCurrency},
+      {"update", "[--background] [--timeout SECONDS]",
+       "updates the quotes as the Update Stocks command does; the network log on stdout",
+       RunUpdate},
+      {"alerts",
+       "check|list [--json]|add --id N CONDITION COMPARE THRESHOLD|delete N",
+       "evaluates, lists, adds and deletes price alerts", RunAlerts},
   };
   return table;
 }

@@ -1,0 +1,123 @@
+// `update [--background] [--timeout SECONDS]`: one quote update of the device root, run exactly
+// as the program's "Update Stocks" command runs it. Progress texts go to standard error as the
+// progress window would show them, the network log to standard output line by line; Ctrl-C is
+// the Cancel button. Exit 0 when the run completed, 1 when the program would have said "Update
+// not complete, check the network log." (or the stock file could not be saved).
+#include <signal.h>
+
+#include <cstdlib>
+#include <ostream>
+
+#include "core/chart_store.h"
+#include "platform/ras_dial.h"
+#include "quotes/device/update_quotes.h"
+#include "tools/cli/cli.h"
+#include "tools/cli/portfolio_commands.h"
+
+namespace quillet::cli {
+namespace {
+
+class TerminalProgress final : public QuoteProgress {
+ public:
+  explicit TerminalProgress(std::ostream& err) : err_(err) {}
+  void ShowStatus(UINT id) override { err_ << UpdateText(id) << "\n" << std::flush; }
+  // Ctrl-C reaches the run through the signal handler; there is nothing else to dispatch.
+  void PumpMessages() override {}
+
+ private:
+  std::ostream& err_;
+};
+
+class TerminalHost final : public UpdateHost {
+ public:
+  TerminalHost(std::ostream& err, DWORD selected) : err_(err), selected_(selected) {}
+  std::unique_ptr<QuoteProgress> OpenProgress() override {
+    return std::make_unique<TerminalProgress>(err_);
+  }
+  void PlayUpdateSound() override {}
+  void PumpMessages() override {}
+  DWORD SelectedStock() override { return selected_; }
+
+ private:
+  std::ostream& err_;
+  DWORD selected_;
+};
+
+class TerminalAlerts final : public AlertIndicator {
+ public:
+  explicit TerminalAlerts(std::ostream& err) : err_(err) {}
+  void UpdateAlertButton(bool) override {}
+  bool ShowAlertNotification() override {
+    err_ << "1 or more active alerts\n";
+    return true;
+  }
+
+ private:
+  std::ostream& err_;
+};
+
+// Ctrl-C presses Cancel for the length of the run; the previous handler comes back after.
+class CancelOnInterrupt {
+ public:
+  CancelOnInterrupt() {
+    struct sigaction action = {};
+    action.sa_handler = [](int) { CancelUpdate(); };
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, &previous_);
+  }
+  ~CancelOnInterrupt() { sigaction(SIGINT, &previous_, nullptr); }
+
+ private:
+  struct sigaction previous_ = {};
+};
+
+int Usage(CliEnv& env) {
+  *env.err << "usage: quillet-cli update [--background] [--timeout SECONDS]\n";
+  return 2;
+}
+
+}  // namespace
+
+int RunUpdate(CliEnv& env, const std::vector<std::string>& args) {
+  bool background = false;
+  UpdateSettings settings;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    if (args[i] == "--background") {
+      background = true;
+    } else if (args[i] == "--timeout" && i + 1 < args.size()) {
+      // One attempt with this time-out instead of three of 30 seconds.
+      char* end = nullptr;
+      long seconds = std::strtol(args[++i].c_str(), &end, 10);
+      if (end == nullptr || *end != '\0' || seconds < 1 || seconds > 3600) return Usage(env);
+      settings.retry = false;
+      settings.timeoutSeconds = static_cast<std::uint32_t>(seconds);
+    } else {
+      return Usage(env);
+    }
+  }
+
+  PortfolioSession session(env);
+  if (!session.Open()) return 1;
+  PortfolioStore& store = session.store();
+  ChartStore* charts = dynamic_cast<ChartStore*>(store.hChartDB);
+
+  NetworkLog log;
+  log.SetListener([&env](std::string_view line) { *env.out << line << "\n" << std::flush; });
+  TerminalHost host(*env.err, store.dwSelectedStock);
+  TerminalAlerts alerts(*env.err);
+  RegistryRasDialer dialer(session.context().registry());
+  UpdateServices services{store, charts, log, host, alerts, dialer};
+  CUpdateCommand command(services, settings);
+
+  UpdateOutcome outcome;
+  {
+    CancelOnInterrupt cancel;
+    outcome = command.UpdateStocks(background);
+  }
+  // The program keeps the time of the last update with its preferences.
+  store.SavePreferences();
+  if (!command.saved()) return 1;
+  return outcome == UpdateOutcome::kComplete ? 0 : 1;
+}
+
+}  // namespace quillet::cli
