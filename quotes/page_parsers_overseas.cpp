@@ -1,6 +1,7 @@
 // The pages from outside Europe: the Toronto exchange's fund (source 8) and trust (23) pages,
 // the Japanese portal (17), the Thai exchange (18) and the US quick-chart portal that prices
 // Johannesburg and Amsterdam (19).
+#include <algorithm>
 #include <cstdio>
 #include <string>
 
@@ -69,6 +70,7 @@ bool ReadTokyoQuote(CQuoteClient& client, QuoteResult& result, Clock& clock) {
 
   std::string_view stamp;
   AfterBreak(line, 1, &stamp);
+  stamp.remove_prefix(std::min(stamp.find_first_not_of(' '), stamp.size()));
   stamp = stamp.substr(0, stamp.find_first_of(" <"));
   if (stamp.find(':') != std::string_view::npos) {
     // While the market is open the page shows the time of the last trade instead of its date.

@@ -323,6 +323,10 @@ TEST(PageParsers, TokyoLabelsAreMatchedAsShiftJisBytes) {
   Scripted sjis(17, "<td>" + trade +
                         "<br>5/2/2003 <b>1,000</b><br>-5<br>1,005<br>12,000</td>\r\n<td>" + open +
                         "<br>1,004<br>1,010<br>998</td>\r\n");
+  // A time in place of the date, after a blank: the date is then today's (here the clock's).
+  Scripted trading(17, "<td>" + trade + "<br> 14:25 <b>1,000</b></td>\r\n");
+  EXPECT_STREQ(trading.at(0).szTime, "14:25");
+  EXPECT_NE(std::string(trading.at(0).szDate), "");
   ExpectFields(sjis.at(0), {{"symbol", "SYM"},
                             {"date", "5/2/2003"},
                             {"last", "1000"},
