@@ -25,7 +25,7 @@ CQuilletApp::CQuilletApp(PlatformContext& ctx, WindowStation* station)
     : CQuilletApp(ctx, station, Options()) {}
 
 CQuilletApp::CQuilletApp(PlatformContext& ctx, WindowStation* station, Options options)
-    : ctx_(ctx), station_(station), options_(options) {}
+    : ctx_(ctx), station_(station), options_(options), dialer_(ctx.registry()) {}
 
 CQuilletApp::~CQuilletApp() {
   frame_.reset();
@@ -55,7 +55,16 @@ bool CQuilletApp::LoadData() {
   return true;
 }
 
+void CQuilletApp::CreateUpdateParts() {
+  update_ = std::make_unique<CUpdateCommand>(
+      UpdateServices{*store_, charts_.get(), log_, host_, *frame_, dialer_});
+  timer_ = std::make_unique<CUpdateTimer>(*store_, timers_, host_, *update_, *frame_);
+}
+
 void CQuilletApp::FreeData() {
+  // The timer goes first: it must not fire on a store that is gone.
+  timer_.reset();
+  update_.reset();
   if (charts_) charts_->CloseChartStore();
   store_.reset();
   charts_.reset();
@@ -76,6 +85,7 @@ bool CQuilletApp::InitInstance() {
     return false;
   }
   frame_ = std::make_unique<CMainFrame>(*this);
+  CreateUpdateParts();
   // The evaluation leaves the stocks in symbol order; the user's sort comes back from it
   // unless "Auto Sort" sorts them just after.
   store_->bAlertActive = CheckAlerts(*store_, store_->bAutoSort == 0) ? 1 : 0;
@@ -94,10 +104,12 @@ bool CQuilletApp::InitInstance() {
   frame_->SetActiveSoldImage(store_->bShowClosed != 0);
   frame_->UpdateAlertButton(store_->bAlertActive != 0);
   frame_->UpdateCommandStates();
+  timer_->Arm();
   return !closing_;
 }
 
 void CQuilletApp::SaveAll() {
+  if (timer_) timer_->Kill();
   store_->SavePreferences();
   store_->SaveStocks();
   store_->SaveNotes();
@@ -165,6 +177,8 @@ bool CQuilletApp::ReloadStore() {
     return false;
   }
   store_->bAlertActive = alertActiveAtRelease_;
+  CreateUpdateParts();
+  timer_->Arm();
   CStockListView* list = frame_->list();
   list->SetStore(store_.get(), charts_.get());
   list->RefillList(store_->FindStock(store_->dwSelectedStock));
@@ -180,6 +194,8 @@ void CQuilletApp::OnActivate() {
 
 void CQuilletApp::CloseForSync() {
   closing_ = true;
+  // A run in progress stops at its next wait; the end saves what it had applied.
+  if (UpdateRunning()) CancelUpdate();
   // Innermost first, each as if OK had been pressed.
   for (auto it = openDialogs_.rbegin(); it != openDialogs_.rend(); ++it) {
     if (auto* dlg = qobject_cast<CModalDialog*>(*it)) {
@@ -197,6 +213,13 @@ int CQuilletApp::RunModal(QDialog& dialog) {
   int result = modalAnswerer_ ? modalAnswerer_(dialog) : dialog.exec();
   std::erase(openDialogs_, &dialog);
   return result;
+}
+
+UpdateOutcome CQuilletApp::UpdateStocks(bool background) {
+  if (!update_ || released_) return UpdateOutcome::kTurnedAway;
+  UpdateOutcome outcome = update_->UpdateStocks(background);
+  if (frame_) frame_->UpdateCommandStates();
+  return outcome;
 }
 
 void CQuilletApp::ShowAbout() {
@@ -220,6 +243,7 @@ bool CQuilletApp::IsCommandAvailable(UINT id) const {
     case ID_NEW_STOCK:
       // The sold view explains how a sold stock is made; the sheet for a new one comes later.
       return store_->bShowClosed != 0;
+    case ID_UPDATE_STOCKS:
     case ID_DELETE_STOCK:
     case ID_DELETE_ALL:
     case ID_ACTIVE_SOLD:
@@ -266,6 +290,9 @@ bool CQuilletApp::OnCommand(UINT id) {
       frame_->SetActiveSoldImage(s.bShowClosed != 0);
       list->RefillList(nullptr);
       frame_->UpdateCommandStates();
+      return true;
+    case ID_UPDATE_STOCKS:
+      UpdateStocks(false);
       return true;
     case ID_SUPPORT:
       ctx_.messageBoxes().Show(strings::LoadString(strings::IDS_SUPPORT), text::kCaption,

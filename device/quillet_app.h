@@ -15,6 +15,9 @@
 
 #include "core/chart_store.h"
 #include "core/portfolio_store.h"
+#include "device/update_host.h"
+#include "platform/ras_dial.h"
+#include "quotes/network_log.h"
 #include "platform/context.h"
 #include "platform/window_station.h"
 
@@ -86,12 +89,20 @@ class CQuilletApp : public QObject {
   void ShowAbout();
   void ShowPartners();
 
+  // The "Update Stocks" command (foreground) or the timer's run (background).
+  UpdateOutcome UpdateStocks(bool background);
+  NetworkLog& networkLog() { return log_; }
+  CUpdateTimer* updateTimer() { return timer_.get(); }
+  CQtTimerService& timers() { return timers_; }
+
  private:
   bool AllocateStore();
   bool LoadData();
   void FreeData();
   void SaveAll();
   void RefreshAfterDialog(const StockRecord* select);
+  // The update command and the timer work on one store; they are made again with it.
+  void CreateUpdateParts();
 
   PlatformContext& ctx_;
   WindowStation* station_;
@@ -99,6 +110,12 @@ class CQuilletApp : public QObject {
   std::unique_ptr<ChartStore> charts_;
   std::unique_ptr<PortfolioStore> store_;
   std::unique_ptr<CMainFrame> frame_;
+  NetworkLog log_;
+  CUpdateHostImpl host_{*this};
+  CQtTimerService timers_;
+  RegistryRasDialer dialer_;
+  std::unique_ptr<CUpdateCommand> update_;
+  std::unique_ptr<CUpdateTimer> timer_;
   bool started_ = false;
   bool firstStart_ = false;
   bool closing_ = false;

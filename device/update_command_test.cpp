@@ -1,0 +1,162 @@
+// The "Update Stocks" command of the program against the quote service simulator: the progress
+// window, a second start while one runs, the failure message, the Alerts button afterwards, and
+// the automatic-update timer.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QPushButton>
+#include <QTimer>
+#include <cstdlib>
+
+#include "core/alert_evaluation.h"
+#include "device/main_frame.h"
+#include "device/resource_ids.h"
+#include "device/testing/device_test_support.h"
+#include "device/update_progress_dialog.h"
+#include "quotes/device/update_timer.h"
+#include "quotes/testing/quote_sim_process.h"
+
+namespace quillet {
+namespace {
+
+using testing::DeviceFixture;
+
+// Points every quote connection of this process at the simulator for the length of a test.
+class ScopedQuoteServer {
+ public:
+  explicit ScopedQuoteServer(std::uint16_t port) {
+    setenv("QUILLET_QUOTE_SERVER", ("127.0.0.1:" + std::to_string(port)).c_str(), 1);
+  }
+  ~ScopedQuoteServer() { unsetenv("QUILLET_QUOTE_SERVER"); }
+};
+
+class UpdateCommandTest : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    if (app) app->ExitInstance();
+  }
+  void Start() {
+    bool started = false;
+    app = fx.Start(&started);
+    ASSERT_TRUE(started);
+    frame = app->frame();
+  }
+  void SeedOneStockWithAlert() {
+    fx.Seed({}, {{.name = "Microsoft", .symbol = "MSFT", .price = "0", .trend = kTrendNotUpdated}},
+            [](PortfolioStore& s) {
+              auto alert = std::make_unique<StockAlert>();
+              *alert = {};
+              CopyToField(alert->szQuoteSymbol, "MSFT");
+              alert->ucCondition = 0;  // C.Price
+              alert->ucCompare = 4;    // >
+              alert->dThreshold = 0.01;
+              s.alerts.push_back(std::move(alert));
+            });
+  }
+
+  testing::ScopedTimeZone tz{"UTC"};
+  DeviceFixture fx;
+  std::unique_ptr<CQuilletApp> app;
+  CMainFrame* frame = nullptr;
+};
+
+TEST_F(UpdateCommandTest, UpdateShowsProgressAppliesPricesAndSetsTheAlertsButton) {
+  testing::QuoteSimProcess sim;
+  ASSERT_TRUE(sim.running());
+  ScopedQuoteServer server(sim.port());
+  SeedOneStockWithAlert();
+  Start();
+  // A price of 0 never fires, so the button starts plain.
+  EXPECT_EQ(frame->ToolbarImageOf(ID_ALERTS), 2);
+  QStringList statuses;
+  QTimer watch;
+  QObject::connect(&watch, &QTimer::timeout, [&] {
+    if (auto* p = CUpdateProgressDlg::current()) {
+      if (statuses.isEmpty() || statuses.back() != p->status()) statuses << p->status();
+    }
+  });
+  watch.start(0);
+  frame->Action(ID_UPDATE_STOCKS)->trigger();
+  watch.stop();
+  EXPECT_EQ(CUpdateProgressDlg::current(), nullptr);  // closed by the run
+  EXPECT_TRUE(statuses.contains("Connecting to server...")) << statuses.join("|").toStdString();
+  EXPECT_TRUE(fx.root.answers.texts().empty());
+  StockRecord* r = app->store()->stocks.at(0).get();
+  EXPECT_GT(ParseDecimal(FieldText(r->szPrice), 4), 0);
+  EXPECT_EQ(app->store()->bAlertActive, 1);
+  EXPECT_EQ(frame->ToolbarImageOf(ID_ALERTS), 5);
+  EXPECT_EQ(ReadAlertValue(fx.ctx().registry()), 1u);
+  EXPECT_FALSE(app->networkLog().text().empty());
+  // The stock file was saved by the command.
+  auto saved = fx.LoadSaved();
+  EXPECT_EQ(std::string(FieldText(saved->stocks.at(0)->szPrice)), std::string(FieldText(r->szPrice)));
+  EXPECT_EQ(sim.Requests().size(), 1u);
+}
+
+TEST_F(UpdateCommandTest, ASecondUpdateWhileOneRunsDoesNothing) {
+  testing::QuoteSimProcess sim({"--delay", "300"});
+  ASSERT_TRUE(sim.running());
+  ScopedQuoteServer server(sim.port());
+  SeedOneStockWithAlert();
+  Start();
+  bool triedDuringRun = false;
+  QTimer::singleShot(0, [&] {
+    triedDuringRun = CUpdateProgressDlg::current() != nullptr;
+    EXPECT_EQ(app->UpdateStocks(false), UpdateOutcome::kTurnedAway);
+    frame->Action(ID_UPDATE_STOCKS)->trigger();
+  });
+  EXPECT_EQ(app->UpdateStocks(false), UpdateOutcome::kComplete);
+  EXPECT_TRUE(triedDuringRun);
+  EXPECT_EQ(sim.Requests().size(), 1u);
+}
+
+TEST_F(UpdateCommandTest, AFailedRunSaysSoAndStillSaves) {
+  testing::QuoteSimProcess sim({"--status", "500"});
+  ASSERT_TRUE(sim.running());
+  ScopedQuoteServer server(sim.port());
+  SeedOneStockWithAlert();
+  Start();
+  frame->Action(ID_UPDATE_STOCKS)->trigger();
+  EXPECT_EQ(fx.root.answers.texts(),
+            std::vector<std::string>{"Update not complete, check the network log."});
+  EXPECT_EQ(frame->ToolbarImageOf(ID_ALERTS), 2);
+  EXPECT_NE(app->networkLog().text().find("Quillet: "), std::string::npos);
+}
+
+TEST_F(UpdateCommandTest, CancelInTheProgressWindowEndsTheRun) {
+  testing::QuoteSimProcess sim({"--delay", "5000"});
+  ASSERT_TRUE(sim.running());
+  ScopedQuoteServer server(sim.port());
+  SeedOneStockWithAlert();
+  Start();
+  QTimer press;
+  QObject::connect(&press, &QTimer::timeout, [&] {
+    if (auto* p = CUpdateProgressDlg::current()) p->findChild<QPushButton*>("cancelButton")->click();
+  });
+  press.start(50);
+  auto started = std::chrono::steady_clock::now();
+  app->UpdateStocks(false);
+  press.stop();
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(4));
+  EXPECT_EQ(ParseDecimal(FieldText(app->store()->stocks.at(0)->szPrice), 4), 0);
+}
+
+TEST_F(UpdateCommandTest, AutomaticUpdateTimerRunsWhileTheProgramRunsAndStopsWithIt) {
+  fx.Seed({}, {{.name = "Microsoft", .symbol = "MSFT"}}, [](PortfolioStore& s) {
+    s.bAutoUpdate = 1;
+    s.ucUpdateMinutes = 60;
+  });
+  Start();
+  EXPECT_EQ(app->timers().IntervalOf(kUpdateTimerId), 3600000);
+  frame->OnWindowMessage({WM_HIBERNATE, 0, 0});
+  EXPECT_EQ(app->timers().IntervalOf(kUpdateTimerId), -1);  // no runs on a released store
+  frame->OnWindowMessage({WM_ACTIVATE, 1, 0});
+  EXPECT_EQ(app->timers().IntervalOf(kUpdateTimerId), 3600000);
+  app->ExitInstance();
+  EXPECT_EQ(app->timers().IntervalOf(kUpdateTimerId), -1);
+  app.reset();
+}
+
+}  // namespace
+}  // namespace quillet

@@ -1,0 +1,60 @@
+#include "device/update_progress_dialog.h"
+
+#include <QApplication>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "device/modal_dialog.h"
+#include "device/string_table.h"
+#include "quotes/device/update_quotes.h"
+
+namespace quillet {
+namespace {
+
+CUpdateProgressDlg* g_current = nullptr;
+
+}  // namespace
+
+CUpdateProgressDlg::CUpdateProgressDlg(QWidget* parent) : QDialog(parent) {
+  setObjectName(QStringLiteral("updateProgress"));
+  setWindowTitle(QStringLiteral("Quillet"));
+  setFixedSize(200, 90);
+  auto* layout = new QVBoxLayout(this);
+  status_ = new QLabel(this);
+  status_->setObjectName(QStringLiteral("statusText"));
+  status_->setWordWrap(true);
+  layout->addWidget(status_);
+  auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
+  cancel->setObjectName(QStringLiteral("cancelButton"));
+  // Cancel only raises the flag; the run notices it between its waits and closes this window.
+  connect(cancel, &QPushButton::clicked, this, [] { CancelUpdate(); });
+  layout->addWidget(cancel);
+  if (parent) {
+    QPoint centre = parent->mapToGlobal(QPoint((kScreenWidth - width()) / 2, 110));
+    move(centre);
+  }
+  g_cancelUpdate = 0;
+  g_current = this;
+  show();
+  raise();
+}
+
+CUpdateProgressDlg::~CUpdateProgressDlg() {
+  if (g_current == this) g_current = nullptr;
+}
+
+CUpdateProgressDlg* CUpdateProgressDlg::current() { return g_current; }
+
+void CUpdateProgressDlg::ShowStatus(UINT stringId) {
+  std::string text = strings::LoadString(stringId);
+  if (text.empty()) text = UpdateText(stringId);
+  status_->setText(QString::fromStdString(text));
+  PumpMessages();
+}
+
+void CUpdateProgressDlg::PumpMessages() {
+  if (g_cancelUpdate) return;
+  QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
+}  // namespace quillet
