@@ -9,6 +9,7 @@
 #include "platform/socket.h"
 #include "platform/testing/test_support.h"
 #include "quotes/quote_client.h"
+#include "quotes/quote_dates.h"
 #include "quotes/testing/quote_sim_process.h"
 
 namespace quillet {
@@ -196,6 +197,21 @@ TEST_F(PageSources, PagesWithoutTheirMarkersGiveResultsWithoutValues) {
   }
   ExpectFields(Page(5, "NOPE"), {{"symbol", "NOPE"}, {"prev", "N/A"}});
   ExpectFields(Page(3, "NOPE"), {{"symbol", "NOPE"}, {"last", "0"}});
+}
+
+TEST_F(PageSources, DatesAndTimesReadWithTheSourcesStyles) {
+  // What the update run makes of each page's date and time: 2 May 2003, 16:00.
+  testing::ScopedTimeZone tz("UTC");
+  ManualClock clock(1051891200);
+  for (int source : {2, 5, 6, 8, 12, 15, 16, 17, 18, 19, 20, 21, 23, 24}) {
+    SCOPED_TRACE(source);
+    const QuoteSource* entry = GetQuoteSource(source);
+    const QuoteResult& r = Page(source, source == 19 ? "ZA:QT" : "QT");
+    EXPECT_EQ(ParseQuoteDate(entry->ucDateStyle, r.szDate, false, clock), 1051833600u);
+    if (r.szTime[0] != '\0') {
+      EXPECT_EQ(ParseQuoteTime(entry->ucTimeStyle, r.szTime, false, clock), 16u * 3600);
+    }
+  }
 }
 
 TEST_F(PageSources, ZurichListAnswersABatch) {
