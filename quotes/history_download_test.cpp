@@ -173,27 +173,45 @@ TEST_F(Download, RequestCountsMonthsFromZero) {
             0u);
 }
 
-TEST_F(Download, ShortLayoutAndLondonPence) {
-  Start({"--history-layout", "short"});
+TEST_F(Download, LondonPenceAreDividedBy100) {
+  Start();
   stocks.push_back(Stock("VOD", 14));  // London (pence)
-  stocks.push_back(Stock("VOD", 75));  // London: the same quote symbol, its own series
+  stocks.push_back(Stock("VOD", 75));  // London: the same quote symbol
   ASSERT_EQ(Run(), QR_OK);
   auto pence = charts.FindSeries("VOD.L", 14);
   ASSERT_TRUE(pence);
-  auto pounds = charts.FindSeries("VOD.L", 75);
-  EXPECT_FALSE(pounds) << "the second stock of the same symbol is not asked again";
+  EXPECT_FALSE(charts.FindSeries("VOD.L", 75)) << "the same symbol is not asked again";
   ASSERT_EQ(pence->points.size(), 250u);
 
-  // The same answer into market 0 shows the division.
+  // The same answer stored for market 0 shows the division.
   stocks.clear();
   stocks.push_back(Stock("VOD.L", 0));
   ASSERT_EQ(Run(), QR_OK);
   auto plain = charts.FindSeries("VOD.L", 0);
   ASSERT_TRUE(plain);
+  ASSERT_EQ(plain->points.size(), 250u);
   for (std::size_t i = 0; i < plain->points.size(); ++i) {
+    EXPECT_EQ(pence->points[i].tDate, plain->points[i].tDate);
     EXPECT_EQ(pence->points[i].dwPrice, plain->points[i].dwPrice / 100);
-    EXPECT_EQ(pence->points[i].dwLow, 0u);
-    EXPECT_EQ(pence->points[i].dwVolume, 0u);
+    EXPECT_EQ(pence->points[i].dwLow, plain->points[i].dwLow / 100);
+    EXPECT_EQ(pence->points[i].dwHigh, plain->points[i].dwHigh / 100);
+    EXPECT_EQ(pence->points[i].dwVolume, plain->points[i].dwVolume);
+  }
+}
+
+TEST_F(Download, DateAndCloseHistory) {
+  Start({"--history-layout", "short"});
+  stocks.push_back(Stock("IBM", 0));
+  ASSERT_EQ(Run(), QR_OK);
+  auto series = charts.FindSeries("IBM", 0);
+  ASSERT_TRUE(series);
+  ASSERT_EQ(series->points.size(), 250u);
+  EXPECT_EQ(series->points.back().tDate, Day(2003, 5, 2) + 60);
+  for (const ChartPoint& p : series->points) {
+    EXPECT_GT(p.dwPrice, 0u);
+    EXPECT_EQ(p.dwLow, 0u);
+    EXPECT_EQ(p.dwHigh, 0u);
+    EXPECT_EQ(p.dwVolume, 0u);
   }
 }
 
