@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QImage>
 #include <chrono>
 #include <filesystem>
 #include <thread>
@@ -252,6 +253,41 @@ TEST(RunningQuillet, FirstStartAboutBoxIsClosedByTheRequestAndTheFilesAreCreated
     EXPECT_TRUE(std::filesystem::exists(*path)) << name;
   }
   EXPECT_EQ(fx.LoadSaved()->wPortfolioCount, 2);
+}
+
+}  // namespace
+}  // namespace quillet
+
+namespace quillet {
+namespace {
+
+TEST(RunningQuillet, ScreenshotWritesTheHandheldScreenAndPrintsTheTotals) {
+  testing::DeviceFixture fx;
+  fx.Seed({}, {{.name = "Alpha", .symbol = "A", .shares = "10", .buyPrice = "5", .price = "7"}});
+  const std::string png = fx.root.dir.File("screen.png");
+  std::string out;
+  int rc = testing::RunCommand(testing::ShellQuote(testing::BuiltProgram("bin/Quillet")) +
+                                   " --device-root " + testing::ShellQuote(fx.ctx().root()) +
+                                   " --screenshot " + testing::ShellQuote(png) + " 2>/dev/null",
+                               &out);
+  EXPECT_EQ(rc, 0);
+  QImage image(QString::fromStdString(png));
+  ASSERT_FALSE(image.isNull());
+  EXPECT_EQ(image.size(), QSize(240, 320));
+  EXPECT_NE(out.find("Profit 20.00\n"), std::string::npos) << out;
+  EXPECT_NE(out.find("Value 70.00\n"), std::string::npos) << out;
+  // A device protected by a password is not shown to whoever runs the command.
+  fx.Seed({}, {}, [](PortfolioStore& s) {
+    s.bPassword = 1;
+    s.wPassword = 4321;
+  });
+  std::filesystem::remove(png);
+  rc = testing::RunCommand(testing::ShellQuote(testing::BuiltProgram("bin/Quillet")) +
+                               " --device-root " + testing::ShellQuote(fx.ctx().root()) +
+                               " --screenshot " + testing::ShellQuote(png) + " 2>/dev/null",
+                           &out);
+  EXPECT_NE(rc, 0);
+  EXPECT_FALSE(std::filesystem::exists(png));
 }
 
 }  // namespace

@@ -212,7 +212,12 @@ void CMainFrame::SetActiveSoldImage(bool sold) {
 void CMainFrame::SetAlertImage(bool active) {
   const int image = active ? 5 : 2;
   toolbarImage_[ID_ALERTS] = image;
-  if (QToolButton* b = ToolbarButton(ID_ALERTS)) b->setIcon(QIcon(ToolbarImage(image)));
+  if (QToolButton* b = ToolbarButton(ID_ALERTS)) {
+    // An active alert stays visible even while the button cannot be pressed.
+    QIcon icon(ToolbarImage(image));
+    if (active) icon.addPixmap(ToolbarImage(image), QIcon::Disabled);
+    b->setIcon(icon);
+  }
 }
 
 void CMainFrame::UpdateCommandStates() {
