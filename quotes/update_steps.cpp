@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <unordered_map>
 
 #include "core/decimal_text.h"
 #include "core/euro_rates.h"
@@ -98,6 +99,24 @@ int ExecuteWithRetry(CQuoteClient& client, UpdateLog& log, bool retry, std::stri
     }
     client.SetResultCode(QR_OK);
   }
+}
+
+std::string LowerKey(std::string_view text) {
+  std::string key(text);
+  for (char& c : key) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return key;
+}
+
+// The results by symbol without regard to case, the first of equal ones winning as FindResult
+// finds them: every batch is matched against the whole stock list, which must not cost a walk
+// of the results per stock.
+std::unordered_map<std::string, QuoteResult*> IndexResults(QuoteResultList& results) {
+  std::unordered_map<std::string, QuoteResult*> index;
+  index.reserve(results.size());
+  for (const auto& r : results) index.emplace(LowerKey(FieldText(r->szSymbol)), r.get());
+  return index;
 }
 
 void PrepareFetch(CQuoteClient& client, bool retry, std::uint32_t timeoutSeconds) {
@@ -244,6 +263,8 @@ int FetchBatch(CQuoteClient& client, UpdateLog& log, bool retry, std::uint32_t t
 void ApplyQuotes(CQuoteClient& client, StockSpan stocks, DailyPointWriter* points, int source,
                  UpdateLog& log, Clock& clock) {
   if (source == kSourceCurrency) return;  // the currency table is ApplyCurrencyRates' business
+  const auto index = IndexResults(client.results());
+  if (index.empty()) return;
   for (const auto& stock : stocks) {
     if (g_cancelUpdate != 0) return;
     StockRecord& r = *stock;
@@ -252,8 +273,9 @@ void ApplyQuotes(CQuoteClient& client, StockSpan stocks, DailyPointWriter* point
     if (GetMarketSource(market) != source) continue;
     const std::string symbol = QuoteSymbol(r.Symbol(), market);
     if (symbol.empty()) continue;
-    QuoteResult* result = FindResult(client.results(), symbol);
-    if (result == nullptr) continue;
+    auto found = index.find(LowerKey(symbol));
+    if (found == index.end()) continue;
+    QuoteResult* result = found->second;
 
     TrimTrailingZeros(result->szLast);
     double now = ParseDecimal(FieldText(result->szLast), 4);
