@@ -271,7 +271,9 @@ TEST_F(Download, CancelStopsBetweenSymbols) {
 TEST_F(Download, TimeOutsAreRetriedWhenAskedTo) {
   Start({"--silent"});
   stocks.push_back(Stock("IBM", 0));
-  hooks.retryTimeout = 0;  // every attempt gives up within a second
+  // The client counts whole seconds: 2 means each attempt waits more than one second, so no
+  // attempt can give up before its request has been sent.
+  hooks.retryTimeout = 2;
   settings.bRetry = true;
   EXPECT_EQ(Run(), QR_TIMEOUT);
   // The last attempt may give up before the simulator has logged its request.
