@@ -236,6 +236,27 @@ TEST(RunningQuillet, CloseRequestFromAnotherProcessLeavesCompleteFilesAndNoProgr
   EXPECT_EQ(saved->dCash[2], 250);
 }
 
+TEST(RunningQuillet, ASecondStartLeavesTheDataToTheRunningProgram) {
+  DeviceFixture fx;
+  SeedRich(fx);
+  const std::string root = fx.ctx().root();
+  RunningProgram first(root);
+  WindowStation station(root);
+  HWND hwnd = WaitForWindow(station, first.pid(), 60000);
+  ASSERT_NE(hwnd, 0u);
+  const std::string program = testing::ShellQuote(testing::BuiltProgram("bin/Quillet"));
+  const std::string onRoot = " --device-root " + testing::ShellQuote(root);
+  EXPECT_EQ(testing::RunCommand("QT_QPA_PLATFORM=offscreen " + program + onRoot + " 2>/dev/null"), 0);
+  EXPECT_NE(testing::RunCommand(program + onRoot + " --screenshot " +
+                                testing::ShellQuote(fx.root.dir.File("s.png")) + " 2>/dev/null"),
+            0);
+  // The first program is still there and still ends cleanly.
+  EXPECT_EQ(first.WaitForExit(100), -1);
+  ASSERT_TRUE(station.PostMessage(hwnd, WM_QUILLET_CLOSE, 0, 0));
+  EXPECT_EQ(first.WaitForExit(60000), 0);
+  EXPECT_EQ(fx.LoadSaved()->stocks.size(), 2u);
+}
+
 TEST(RunningQuillet, FirstStartAboutBoxIsClosedByTheRequestAndTheFilesAreCreated) {
   DeviceFixture fx;
   const std::string root = fx.ctx().root();

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <unistd.h>
 #include <string>
 
 #include "device/main_frame.h"
@@ -53,6 +54,19 @@ int main(int argc, char** argv) {
     return 1;
   }
   quillet::WindowStation station(ctx->root());
+  // One program per device: a second start brings the running one to the front and leaves
+  // the data to it, so two copies never write the same files over each other.
+  for (const quillet::WindowInfo& w : station.EnumWindows()) {
+    if (w.programPath == ctx->programPath() && w.pid != getpid()) {
+      if (!screenshot.empty()) {
+        std::fprintf(stderr, "Quillet: the program is running on %s; close it first\n",
+                     root.c_str());
+        return 1;
+      }
+      station.PostMessage(w.hwnd, quillet::WM_ACTIVATE, 1, 0);
+      return 0;
+    }
+  }
   quillet::CQuilletApp::Options options;
   options.skipAboutBox = !screenshot.empty();
   quillet::CQuilletApp app(*ctx, &station, options);

@@ -293,7 +293,13 @@ LRESULT CMainFrame::OnWindowMessage(const WindowMessage& m) {
       app_.ReleaseStore();
       return 0;
     case WM_ACTIVATE:
-      if ((m.wParam & 0xFFFF) != WA_INACTIVE) app_.OnActivate();
+      if ((m.wParam & 0xFFFF) != WA_INACTIVE) {
+        app_.OnActivate();
+        if (!app_.closing()) {
+          show();
+          raise();
+        }
+      }
       return 0;
     case WM_CLOSE:
       close();
