@@ -4,9 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstring>
+#include <thread>
 
 #include "platform/testing/test_support.h"
+#include "quotes/testing/quote_sim_process.h"
 
 namespace quillet {
 namespace {
@@ -311,6 +314,97 @@ TEST(PendingPoints, AllPointsOfARunAreWrittenAtTheEnd) {
   // Without a chart store there is nothing to write and nothing fails.
   pending.AddDailyPoint("IBM", 0, 1051891200, PointFigures{81, 80, 82, 1000});
   EXPECT_EQ(pending.Flush(nullptr, log), 0);
+}
+
+}  // namespace
+}  // namespace quillet
+
+namespace quillet {
+namespace {
+
+class Fetch : public ::testing::Test {
+ protected:
+  void Start(std::vector<std::string> args = {}) {
+    sim = std::make_unique<testing::QuoteSimProcess>(std::move(args));
+    ASSERT_TRUE(sim->running());
+    client.SetServerOverride(QuoteEndpoint{"127.0.0.1", sim->port()});
+  }
+  // Puts a symbol text into the request as the run does before fetching.
+  std::size_t Request(int source, std::string_view symbols) {
+    client.BeginRequest(source);
+    std::size_t start = client.requestLength();
+    client.AppendRequest(symbols);
+    return start;
+  }
+  std::vector<std::string> Targets(std::size_t atLeast) {
+    for (int i = 0; i < 300 && sim->Requests().size() < atLeast; ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    std::vector<std::string> targets;
+    for (const std::string& head : sim->Requests()) {
+      std::string line = head.substr(0, head.find("\r\n"));
+      targets.push_back(line.substr(4, line.rfind(' ') - 4));
+    }
+    return targets;
+  }
+  void TearDown() override { g_cancelUpdate = 0; }
+
+  std::unique_ptr<testing::QuoteSimProcess> sim;
+  CQuoteClient client;
+  Recorder log;
+};
+
+class CancelFirstRequest final : public QuoteProgress {
+ public:
+  void ShowStatus(UINT id) override {
+    if (id == IDS_RETRIEVING_STOCKS && ++requests == 1) g_cancelUpdate = 1;
+  }
+  void PumpMessages() override {}
+  int requests = 0;
+};
+
+TEST_F(Fetch, EachSymbolItsOwnRequestUpperCased) {
+  Start({"--status", "500", "--fault-count", "1"});
+  client.AddResult();  // results of an earlier request are dropped first
+  std::size_t start = Request(kSourceCsvUs, "bad+ibm+Msft");
+  EXPECT_EQ(FetchEach(client, log, false, 5, start, kSourceCsvUs), QR_OK);
+  auto targets = Targets(3);
+  ASSERT_EQ(targets.size(), 3u);
+  EXPECT_EQ(targets[1], "/d/quotes.csv?s=IBM&f=sl1d1t1c1ghpvbaw&e=.csv");
+  ASSERT_EQ(client.results().size(), 2u);
+  EXPECT_STREQ(client.results()[1]->szSymbol, "MSFT");
+  ASSERT_EQ(log.lines.size(), 1u);
+  EXPECT_EQ(log.lines[0].rfind("Quillet: [BAD] HTTP Error\nHTTP/1.0 500", 0), 0u) << log.lines[0];
+  EXPECT_EQ(client.timeout(), 5u);
+}
+
+TEST_F(Fetch, ACancelEndsOnlyTheSymbolBeingFetched) {
+  Start();
+  CancelFirstRequest progress;
+  client.SetProgress(&progress);
+  std::size_t start = Request(kSourceCsvUs, "IBM+MSFT");
+  EXPECT_EQ(FetchEach(client, log, false, 5, start, kSourceCsvUs), QR_OK);
+  EXPECT_EQ(log.lines, (std::vector<std::string>{kLogCancel}));
+  ASSERT_EQ(client.results().size(), 1u);
+  EXPECT_STREQ(client.results()[0]->szSymbol, "MSFT");
+  EXPECT_EQ(g_cancelUpdate, 0u);
+  // In a batch the cancel ends the request and stays set, so nothing of it is applied.
+  start = Request(kSourceCsvUs, "IBM+MSFT");
+  client.EndRequest();
+  progress.requests = 0;
+  EXPECT_EQ(FetchBatch(client, log, true, 5), QR_CANCELLED);
+  EXPECT_EQ(g_cancelUpdate, 1u);
+  EXPECT_EQ(client.timeout(), kRetryTimeoutSeconds);
+}
+
+TEST_F(Fetch, AFinalTimeOutIsLoggedAndLeavesTheCancelSet) {
+  Start({"--silent"});
+  Request(kSourceCsvUs, "IBM");
+  client.EndRequest();
+  EXPECT_EQ(FetchBatch(client, log, false, 1), QR_TIMEOUT);
+  EXPECT_EQ(log.lines, (std::vector<std::string>{kLogTimeout}));
+  EXPECT_EQ(g_cancelUpdate, 1u);
+  EXPECT_EQ(Targets(1).size(), 1u);  // one attempt without retry
 }
 
 }  // namespace
