@@ -349,6 +349,28 @@ TEST_F(MainFrameTest, TapAndHoldOffersSellDetailsOnlyForSoldStocks) {
   EXPECT_EQ(app->store()->stocks.size(), 1u);
 }
 
+TEST_F(MainFrameTest, HoldingTheStylusOnARowOpensTheStockMenu) {
+  fx.Seed({}, {{.name = "Alpha", .symbol = "A"}, {.name = "Beta", .symbol = "B"}});
+  Start();
+  frame->show();
+  auto* ctrl = list->findChild<QTreeWidget*>("stockList");
+  QRect second = ctrl->visualItemRect(ctrl->topLevelItem(1));
+  QTest::mousePress(ctrl->viewport(), Qt::LeftButton, {}, second.center());
+  QTest::qWait(900);
+  auto* menu = frame->findChild<QMenu*>("stockMenu");
+  ASSERT_NE(menu, nullptr);
+  EXPECT_TRUE(menu->isVisible());
+  EXPECT_EQ(list->SelectedRow(), 1);
+  menu->close();
+  QTest::mouseRelease(ctrl->viewport(), Qt::LeftButton, {}, second.center());
+  // A short tap only selects.
+  QRect first = ctrl->visualItemRect(ctrl->topLevelItem(0));
+  QTest::mouseClick(ctrl->viewport(), Qt::LeftButton, {}, first.center());
+  QTest::qWait(700);
+  EXPECT_FALSE(menu->isVisible());
+  EXPECT_EQ(list->SelectedRow(), 0);
+}
+
 // ---- Password ---------------------------------------------------------------------------------
 
 class PasswordStartTest : public MainFrameTest,

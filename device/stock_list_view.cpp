@@ -26,6 +26,9 @@ constexpr UINT kColumnChoices[4] = {strings::IDS_COLUMN_TEXT, strings::IDS_COLUM
 // How long type-ahead keys keep adding to one search.
 constexpr std::int64_t kSearchSeconds = 3;
 constexpr std::size_t kMaxSearchLength = 7;
+// A press held this long without moving more than the slop is a tap-and-hold.
+constexpr int kHoldMs = 600;
+constexpr int kHoldSlop = 6;
 
 QString FromAnsi(std::string_view ansi) { return QString::fromStdString(AnsiToUtf8(ansi)); }
 
@@ -85,6 +88,14 @@ CStockListCtrl::CStockListCtrl(CStockListView* view) : QTreeWidget(view), view_(
   header()->setFixedHeight(kRowHeight + 2);
   connect(header(), &QHeaderView::sectionClicked, view,
           [view](int column) { view->OnHeaderClicked(column); });
+  holdTimer_.setSingleShot(true);
+  holdTimer_.setInterval(kHoldMs);
+  connect(&holdTimer_, &QTimer::timeout, this, [this] {
+    QModelIndex index = indexAt(holdAt_);
+    if (!index.isValid()) return;
+    holdFired_ = true;
+    view_->OnRowHold(index.row(), viewport()->mapToGlobal(holdAt_));
+  });
 }
 
 StockRecord* CStockListCtrl::StockAt(int row) const {
@@ -153,11 +164,24 @@ void CStockListCtrl::keyPressEvent(QKeyEvent* event) {
   QTreeWidget::keyPressEvent(event);
 }
 
-void CStockListCtrl::mousePressEvent(QMouseEvent* event) { QTreeWidget::mousePressEvent(event); }
+void CStockListCtrl::mousePressEvent(QMouseEvent* event) {
+  QTreeWidget::mousePressEvent(event);
+  holdFired_ = false;
+  if (event->button() == Qt::LeftButton) {
+    holdAt_ = event->position().toPoint();
+    holdTimer_.start();
+  }
+}
+
+void CStockListCtrl::mouseMoveEvent(QMouseEvent* event) {
+  if ((event->position().toPoint() - holdAt_).manhattanLength() > kHoldSlop) holdTimer_.stop();
+  QTreeWidget::mouseMoveEvent(event);
+}
 
 void CStockListCtrl::mouseReleaseEvent(QMouseEvent* event) {
+  holdTimer_.stop();
   QTreeWidget::mouseReleaseEvent(event);
-  if (event->button() != Qt::LeftButton) return;
+  if (event->button() != Qt::LeftButton || holdFired_) return;
   QModelIndex index = indexAt(event->position().toPoint());
   if (index.isValid()) view_->OnRowTap(index.row(), index.column());
 }

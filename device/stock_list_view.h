@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTreeWidget>
+#include <QTimer>
 #include <QToolButton>
 #include <functional>
 #include <memory>
@@ -35,10 +36,15 @@ class CStockListCtrl : public QTreeWidget {
   void mousePressEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
 
  private:
   CStockListView* view_;
+  // A stylus held on a row opens the stock's menu, as a right-click does.
+  QTimer holdTimer_;
+  QPoint holdAt_;
+  bool holdFired_ = false;
 };
 
 // A text cut at its end until it, followed by "...", fits `width` pixels less 4.
