@@ -232,11 +232,6 @@ void CQuilletApp::ShowPartners() {
   RunModal(partners);
 }
 
-void CQuilletApp::RefreshAfterDialog(const StockRecord* select) {
-  if (closing_ || !store_) return;
-  frame_->list()->RefillList(select);
-}
-
 bool CQuilletApp::IsCommandAvailable(UINT id) const {
   if (!store_ || released_) return id == ID_APP_EXIT;
   switch (id) {

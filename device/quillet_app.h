@@ -100,7 +100,6 @@ class CQuilletApp : public QObject {
   bool LoadData();
   void FreeData();
   void SaveAll();
-  void RefreshAfterDialog(const StockRecord* select);
   // The update command and the timer work on one store; they are made again with it.
   void CreateUpdateParts();
 
