@@ -371,6 +371,60 @@ TEST_F(MainFrameTest, HoldingTheStylusOnARowOpensTheStockMenu) {
   EXPECT_EQ(list->SelectedRow(), 0);
 }
 
+TEST_F(MainFrameTest, ExitRemembersTheSelectedStockOrTheFirstOneInView) {
+  std::vector<StockSeed> many;
+  for (int k = 0; k < 40; ++k) {
+    many.push_back({.name = "Stock " + std::to_string(100 + k), .symbol = "S" + std::to_string(k)});
+  }
+  fx.Seed({}, many);
+  Start();
+  list->SelectRow(3);
+  const DWORD chosen = list->SelectedStock()->dwId;
+  Trigger(ID_APP_EXIT);
+  EXPECT_TRUE(app->quitRequested());
+  app->ExitInstance();
+  app.reset();
+  EXPECT_EQ(fx.LoadSaved()->dwSelectedStock, chosen);
+
+  // Started again, the same stock is selected; without a selection the top row in view counts.
+  Start();
+  ASSERT_NE(list->SelectedStock(), nullptr);
+  EXPECT_EQ(list->SelectedStock()->dwId, chosen);
+  auto* ctrl = list->findChild<QTreeWidget*>("stockList");
+  ctrl->clearSelection();
+  ctrl->scrollToBottom();
+  QApplication::processEvents();
+  StockRecord* top = list->SelectedOrFirstStock();
+  ASSERT_NE(top, nullptr);
+  EXPECT_NE(top->dwId, list->StockAtRow(0)->dwId);
+  const DWORD topId = top->dwId;
+  Trigger(ID_APP_EXIT);
+  app->ExitInstance();
+  app.reset();
+  EXPECT_EQ(fx.LoadSaved()->dwSelectedStock, topId);
+}
+
+TEST_F(MainFrameTest, SupportAboutAndPartners) {
+  fx.Seed({}, {});
+  Start();
+  Trigger(ID_SUPPORT);
+  ASSERT_EQ(fx.root.answers.shown().size(), 1u);
+  EXPECT_EQ(fx.root.answers.shown()[0].flags, MB_OK | MB_ICONINFORMATION);
+  EXPECT_NE(fx.root.answers.shown()[0].text.find("support"), std::string::npos);
+  fx.dialogs = [](QDialog& d) {
+    if (auto* partners = d.findChild<QPushButton*>("partnersButton")) partners->click();
+    if (auto* version = d.findChild<QLabel*>("programVersion")) {
+      EXPECT_EQ(version->text(), "v3.03");
+    }
+    return 1;
+  };
+  Trigger(ID_APP_ABOUT);
+  EXPECT_EQ(fx.dialogsShown, (std::vector<std::string>{"aboutDialog", "partnersDialog"}));
+  fx.dialogsShown.clear();
+  Trigger(ID_ABOUT_PARTNERS);
+  EXPECT_EQ(fx.dialogsShown, std::vector<std::string>{"partnersDialog"});
+}
+
 // ---- Password ---------------------------------------------------------------------------------
 
 class PasswordStartTest : public MainFrameTest,

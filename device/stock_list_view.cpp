@@ -456,7 +456,9 @@ StockRecord* CStockListView::SelectedStock() const {
 
 StockRecord* CStockListView::SelectedOrFirstStock() const {
   if (StockRecord* r = SelectedStock()) return r;
-  return list_->StockAt(0);
+  // The first row the user can see, which is not the first of the list once it scrolled.
+  QModelIndex top = list_->indexAt(QPoint(1, 1));
+  return list_->StockAt(top.isValid() ? top.row() : 0);
 }
 
 void CStockListView::SelectRow(int row) {

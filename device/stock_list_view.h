@@ -77,7 +77,7 @@ class CStockListView : public QWidget {
 
   StockRecord* SelectedStock() const;
   int SelectedRow() const;
-  // The stock under the selection, else the first listed one, else null.
+  // The stock under the selection, else the first one in view, else null.
   StockRecord* SelectedOrFirstStock() const;
   void SelectStock(const StockRecord* record);
   void SelectRow(int row);
