@@ -195,6 +195,25 @@ TEST_F(MainFrameTest, DeleteStockAsksOnlyWhatApplies) {
   EXPECT_EQ(app->store()->alerts.size(), 1u);
 }
 
+TEST_F(MainFrameTest, DeleteStockWithChartDataAsksAboutItToo) {
+  fx.Seed({}, {{.name = "Charted", .symbol = "CHT"}});
+  {
+    ChartStore charts(fx.ctx().objectStore(), fx.ctx().messageBoxes());
+    ASSERT_TRUE(charts.OpenChartStore());
+    ASSERT_TRUE(charts.AddDailyPoint("CHT", 0, 1051833600, {12, 11, 13, 1000}, kStockScale));
+    charts.CloseChartStore();
+  }
+  Start();
+  list->SelectRow(0);
+  fx.root.answers.Push(IDYES);
+  fx.root.answers.Push(IDYES);
+  Trigger(ID_DELETE_STOCK);
+  EXPECT_EQ(fx.root.answers.texts(),
+            (std::vector<std::string>{text::kDeleteStock, text::kDeleteChartData}));
+  EXPECT_FALSE(app->charts()->FindSeries("CHT", 0));
+  EXPECT_EQ(list->RowCount(), 0);
+}
+
 TEST_F(MainFrameTest, DeleteStockAnsweredNoKeepsTheStock) {
   fx.Seed({}, {{.name = "Plain", .symbol = "PLN"}});
   Start();
