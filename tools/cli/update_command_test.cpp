@@ -2,6 +2,8 @@
 // root, against the quote service simulator on loopback.
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include "platform/testing/test_support.h"
 #include "quotes/testing/quote_sim_process.h"
 
@@ -18,13 +20,16 @@ class UpdateCommand : public ::testing::Test {
     sim = std::make_unique<QuoteSimProcess>(std::move(args));
     ASSERT_TRUE(sim->running());
   }
+  // The command line of the tool on the root, its standard error into errPath.
+  std::string Command(const std::string& args) {
+    std::string server = sim ? "QUILLET_QUOTE_SERVER=127.0.0.1:" + std::to_string(sim->port()) : "";
+    return "TZ=UTC QUILLET_NOW=1051891200 " + server + " " +
+           ShellQuote(testing::BuiltProgram("bin/quillet-cli")) + " --device-root " +
+           ShellQuote(dir.path()) + " " + args + " 2>" + ShellQuote(errPath);
+  }
   // Runs the tool; standard output into *out, standard error into *err.
   int Cli(const std::string& args, std::string* out = nullptr, std::string* err = nullptr) {
-    std::string server = sim ? "QUILLET_QUOTE_SERVER=127.0.0.1:" + std::to_string(sim->port()) : "";
-    std::string cmd = "TZ=UTC QUILLET_NOW=1051891200 " + server + " " +
-                      ShellQuote(testing::BuiltProgram("bin/quillet-cli")) + " --device-root " +
-                      ShellQuote(dir.path()) + " " + args + " 2>" + ShellQuote(errPath);
-    int status = RunCommand(cmd, out);
+    int status = RunCommand(Command(args), out);
     if (err != nullptr) {
       std::string text;
       RunCommand("cat " + ShellQuote(errPath), &text);
@@ -99,6 +104,19 @@ TEST_F(UpdateCommand, AFailedRunSaysSoAndExitsOne) {
   EXPECT_TRUE(Has(out, "Quillet: Timeout operation\n")) << out;
   EXPECT_EQ(Cli("update --timeout 0"), 2);
   EXPECT_EQ(Cli("update --bogus"), 2);
+}
+
+TEST_F(UpdateCommand, CtrlCIsTheCancelButton) {
+  StartSim({"--delay", "5000"});
+  ASSERT_EQ(Out("new-stock name=IBM symbol=IBM price=80"), "1\n");
+  std::string out, err;
+  auto start = std::chrono::steady_clock::now();
+  // The tool runs in the background of a shell; the interrupt arrives while it waits.
+  EXPECT_EQ(RunCommand(Command("update") + " & pid=$!; sleep 1; kill -INT $pid; wait $pid", &out),
+            0);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(4));
+  EXPECT_TRUE(Has(out, "Quillet: Cancel operation\n")) << out;
+  EXPECT_TRUE(Has(Out("dump stocks"), "szPrice: 80\n"));
 }
 
 TEST_F(UpdateCommand, DialsThePhoneBookEntryAndHangsUp) {
