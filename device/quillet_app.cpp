@@ -140,8 +140,8 @@ void CQuilletApp::OnFrameClosed() {
 }
 
 void CQuilletApp::ReleaseStore() {
-  // A dialog that is open works on the store; it keeps its memory until the dialog is closed.
-  if (released_ || !store_ || !openDialogs_.empty()) return;
+  // An open dialog or a running update works on the store; it keeps its memory until they end.
+  if (released_ || !store_ || !openDialogs_.empty() || UpdateRunning()) return;
   released_ = true;
   // The alert state is not stored; the button keeps showing it until the next evaluation.
   alertActiveAtRelease_ = store_->bAlertActive;

@@ -101,13 +101,21 @@ TEST_F(UpdateCommandTest, ASecondUpdateWhileOneRunsDoesNothing) {
   SeedOneStockWithAlert();
   Start();
   bool triedDuringRun = false;
+  bool blocked = false;
+  bool released = true;
   QTimer::singleShot(0, [&] {
     triedDuringRun = CUpdateProgressDlg::current() != nullptr;
+    // The window takes no commands while the run works on the stocks, and low memory waits.
+    blocked = QApplication::activeModalWidget() == CUpdateProgressDlg::current();
+    frame->OnWindowMessage({WM_HIBERNATE, 0, 0});
+    released = app->released();
     EXPECT_EQ(app->UpdateStocks(false), UpdateOutcome::kTurnedAway);
     frame->Action(ID_UPDATE_STOCKS)->trigger();
   });
   EXPECT_EQ(app->UpdateStocks(false), UpdateOutcome::kComplete);
   EXPECT_TRUE(triedDuringRun);
+  EXPECT_TRUE(blocked);
+  EXPECT_FALSE(released);
   EXPECT_EQ(sim.Requests().size(), 1u);
 }
 

@@ -19,6 +19,8 @@ CUpdateProgressDlg::CUpdateProgressDlg(QWidget* parent) : QDialog(parent) {
   setObjectName(QStringLiteral("updateProgress"));
   setWindowTitle(QStringLiteral("Quillet"));
   setFixedSize(200, 90);
+  // The run works on the stocks while it waits; nothing else may change them meanwhile.
+  setWindowModality(Qt::ApplicationModal);
   auto* layout = new QVBoxLayout(this);
   status_ = new QLabel(this);
   status_->setObjectName(QStringLiteral("statusText"));
