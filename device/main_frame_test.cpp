@@ -12,6 +12,7 @@
 #include <QTest>
 #include <QToolButton>
 #include <QTreeWidget>
+#include <filesystem>
 
 #include "core/alert_evaluation.h"
 #include "core/messages.h"
@@ -101,6 +102,23 @@ TEST_F(MainFrameTest, FirstStartShowsAboutBoxAndTheTwoBuiltInPortfolios) {
   Start();
   EXPECT_FALSE(app->firstStart());
   EXPECT_TRUE(fx.dialogsShown.empty());
+}
+
+TEST_F(MainFrameTest, AnUnreadableDataFileEndsTheStartWithoutWritingAnything) {
+  fx.Seed({}, {{.name = "Alpha", .symbol = "A"}});
+  std::string notes = *fx.ctx().HostPath("\\Program Files\\Quillet\\StockNoteDB");
+  std::filesystem::remove(notes);
+  std::filesystem::create_directory(notes);
+  std::string stocks = *fx.ctx().HostPath("\\Program Files\\Quillet\\QuilletDB");
+  auto before = std::filesystem::last_write_time(stocks);
+  app = fx.Start(&started);
+  EXPECT_FALSE(started);
+  EXPECT_EQ(app->frame(), nullptr);
+  EXPECT_EQ(fx.root.answers.texts(), std::vector<std::string>{text::kCannotReadNotes});
+  app->ExitInstance();
+  app.reset();
+  EXPECT_EQ(std::filesystem::last_write_time(stocks), before);
+  EXPECT_TRUE(std::filesystem::is_directory(notes));
 }
 
 TEST_F(MainFrameTest, MenusToolbarAndTooltipsAreComplete) {
