@@ -287,15 +287,12 @@ void ApplyQuotes(CQuoteClient& client, StockSpan stocks, DailyPointWriter* point
     }
     const double old = ParseDecimal(FieldText(r.szPrice), 4);
     // A price from the European service that is suddenly over 60 times the stored one is in
-    // pence: bring it back to pounds.
-    if (source == kSourceCsvEurope && market != kMarketLondonPounds && result->sConverted == 0 &&
-        old > 0 && now / old > 60) {
-      now *= 0.01;
-      RewriteLast(*result, now);
-    }
-    // "London (£)" is quoted in pence: every figure of the result is divided once, however
-    // many stocks share it.
-    if (market == kMarketLondonPounds && result->sConverted == 0) {
+    // pence, and "London (£)" is always quoted in pence: every figure of the result is brought
+    // back to pounds, once, however many stocks share the result. (Dividing only the last price
+    // would leave the day's low and high, and the history points made of them, in pence.)
+    const bool pence = source == kSourceCsvEurope && market != kMarketLondonPounds && old > 0 &&
+                       now / old > 60;
+    if (result->sConverted == 0 && (pence || market == kMarketLondonPounds)) {
       now *= 0.01;
       RewriteLast(*result, now);
       ScaleField(result->szChange, sizeof result->szChange, 0.01, true);

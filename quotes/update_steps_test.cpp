@@ -227,7 +227,7 @@ TEST_F(Apply, PenceAndPoundRules) {
   StockRecord& lon1 = Add("VOD", 14, "1.10");    // London (pounds)
   StockRecord& lon2 = Add("V O D", 14, "1.30");  // the same result
   lon2.ucFlags = kFlagChartHistory;
-  Result("BAY.F", "250");
+  Result("BAY.F", "250", "-5", "245", "260");
   Result("NEW.F", "250");
   QuoteResult* vod = Result("VOD.L", "120.5", "1.5", "119", "121");
   CopyToField(vod->szYearHigh, "150.25");
@@ -235,6 +235,10 @@ TEST_F(Apply, PenceAndPoundRules) {
 
   EXPECT_STREQ(pence.szPrice, "2.50");
   EXPECT_EQ(pence.ucTrend, kTrendUnchanged);
+  // The whole quote was in pence, not only its last price.
+  EXPECT_STREQ(pence.szChange, "-0.05");
+  EXPECT_STREQ(pence.szDayLow, "2.45");
+  EXPECT_STREQ(pence.szDayHigh, "2.60");
   EXPECT_STREQ(fresh.szPrice, "250");
   EXPECT_STREQ(lon1.szPrice, "1.205");
   EXPECT_STREQ(lon2.szPrice, "1.205");
