@@ -176,8 +176,8 @@ QPixmap ChartBitmap() {
   g.drawLine(1, 15, 15, 15);
   g.drawLine(1, 1, 1, 15);
   g.setPen(QPen(QColor(0, 120, 0), 1.5));
-  g.drawPolyline(QPolygonF({QPointF(2, 12), QPointF(5, 9), QPointF(8, 11), QPointF(11, 5),
-                            QPointF(15, 3)}));
+  g.drawPolyline(
+      QPolygonF({QPointF(2, 12), QPointF(5, 9), QPointF(8, 11), QPointF(11, 5), QPointF(15, 3)}));
   return p;
 }
 
@@ -200,8 +200,7 @@ QPixmap AboutBitmap() {
   g.setBrush(QColor(0, 70, 150));
   g.drawRoundedRect(QRectF(0, 0, 48, 48), 8, 8);
   g.setPen(QPen(QColor(120, 220, 120), 3, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-  g.drawPolyline(
-      QPolygonF({QPointF(6, 38), QPointF(16, 28), QPointF(24, 32), QPointF(40, 12)}));
+  g.drawPolyline(QPolygonF({QPointF(6, 38), QPointF(16, 28), QPointF(24, 32), QPointF(40, 12)}));
   QPainterPath quill;
   quill.moveTo(14, 42);
   quill.cubicTo(18, 26, 30, 10, 42, 6);
@@ -257,7 +256,8 @@ QPixmap ResourceBitmap(int id) {
     case IDB_NOTE:
       return NoteBitmap();
     default:
-      if (id >= IDB_ARROW_FIRST && id < IDB_ARROW_FIRST + 5) return ArrowBitmap(id - IDB_ARROW_FIRST);
+      if (id >= IDB_ARROW_FIRST && id < IDB_ARROW_FIRST + 5)
+        return ArrowBitmap(id - IDB_ARROW_FIRST);
       return QPixmap();
   }
 }

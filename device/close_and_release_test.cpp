@@ -246,7 +246,8 @@ TEST(RunningQuillet, ASecondStartLeavesTheDataToTheRunningProgram) {
   ASSERT_NE(hwnd, 0u);
   const std::string program = testing::ShellQuote(testing::BuiltProgram("bin/Quillet"));
   const std::string onRoot = " --device-root " + testing::ShellQuote(root);
-  EXPECT_EQ(testing::RunCommand("QT_QPA_PLATFORM=offscreen " + program + onRoot + " 2>/dev/null"), 0);
+  EXPECT_EQ(testing::RunCommand("QT_QPA_PLATFORM=offscreen " + program + onRoot + " 2>/dev/null"),
+            0);
   EXPECT_NE(testing::RunCommand(program + onRoot + " --screenshot " +
                                 testing::ShellQuote(fx.root.dir.File("s.png")) + " 2>/dev/null"),
             0);

@@ -1,13 +1,14 @@
 // Quillet, the handheld program. `Quillet [--device-root DIR]` runs it on a device root (default
 // $QUILLET_DEVICE_ROOT); `Quillet --screenshot FILE` starts it without a display, writes the
 // main window as a PNG, prints the totals and ends, saving as a normal end does.
+#include <unistd.h>
+
 #include <QApplication>
 #include <QLabel>
 #include <QMessageBox>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <unistd.h>
 #include <string>
 
 #include "device/main_frame.h"

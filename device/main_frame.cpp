@@ -27,11 +27,9 @@ struct MenuItem {
 // Menu items in resource order; the handheld's menus rise from the command bar, so the first
 // item is drawn at the bottom.
 constexpr MenuItem kStocksMenu[] = {
-    {ID_SORT_STOCKS, "Sort Stocks..."}, {0, nullptr},
-    {ID_SPLIT_STOCK, "Split Stock..."}, {ID_SELL_STOCK, "Sell Stock..."},
-    {0, nullptr},                       {ID_DELETE_ALL, "Delete ALL Stocks"},
-    {ID_DELETE_STOCK, "Delete Stock"},  {0, nullptr},
-    {ID_NEW_STOCK, "New Stock..."},
+    {ID_SORT_STOCKS, "Sort Stocks..."}, {0, nullptr}, {ID_SPLIT_STOCK, "Split Stock..."},
+    {ID_SELL_STOCK, "Sell Stock..."},   {0, nullptr}, {ID_DELETE_ALL, "Delete ALL Stocks"},
+    {ID_DELETE_STOCK, "Delete Stock"},  {0, nullptr}, {ID_NEW_STOCK, "New Stock..."},
 };
 constexpr MenuItem kToolsMenu[] = {
     {ID_APP_ABOUT, "About Quillet..."},
@@ -49,20 +47,13 @@ constexpr MenuItem kToolsMenu[] = {
 };
 // The tap-and-hold menu of a stock, top to bottom.
 constexpr MenuItem kStockMenu[] = {
-    {ID_EDIT_PRICE, "Edit Current Price"},
-    {0, nullptr},
-    {ID_VIEW_BUY, "View Buy Details"},
-    {ID_VIEW_MARKET, "View Market Info"},
-    {ID_VIEW_CALC, "View Stock Calculator"},
-    {ID_VIEW_NOTES, "View Notes"},
-    {ID_VIEW_CHART, "View Chart"},
-    {ID_VIEW_ALERTS, "View Alerts"},
-    {ID_VIEW_SELL, "View Sell Details"},
-    {0, nullptr},
-    {ID_SELL_STOCK, "Sell Stock"},
-    {0, nullptr},
-    {ID_SPLIT_STOCK, "Split Stock"},
-    {0, nullptr},
+    {ID_EDIT_PRICE, "Edit Current Price"},   {0, nullptr},
+    {ID_VIEW_BUY, "View Buy Details"},       {ID_VIEW_MARKET, "View Market Info"},
+    {ID_VIEW_CALC, "View Stock Calculator"}, {ID_VIEW_NOTES, "View Notes"},
+    {ID_VIEW_CHART, "View Chart"},           {ID_VIEW_ALERTS, "View Alerts"},
+    {ID_VIEW_SELL, "View Sell Details"},     {0, nullptr},
+    {ID_SELL_STOCK, "Sell Stock"},           {0, nullptr},
+    {ID_SPLIT_STOCK, "Split Stock"},         {0, nullptr},
     {ID_DELETE_STOCK, "Delete Stock"},
 };
 // The toolbar: command and image of each button; tooltips are strings 31801..31805.
@@ -71,10 +62,10 @@ struct ToolbarSpec {
   int image;
 };
 constexpr ToolbarSpec kToolbar[] = {{ID_ACTIVE_SOLD, 0},
-                                      {ID_PORTFOLIO_CHARTS, 1},
-                                      {ID_ALERTS, 2},
-                                      {ID_INTERNET_UPDATE, 3},
-                                      {ID_PORTFOLIO_CASH, 4}};
+                                    {ID_PORTFOLIO_CHARTS, 1},
+                                    {ID_ALERTS, 2},
+                                    {ID_INTERNET_UPDATE, 3},
+                                    {ID_PORTFOLIO_CASH, 4}};
 
 }  // namespace
 
@@ -142,8 +133,9 @@ void CMainFrame::BuildCommandBar() {
     std::size_t count;
     const char* name;
   };
-  const MenuSpec menus[2] = {{strings::IDS_STOCKS, kStocksMenu, std::size(kStocksMenu), "menuStocks"},
-                             {strings::IDS_TOOLS, kToolsMenu, std::size(kToolsMenu), "menuTools"}};
+  const MenuSpec menus[2] = {
+      {strings::IDS_STOCKS, kStocksMenu, std::size(kStocksMenu), "menuStocks"},
+      {strings::IDS_TOOLS, kToolsMenu, std::size(kToolsMenu), "menuTools"}};
   for (const MenuSpec& spec : menus) {
     auto* button = new QToolButton(commandBar_);
     button->setObjectName(QString::fromLatin1(spec.name));
@@ -174,8 +166,8 @@ void CMainFrame::BuildCommandBar() {
     button->setIcon(QIcon(ToolbarImage(spec.image)));
     button->setAutoRaise(true);
     button->setFixedSize(22, 22);
-    button->setToolTip(
-        QString::fromStdString(strings::LoadString(strings::IDS_TOOLTIP_BASE + 1 + static_cast<UINT>(k))));
+    button->setToolTip(QString::fromStdString(
+        strings::LoadString(strings::IDS_TOOLTIP_BASE + 1 + static_cast<UINT>(k))));
     const UINT id = spec.id;
     connect(button, &QToolButton::clicked, this, [this, id] { OnCommand(id); });
     toolbar_[spec.id] = button;

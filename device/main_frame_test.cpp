@@ -1,5 +1,7 @@
 // The program driven through its real window: start-up, commands, the list and the messages
 // that other processes send to the main window.
+#include "device/main_frame.h"
+
 #include <gtest/gtest.h>
 
 #include <QAction>
@@ -19,7 +21,6 @@
 #include "core/preferences.h"
 #include "core/registry/registry_store.h"
 #include "device/alert_bubble.h"
-#include "device/main_frame.h"
 #include "device/password_dialog.h"
 #include "device/resource_ids.h"
 #include "device/testing/device_test_support.h"
@@ -158,7 +159,8 @@ TEST_F(MainFrameTest, MenusToolbarAndTooltipsAreComplete) {
 }
 
 TEST_F(MainFrameTest, NewStockIsRefusedInTheSoldView) {
-  fx.Seed({}, {{.name = "Alpha", .symbol = "A"}, {.name = "Gone", .symbol = "G", .status = kStatusSold}});
+  fx.Seed({}, {{.name = "Alpha", .symbol = "A"},
+               {.name = "Gone", .symbol = "G", .status = kStatusSold}});
   Start();
   EXPECT_EQ(ListedNames(), std::vector<std::string>{"Alpha"});
   frame->ToolbarButton(ID_ACTIVE_SOLD)->click();
@@ -262,9 +264,10 @@ TEST_F(MainFrameTest, DeleteAllAnsweredYesThenNoDeletesNothing) {
 }
 
 TEST_F(MainFrameTest, TypeAheadSearchesForThreeSeconds) {
-  fx.Seed({}, {{.name = "Mobil", .symbol = "XOM"},
-               {.name = "Microsoft", .symbol = "MSFT"},
-               {.name = "Intel", .symbol = "INTC"}},
+  fx.Seed({},
+          {{.name = "Mobil", .symbol = "XOM"},
+           {.name = "Microsoft", .symbol = "MSFT"},
+           {.name = "Intel", .symbol = "INTC"}},
           [](PortfolioStore& s) { s.bAutoSort = 0; });
   Start();
   auto* ctrl = list->findChild<QTreeWidget*>("stockList");
@@ -322,9 +325,8 @@ TEST_F(MainFrameTest, HeaderMenusChooseTheColumnsAndTheArrowMode) {
 }
 
 TEST_F(MainFrameTest, PortfolioSelectorFiltersTheListAndOnlyASinglePortfolioRecordsHistory) {
-  fx.Seed({"Tech"},
-          {{.name = "Alpha", .symbol = "A", .portfolio = 2, .price = "15"},
-           {.name = "Beta", .symbol = "B", .portfolio = 0}});
+  fx.Seed({"Tech"}, {{.name = "Alpha", .symbol = "A", .portfolio = 2, .price = "15"},
+                     {.name = "Beta", .symbol = "B", .portfolio = 0}});
   Start();
   ASSERT_EQ(app->store()->wViewPortfolio, PORTFOLIO_ALL);
   EXPECT_EQ(list->RowCount(), 2);
@@ -366,7 +368,8 @@ TEST_F(MainFrameTest, CurrencyButtonShowsAndTogglesTheDisplayCurrency) {
 }
 
 TEST_F(MainFrameTest, TapAndHoldOffersSellDetailsOnlyForSoldStocks) {
-  fx.Seed({}, {{.name = "Alpha", .symbol = "A"}, {.name = "Gone", .symbol = "G", .status = kStatusSold}});
+  fx.Seed({}, {{.name = "Alpha", .symbol = "A"},
+               {.name = "Gone", .symbol = "G", .status = kStatusSold}});
   Start();
   list->OnRowHold(0, QPoint(10, 10));
   EXPECT_EQ(list->SelectedRow(), 0);

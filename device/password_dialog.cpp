@@ -7,7 +7,8 @@
 
 namespace quillet {
 
-CPasswordDlg::CPasswordDlg(QWidget* parent, Mode mode) : CModalDialog(parent, IDD_PASSWORD), mode_(mode) {
+CPasswordDlg::CPasswordDlg(QWidget* parent, Mode mode)
+    : CModalDialog(parent, IDD_PASSWORD), mode_(mode) {
   setObjectName(QStringLiteral("passwordDialog"));
   setWindowTitle(QStringLiteral("Password"));
   auto* layout = new QVBoxLayout(this);

@@ -16,10 +16,10 @@
 #include "core/chart_store.h"
 #include "core/portfolio_store.h"
 #include "device/update_host.h"
-#include "platform/ras_dial.h"
-#include "quotes/network_log.h"
 #include "platform/context.h"
+#include "platform/ras_dial.h"
 #include "platform/window_station.h"
+#include "quotes/network_log.h"
 
 namespace quillet {
 

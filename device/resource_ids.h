@@ -57,7 +57,7 @@ inline constexpr int kPageInfo = 9;
 // Private window messages: the desktop's request to close for synchronisation, and its twin
 // that is accepted and ignored.
 inline constexpr UINT WM_USER = 0x0400;
-inline constexpr UINT WM_QUILLET_CLOSE = WM_USER + 245;   // 0x4F5, 1269
+inline constexpr UINT WM_QUILLET_CLOSE = WM_USER + 245;    // 0x4F5, 1269
 inline constexpr UINT WM_QUILLET_IGNORED = WM_USER + 246;  // 0x4F6, 1270
 inline constexpr UINT WA_INACTIVE = 0;
 

@@ -7,9 +7,9 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
-#include <QTreeWidget>
 #include <QTimer>
 #include <QToolButton>
+#include <QTreeWidget>
 #include <functional>
 #include <memory>
 #include <string>
@@ -54,8 +54,8 @@ class CStockListView : public QWidget {
   Q_OBJECT
  public:
   struct Handlers {
-    std::function<void(UINT)> command;                  // route a command as the menus do
-    std::function<void(int row, int page)> openSheet;   // the stock sheet on a page code
+    std::function<void(UINT)> command;                      // route a command as the menus do
+    std::function<void(int row, int page)> openSheet;       // the stock sheet on a page code
     std::function<void(int row, QPoint global)> stockMenu;  // tap-and-hold
   };
 
@@ -91,8 +91,8 @@ class CStockListView : public QWidget {
 
   // Fills a portfolio selector: "All" (data 255) when asked, "Unfiled" (0), the user's
   // portfolios (their index), "Edit portfolios..." (256) when asked; selects `portfolio`.
-  static void FillPortfolioSelector(QComboBox* selector, const PortfolioStore& store,
-                                    int portfolio, bool withAll, bool withEdit);
+  static void FillPortfolioSelector(QComboBox* selector, const PortfolioStore& store, int portfolio,
+                                    bool withAll, bool withEdit);
 
   // Header taps: opens the choice menu of a column (0..3); 4 does nothing.
   void OnHeaderClicked(int column);

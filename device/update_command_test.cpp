@@ -90,7 +90,8 @@ TEST_F(UpdateCommandTest, UpdateShowsProgressAppliesPricesAndSetsTheAlertsButton
   EXPECT_FALSE(app->networkLog().text().empty());
   // The stock file was saved by the command.
   auto saved = fx.LoadSaved();
-  EXPECT_EQ(std::string(FieldText(saved->stocks.at(0)->szPrice)), std::string(FieldText(r->szPrice)));
+  EXPECT_EQ(std::string(FieldText(saved->stocks.at(0)->szPrice)),
+            std::string(FieldText(r->szPrice)));
   EXPECT_EQ(sim.Requests().size(), 1u);
 }
 
@@ -140,7 +141,8 @@ TEST_F(UpdateCommandTest, CancelInTheProgressWindowEndsTheRun) {
   Start();
   QTimer press;
   QObject::connect(&press, &QTimer::timeout, [&] {
-    if (auto* p = CUpdateProgressDlg::current()) p->findChild<QPushButton*>("cancelButton")->click();
+    if (auto* p = CUpdateProgressDlg::current())
+      p->findChild<QPushButton*>("cancelButton")->click();
   });
   press.start(50);
   auto started = std::chrono::steady_clock::now();
