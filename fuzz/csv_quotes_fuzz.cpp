@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "fuzz/scripted_answer.h"
 #include "platform/socket.h"
 #include "quotes/csv_quotes.h"
 #include "quotes/quote_client.h"
@@ -17,11 +18,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   --size;
 
   quillet::ScriptedSockets sockets;
-  if (control & 0x80) sockets.answer = "HTTP/1.0 200 OK\r\n";
-  sockets.answer.append(reinterpret_cast<const char*>(data), size);
   static constexpr std::size_t kChunks[] = {1, 7, 512, 1 << 16};
-  sockets.chunk = kChunks[(control >> 3) & 3];
-  if (control & 0x20) sockets.receiveError = quillet::WSAECONNRESET;
+  quillet::fuzzing::ScriptAnswer(sockets, data, size, control & 0x80, kChunks[(control >> 3) & 3],
+                                 control & 0x20);
 
   quillet::CQuoteClient client(quillet::ClientVariant::kDevice, sockets);
   client.SetServerOverride(std::nullopt);

@@ -12,6 +12,7 @@
 
 #include "core/chart_store.h"
 #include "platform/context.h"
+#include "fuzz/scripted_answer.h"
 #include "platform/socket.h"
 #include "quotes/history_download.h"
 #include "quotes/quote_client.h"
@@ -50,10 +51,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   --size;
 
   quillet::ScriptedSockets sockets;
-  if (control & 0x80) sockets.answer = "HTTP/1.0 200 OK\r\n";
-  sockets.answer.append(reinterpret_cast<const char*>(data), size);
   static constexpr std::size_t kChunks[] = {1, 11, 600, 1 << 16};
-  sockets.chunk = kChunks[control & 3];
+  quillet::fuzzing::ScriptAnswer(sockets, data, size, control & 0x80, kChunks[control & 3]);
 
   quillet::ManualClock clock(1051891200);
   quillet::CQuoteClient client(quillet::ClientVariant::kDesktop, sockets);

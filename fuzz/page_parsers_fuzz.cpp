@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string>
 
+#include "fuzz/scripted_answer.h"
 #include "platform/socket.h"
 #include "quotes/quote_client.h"
 
@@ -36,10 +37,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   --size;
 
   quillet::ScriptedSockets sockets;
-  if (control & 0x80) sockets.answer = "HTTP/1.0 200 OK\r\n";
-  sockets.answer.append(reinterpret_cast<const char*>(data), size);
   static constexpr std::size_t kChunks[] = {1, 9, 700, 1 << 16};
-  sockets.chunk = kChunks[(control >> 5) & 3];
+  quillet::fuzzing::ScriptAnswer(sockets, data, size, control & 0x80, kChunks[(control >> 5) & 3]);
 
   quillet::CQuoteClient client(quillet::ClientVariant::kDevice, sockets);
   client.SetServerOverride(std::nullopt);
