@@ -14,14 +14,6 @@ int Usage(CliEnv& env) {
   return 2;
 }
 
-bool Index(const std::string& text, int* index) {
-  char* end = nullptr;
-  long v = std::strtol(text.c_str(), &end, 10);
-  if (text.empty() || *end || v < 0 || v > 255) return false;
-  *index = static_cast<int>(v);
-  return true;
-}
-
 }  // namespace
 
 int RunCurrency(CliEnv& env, const std::vector<std::string>& argsIn) {
@@ -33,9 +25,10 @@ int RunCurrency(CliEnv& env, const std::vector<std::string>& argsIn) {
   int a = 0, b = 0;
   bool ok = (verb == "list" && args.size() == 1) ||
             (verb == "add" && (args.size() == 2 || args.size() == 3)) ||
-            (verb == "edit" && args.size() == 4 && Index(args[1], &a)) ||
-            (verb == "delete" && args.size() == 2 && Index(args[1], &a)) ||
-            (verb == "portfolio" && args.size() == 3 && Index(args[1], &a) && Index(args[2], &b)) ||
+            (verb == "edit" && args.size() == 4 && ParseIndex(args[1], &a)) ||
+            (verb == "delete" && args.size() == 2 && ParseIndex(args[1], &a)) ||
+            (verb == "portfolio" && args.size() == 3 && ParseIndex(args[1], &a) &&
+             ParseIndex(args[2], &b)) ||
             (verb == "base" && args.size() == 2);
   if (!ok) return Usage(env);
   if (!s.Open()) return 1;

@@ -11,14 +11,6 @@ int Usage(CliEnv& env) {
   return 2;
 }
 
-bool Index(const std::string& text, int* index) {
-  char* end = nullptr;
-  long v = std::strtol(text.c_str(), &end, 10);
-  if (text.empty() || *end || v < 0 || v > 255) return false;
-  *index = static_cast<int>(v);
-  return true;
-}
-
 }  // namespace
 
 int RunPortfolio(CliEnv& env, const std::vector<std::string>& argsIn) {
@@ -29,8 +21,8 @@ int RunPortfolio(CliEnv& env, const std::vector<std::string>& argsIn) {
   const std::string& verb = args[0];
   int index = 0;
   if (!((verb == "list" && args.size() == 1) || (verb == "add" && args.size() == 2) ||
-        (verb == "rename" && args.size() == 3 && Index(args[1], &index)) ||
-        (verb == "delete" && args.size() == 2 && Index(args[1], &index)))) {
+        (verb == "rename" && args.size() == 3 && ParseIndex(args[1], &index)) ||
+        (verb == "delete" && args.size() == 2 && ParseIndex(args[1], &index)))) {
     return Usage(env);
   }
   if (!s.Open()) return 1;

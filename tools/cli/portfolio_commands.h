@@ -50,6 +50,11 @@ class PortfolioSession {
   std::size_t nextAnswer_ = 0;
 };
 
+// Removes "OPTION VALUE" (the first such pair) from args and returns VALUE; nullopt when the
+// option is not there.
+std::optional<std::string> TakeOptionValue(std::vector<std::string>* args, std::string_view option);
+// A table index of 0..255 as typed on the command line.
+bool ParseIndex(std::string_view text, int* index);
 // "YYYY-MM-DD" (local midnight), "YYYY-MM-DDTHH:MM" (local time) or "@SECONDS"; nullopt
 // when malformed.
 std::optional<StockTime> ParseCliDate(std::string_view text);

@@ -34,6 +34,25 @@ bool FieldIs(const std::string& field, std::string_view name, std::string_view h
 
 }  // namespace
 
+std::optional<std::string> TakeOptionValue(std::vector<std::string>* args,
+                                           std::string_view option) {
+  for (std::size_t i = 0; i + 1 < args->size(); ++i) {
+    if ((*args)[i] != option) continue;
+    std::string value = (*args)[i + 1];
+    args->erase(args->begin() + static_cast<std::ptrdiff_t>(i),
+                args->begin() + static_cast<std::ptrdiff_t>(i) + 2);
+    return value;
+  }
+  return std::nullopt;
+}
+
+bool ParseIndex(std::string_view text, int* index) {
+  long v = 0;
+  if (!ParseInt(text, 0, 255, &v)) return false;
+  *index = static_cast<int>(v);
+  return true;
+}
+
 std::optional<StockTime> ParseCliDate(std::string_view text) {
   if (!text.empty() && text[0] == '@') {
     long v = 0;
@@ -45,9 +64,10 @@ std::optional<StockTime> ParseCliDate(std::string_view text) {
   // The whole text must be a date, or a date and a time: nothing may follow.
   bool dateOnly = std::sscanf(s.c_str(), "%4d-%2d-%2d%n", &y, &m, &d, &used) == 3 &&
                   static_cast<std::size_t>(used) == s.size();
-  bool dateTime = !dateOnly &&
-                  std::sscanf(s.c_str(), "%4d-%2d-%2dT%2d:%2d%n", &y, &m, &d, &h, &mi, &used) == 5 &&
-                  static_cast<std::size_t>(used) == s.size();
+  bool dateTime =
+      !dateOnly &&
+      std::sscanf(s.c_str(), "%4d-%2d-%2dT%2d:%2d%n", &y, &m, &d, &h, &mi, &used) == 5 &&
+      static_cast<std::size_t>(used) == s.size();
   if (!dateOnly && !dateTime) return std::nullopt;
   if (m < 1 || m > 12 || d < 1 || d > 31 || h < 0 || h > 23 || mi < 0 || mi > 59) {
     return std::nullopt;
@@ -182,13 +202,20 @@ bool SetStockField(PortfolioSession& s, StockRecord* r, std::string_view assignm
     char* field;
   };
   const DecimalField decimals[] = {
-      {"shares", "szShares", r->szShares},         {"buyPrice", "szBuyPrice", r->szBuyPrice},
-      {"buyFee", "szBuyFee", r->szBuyFee},         {"price", "szPrice", r->szPrice},
-      {"sellFee", "szSellFee", r->szSellFee},      {"dividend", "szDividend", r->szDividend},
-      {"change", "szChange", r->szChange},         {"dayLow", "szDayLow", r->szDayLow},
-      {"dayHigh", "szDayHigh", r->szDayHigh},      {"volume", "szVolume", r->szVolume},
-      {"prevClose", "szPrevClose", r->szPrevClose}, {"bid", "szBid", r->szBid},
-      {"ask", "szAsk", r->szAsk},                  {"52WeekLow", "sz52WeekLow", r->sz52WeekLow},
+      {"shares", "szShares", r->szShares},
+      {"buyPrice", "szBuyPrice", r->szBuyPrice},
+      {"buyFee", "szBuyFee", r->szBuyFee},
+      {"price", "szPrice", r->szPrice},
+      {"sellFee", "szSellFee", r->szSellFee},
+      {"dividend", "szDividend", r->szDividend},
+      {"change", "szChange", r->szChange},
+      {"dayLow", "szDayLow", r->szDayLow},
+      {"dayHigh", "szDayHigh", r->szDayHigh},
+      {"volume", "szVolume", r->szVolume},
+      {"prevClose", "szPrevClose", r->szPrevClose},
+      {"bid", "szBid", r->szBid},
+      {"ask", "szAsk", r->szAsk},
+      {"52WeekLow", "sz52WeekLow", r->sz52WeekLow},
       {"52WeekHigh", "sz52WeekHigh", r->sz52WeekHigh},
   };
   for (const DecimalField& d : decimals) {
@@ -260,8 +287,8 @@ bool SetStockField(PortfolioSession& s, StockRecord* r, std::string_view assignm
     r->ucTrend = static_cast<BYTE>(v);
     return true;
   }
-  StockTime* date = FieldIs(field, "buyDate", "tBuyDate")     ? &r->tBuyDate
-                    : FieldIs(field, "sellDate", "tSellDate") ? &r->tSellDate
+  StockTime* date = FieldIs(field, "buyDate", "tBuyDate")       ? &r->tBuyDate
+                    : FieldIs(field, "sellDate", "tSellDate")   ? &r->tSellDate
                     : FieldIs(field, "quoteTime", "tQuoteTime") ? &r->tQuoteTime
                                                                 : nullptr;
   if (date) {
@@ -341,8 +368,7 @@ bool SetStoreField(PortfolioSession& s, std::string_view assignment) {
       return true;
     }
     if (!number(0, st.wPortfolioCount - 1)) return false;
-    (field == "viewPortfolio" ? st.wViewPortfolio : st.wNewStockPortfolio) =
-        static_cast<WORD>(v);
+    (field == "viewPortfolio" ? st.wViewPortfolio : st.wNewStockPortfolio) = static_cast<WORD>(v);
     return true;
   }
   if (field.rfind("cash.", 0) == 0) {

@@ -10,15 +10,7 @@ int RunSplit(CliEnv& env, const std::vector<std::string>& argsIn) {
   std::vector<std::string> args = argsIn;
   PortfolioSession s(env);
   if (!s.TakeAnswerFlags(&args)) return 2;
-  std::string dateText;
-  for (std::size_t i = 0; i + 1 < args.size(); ++i) {
-    if (args[i] == "--date") {
-      dateText = args[i + 1];
-      args.erase(args.begin() + static_cast<std::ptrdiff_t>(i),
-                 args.begin() + static_cast<std::ptrdiff_t>(i) + 2);
-      break;
-    }
-  }
+  std::string dateText = TakeOptionValue(&args, "--date").value_or("");
   if (!s.Open()) return 1;
   StockRecord* r = s.TakeStock(&args);
   if (!r) return 1;
