@@ -225,11 +225,9 @@ StockRecord* PortfolioStore::NextInView(int* cursor, int portfolio, bool sold, i
   return nullptr;
 }
 
-StockRecord* PortfolioStore::NewStock() {
-  if (bShowClosed) {
-    Message(text::kNewSoldStock, MB_ICONINFORMATION);
-    return nullptr;
-  }
+// A zero-filled record with room for it already made in the stock list, so appending it
+// cannot fail; null after "Insufficient memory to add new stock".
+std::unique_ptr<StockRecord> PortfolioStore::AllocateStockForList() {
   auto record = Allocate<StockRecord>();
   if (record) {
     try {
@@ -238,10 +236,17 @@ StockRecord* PortfolioStore::NewStock() {
       record.reset();
     }
   }
-  if (!record) {
-    Message(text::kNoMemoryNewStock, MB_ICONSTOP);
+  if (!record) Message(text::kNoMemoryNewStock, MB_ICONSTOP);
+  return record;
+}
+
+StockRecord* PortfolioStore::NewStock() {
+  if (bShowClosed) {
+    Message(text::kNewSoldStock, MB_ICONINFORMATION);
     return nullptr;
   }
+  auto record = AllocateStockForList();
+  if (!record) return nullptr;
   record->dwId = ++dwMaxStockId;
   record->ucTrend = kTrendNotUpdated;
   record->ucMarket = ucDefaultMarket < kMarketCount ? ucDefaultMarket : 0;
@@ -256,18 +261,8 @@ StockRecord* PortfolioStore::NewStock() {
 
 StockRecord* PortfolioStore::CopyStock(const StockRecord& source) {
   if (!Ask(text::kCopyStock)) return nullptr;
-  auto record = Allocate<StockRecord>();
-  if (record) {
-    try {
-      stocks.reserve(stocks.size() + 1);
-    } catch (const std::bad_alloc&) {
-      record.reset();
-    }
-  }
-  if (!record) {
-    Message(text::kNoMemoryNewStock, MB_ICONSTOP);
-    return nullptr;
-  }
+  auto record = AllocateStockForList();
+  if (!record) return nullptr;
   *record = source;
   record->dwId = ++dwMaxStockId;
   record->tBuyDate = NowStockTime(ctx_.clock());

@@ -298,6 +298,7 @@ class PortfolioStore {
   bool AllocationAllowed();
   template <class T>
   std::unique_ptr<T> Allocate();
+  std::unique_ptr<StockRecord> AllocateStockForList();
 
   PlatformContext& ctx_;
   WindowMessages* windows_;
