@@ -58,8 +58,6 @@ bool ParseIndex(std::string_view text, int* index);
 // "YYYY-MM-DD" (local midnight), "YYYY-MM-DDTHH:MM" (local time) or "@SECONDS"; nullopt
 // when malformed.
 std::optional<StockTime> ParseCliDate(std::string_view text);
-// A date as the list shows it: the locale's short date, or "N/A" for 0.
-std::string ShortDate(const PlatformContext& ctx, StockTime t);
 // Sets one field of a stock from "FIELD=VALUE"; false after printing why.
 bool SetStockField(PortfolioSession& s, StockRecord* r, std::string_view assignment);
 // Sets one preference or table field from "FIELD=VALUE"; false after printing why.

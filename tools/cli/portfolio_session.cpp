@@ -75,11 +75,6 @@ std::optional<StockTime> ParseCliDate(std::string_view text) {
   return FromLocal(y, m, d, h, mi);
 }
 
-std::string ShortDate(const PlatformContext& ctx, StockTime t) {
-  if (t == 0) return "N/A";
-  return FormatDate(ctx.locale().shortDateFormat, ToLocal(t));
-}
-
 std::string JsonString(std::string_view ansi) {
   std::string utf8 = AnsiToUtf8(ansi);
   std::string out = "\"";

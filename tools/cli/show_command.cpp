@@ -1,11 +1,12 @@
-// `show [--portfolio N|all] [--sold|--active] [--json]`: the stock list as the handheld shows it (the
-// chosen columns, the trend arrow and the note mark) with the totals block under it.
+// `show [--portfolio N|all] [--sold|--active] [--json]`: the stock list as the handheld shows it
+// (the chosen columns, the trend arrow and the note mark) with the totals block under it.
 #include <cstdlib>
 #include <iomanip>
 #include <ostream>
 #include <sstream>
 
 #include "core/decimal_text.h"
+#include "core/stock_list_texts.h"
 #include "tools/cli/portfolio_commands.h"
 
 namespace quillet::cli {
@@ -13,42 +14,9 @@ namespace {
 
 const char* const kColumnText[] = {"Name", "Symbol"};
 const char* const kColumnData[] = {"Price", "Div.", "Num", "Buy Date", "Sell Date"};
-const char* const kValueTitles[] = {"Profit",   "Profit %", "Profit PA", "Cost",     "C. Value",
-                                    "Fee %",    "B. Price", "Change",    "Change %", "DChange"};
+const char* const kValueTitles[] = {"Profit", "Profit %", "Profit PA", "Cost",     "C. Value",
+                                    "Fee %",  "B. Price", "Change",    "Change %", "DChange"};
 const char* const kArrowNames[] = {"none", "same", "up", "down", "new"};
-
-// The arrow image of a row: the trend of the last update, or the sign of today's change.
-int ArrowImage(const PortfolioStore& store, const StockRecord& r) {
-  if (!(store.ucPrefFlags & kPrefArrowsShowToday)) return r.ucTrend <= 4 ? r.ucTrend : -1;
-  if (r.ucTrend == kTrendNoQuote) return 0;
-  if (r.ucTrend == kTrendNotUpdated) return 4;
-  double change = ParseDecimal(FieldText(r.szChange), 4, store.cDecimalSeparator);
-  return change > 0 ? 2 : change < 0 ? 3 : 1;
-}
-
-std::string Column1(PortfolioSession& s, const StockRecord& r) {
-  const char sep = s.store().cDecimalSeparator;
-  switch (s.store().ucColumnData) {
-    case 1:
-      return ToDisplayText(FieldText(r.szDividend), sep);
-    case 2:
-      return ToDisplayText(FieldText(r.szShares), sep);
-    case 3:
-      return ShortDate(s.context(), r.tBuyDate);
-    case 4:
-      return ShortDate(s.context(), r.tSellDate);
-    default:
-      return ToDisplayText(FieldText(r.szPrice), sep);
-  }
-}
-
-// Totals show amounts with 2 places up to 10,000,000 and whole units above.
-std::string TotalAmount(const PortfolioStore& store, double v) {
-  return FormatDecimal(v, v > 10000000.0 ? 0 : 2, 0, store.cDecimalSeparator);
-}
-std::string TotalPercent(const PortfolioStore& store, double v) {
-  return FormatDecimal(v, 2, '%', store.cDecimalSeparator);
-}
 
 int Usage(CliEnv& env) {
   *env.err << "usage: quillet-cli show [--portfolio N|all] [--sold|--active] [--json]\n";
@@ -98,7 +66,8 @@ int RunShow(CliEnv& env, const std::vector<std::string>& args) {
        r = store.NextInView(&cursor, view, sold, 1, 1)) {
     rows.push_back(r);
   }
-  PortfolioTotals t = store.ComputeTotals(view, sold);
+  const TotalsTexts totals =
+      TotalsTextsOf(store.ComputeTotals(view, sold), store.cDecimalSeparator);
   ChangeFigures sinceUpdate = store.ChangeSinceLastUpdate(view);
   ChangeFigures today = store.ChangeToday(view);
   const std::string viewName =
@@ -107,34 +76,36 @@ int RunShow(CliEnv& env, const std::vector<std::string>& args) {
   std::ostream& out = *env.out;
 
   if (json) {
-    out << "{\"portfolio\": " << (view == PORTFOLIO_ALL ? std::string("\"all\"") : std::to_string(view))
+    out << "{\"portfolio\": "
+        << (view == PORTFOLIO_ALL ? std::string("\"all\"") : std::to_string(view))
         << ", \"name\": " << JsonString(viewName) << ", \"sold\": " << (sold ? "true" : "false")
         << ", \"currency\": " << JsonString(store.DisplayCurrencyCode(view)) << ",\n \"stocks\": [";
     for (std::size_t i = 0; i < rows.size(); ++i) {
       const StockRecord& r = *rows[i];
-      out << (i ? ",\n  " : "\n  ") << "{\"id\": " << r.dwId << ", \"name\": " << JsonString(r.Name())
-          << ", \"symbol\": " << JsonString(r.Symbol())
-          << ", \"column0\": " << JsonString(store.ucColumnText ? r.Symbol() : r.Name())
-          << ", \"column1\": " << JsonString(Column1(s, r))
-          << ", \"column2\": " << JsonString(store.FormatStockValue(r, kind, view))
-          << ", \"arrow\": " << ArrowImage(store, r)
-          << ", \"note\": " << (store.FindNote(r.dwId) ? "true" : "false")
-          << ", \"watched\": " << (r.IsWatched() ? "true" : "false") << ", \"values\": [";
+      const StockRowTexts row = StockRowTextsOf(store, r, view, s.context().locale());
+      out << (i ? ",\n  " : "\n  ") << "{\"id\": " << r.dwId
+          << ", \"name\": " << JsonString(r.Name()) << ", \"symbol\": " << JsonString(r.Symbol())
+          << ", \"column0\": " << JsonString(row.column0)
+          << ", \"column1\": " << JsonString(row.column1)
+          << ", \"column2\": " << JsonString(row.column2) << ", \"arrow\": " << row.arrowImage
+          << ", \"note\": " << (row.hasNote ? "true" : "false")
+          << ", \"watched\": " << (row.watched ? "true" : "false") << ", \"values\": [";
       for (int k = 0; k < kValueKindCount; ++k) {
         out << (k ? ", " : "") << JsonString(store.FormatStockValue(r, k, view));
       }
       out << "]}";
     }
     out << (rows.empty() ? "],\n" : "\n ],\n");
-    out << " \"totals\": {\"profit\": " << JsonString(TotalAmount(store, t.profit))
-        << ", \"profitPercent\": " << JsonString(TotalPercent(store, t.profitPercent))
-        << ", \"profitPerYear\": " << JsonString(TotalPercent(store, t.profitPerYear))
-        << ", \"cost\": " << JsonString(TotalAmount(store, t.cost))
-        << ", \"value\": " << JsonString(TotalAmount(store, t.value)) << "},\n"
+    out << " \"totals\": {\"profit\": " << JsonString(totals.profit)
+        << ", \"profitPercent\": " << JsonString(totals.profitPercent)
+        << ", \"profitPerYear\": " << JsonString(totals.profitPerYear)
+        << ", \"cost\": " << JsonString(totals.cost) << ", \"value\": " << JsonString(totals.value)
+        << "},\n"
         << " \"changeSinceLastUpdate\": {\"amount\": "
         << JsonString(FormatDecimal(sinceUpdate.amount, 2, 0, sep))
         << ", \"percent\": " << JsonString(FormatDecimal(sinceUpdate.percent, 2, '%', sep))
-        << "},\n \"changeToday\": {\"amount\": " << JsonString(FormatDecimal(today.amount, 2, 0, sep))
+        << "},\n \"changeToday\": {\"amount\": "
+        << JsonString(FormatDecimal(today.amount, 2, 0, sep))
         << ", \"percent\": " << JsonString(FormatDecimal(today.percent, 2, '%', sep)) << "}}\n";
     return 0;
   }
@@ -145,23 +116,20 @@ int RunShow(CliEnv& env, const std::vector<std::string>& args) {
       << std::setw(12) << kColumnData[store.ucColumnData % 5] << std::setw(14)
       << kValueTitles[kind % kValueKindCount] << "  arrow note\n";
   for (const StockRecord* r : rows) {
-    std::string col0 = AnsiToUtf8(store.ucColumnText ? r->Symbol() : r->Name());
-    int arrow = ArrowImage(store, *r);
-    out << std::left << std::setw(20) << col0 << std::right << std::setw(12)
-        << Column1(s, *r) + (r->IsWatched() ? "-" : "") << std::setw(14)
-        << store.FormatStockValue(*r, kind, view) << "  " << std::left << std::setw(5)
-        << (arrow >= 0 ? kArrowNames[arrow] : "") << " " << (store.FindNote(r->dwId) ? "*" : "")
-        << std::right << "\n";
+    const StockRowTexts row = StockRowTextsOf(store, *r, view, s.context().locale());
+    out << std::left << std::setw(20) << AnsiToUtf8(row.column0) << std::right << std::setw(12)
+        << AnsiToUtf8(row.column1) + (row.watched ? "-" : "") << std::setw(14) << row.column2
+        << "  " << std::left << std::setw(5)
+        << (row.arrowImage >= 0 ? kArrowNames[row.arrowImage] : "") << " "
+        << (row.hasNote ? "*" : "") << std::right << "\n";
   }
-  out << "Profit: " << TotalAmount(store, t.profit)
-      << "  Profit %: " << TotalPercent(store, t.profitPercent)
-      << "  Profit PA: " << TotalPercent(store, t.profitPerYear) << "\n"
-      << "Cost: " << TotalAmount(store, t.cost) << "  Value: " << TotalAmount(store, t.value)
-      << "\n";
+  out << "Profit: " << totals.profit << "  Profit %: " << totals.profitPercent
+      << "  Profit PA: " << totals.profitPerYear << "\n"
+      << "Cost: " << totals.cost << "  Value: " << totals.value << "\n";
   out << "Change Last Update: " << FormatDecimal(sinceUpdate.amount, 2, 0, sep) << " ("
-      << FormatDecimal(sinceUpdate.percent, 2, '%', sep) << ")  Change Today: "
-      << FormatDecimal(today.amount, 2, 0, sep) << " (" << FormatDecimal(today.percent, 2, '%', sep)
-      << ")\n";
+      << FormatDecimal(sinceUpdate.percent, 2, '%', sep)
+      << ")  Change Today: " << FormatDecimal(today.amount, 2, 0, sep) << " ("
+      << FormatDecimal(today.percent, 2, '%', sep) << ")\n";
   return 0;
 }
 
