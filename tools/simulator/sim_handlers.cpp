@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 #include <ctime>
+#include <functional>
+#include <optional>
 
 #include "core/quote_tables.h"
 #include "tools/simulator/sim_pages.h"
@@ -255,7 +257,7 @@ TemplateHandler::TemplateHandler(std::string head, std::string row, std::string 
       unknownRow_(std::move(unknownRow)),
       contentType_(std::move(contentType)) {}
 
-std::string TemplateHandler::Fill(std::string_view text, const SimQuote& q) {
+std::optional<std::string> QuoteValue(std::string_view name, const SimQuote& q) {
   const std::pair<const char*, std::string> values[] = {
       {"symbol", q.symbol},
       {"last", q.last},
@@ -274,6 +276,15 @@ std::string TemplateHandler::Fill(std::string_view text, const SimQuote& q) {
       {"time24", Time24(q)},
       {"time12", Time12(q)},
   };
+  for (const auto& [key, value] : values) {
+    if (name == key) return value;
+  }
+  return std::nullopt;
+}
+
+std::string FillPlaceholders(
+    std::string_view text,
+    const std::function<std::optional<std::string>(std::string_view)>& valueOf) {
   std::string out;
   while (!text.empty()) {
     std::size_t open = text.find("{{");
@@ -283,19 +294,18 @@ std::string TemplateHandler::Fill(std::string_view text, const SimQuote& q) {
       break;
     }
     out += text.substr(0, open);
-    std::string_view name = text.substr(open + 2, close - open - 2);
-    bool known = false;
-    for (const auto& [key, value] : values) {
-      if (name == key) {
-        out += value;
-        known = true;
-        break;
-      }
+    if (auto value = valueOf(text.substr(open + 2, close - open - 2))) {
+      out += *value;
+    } else {
+      out += text.substr(open, close + 2 - open);  // left as written
     }
-    if (!known) out += text.substr(open, close + 2 - open);  // left as written
     text.remove_prefix(close + 2);
   }
   return out;
+}
+
+std::string TemplateHandler::Fill(std::string_view text, const SimQuote& q) {
+  return FillPlaceholders(text, [&](std::string_view name) { return QuoteValue(name, q); });
 }
 
 SimAnswer TemplateHandler::Answer(const SimRequest& request, const PriceBook& prices) const {

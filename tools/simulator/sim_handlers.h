@@ -4,8 +4,10 @@
 // texts) registered under their source numbers; the server itself does not change.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -93,6 +95,14 @@ class HistoryHandler final : public SourceHandler {
  private:
   bool shortLayout_;
 };
+
+// The value of a placeholder of a quote's own fields ("last", "date_dmy", "time12", ...), or
+// nullopt for a name it does not know.
+std::optional<std::string> QuoteValue(std::string_view name, const SimQuote& quote);
+// Replaces every "{{name}}" of text by valueOf(name); a name it does not know stays as written.
+std::string FillPlaceholders(
+    std::string_view text,
+    const std::function<std::optional<std::string>(std::string_view)>& valueOf);
 
 // A page written from texts with placeholders: `head` once, `row` once per requested symbol,
 // `tail` once. Placeholders: {{symbol}} {{last}} {{change}} {{low}} {{high}} {{prevclose}}

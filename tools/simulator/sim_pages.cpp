@@ -475,24 +475,10 @@ PageHandler::PageHandler(std::string page, std::string unknownPage, std::string 
 
 std::string PageHandler::Fill(std::string_view text, const SimQuote& quote,
                               const PriceBook& prices) {
-  std::string out;
-  while (!text.empty()) {
-    std::size_t open = text.find("{{");
-    std::size_t close = open == std::string_view::npos ? open : text.find("}}", open + 2);
-    if (close == std::string_view::npos) {
-      out += text;
-      break;
-    }
-    out += text.substr(0, open);
-    std::string_view placeholder = text.substr(open, close + 2 - open);
-    if (auto value = PageValue(placeholder.substr(2, placeholder.size() - 4), quote, prices)) {
-      out += *value;
-    } else {
-      out += TemplateHandler::Fill(placeholder, quote);
-    }
-    text.remove_prefix(close + 2);
-  }
-  return out;
+  return FillPlaceholders(text, [&](std::string_view name) {
+    if (auto value = PageValue(name, quote, prices)) return value;
+    return QuoteValue(name, quote);
+  });
 }
 
 SimAnswer PageHandler::Answer(const SimRequest& request, const PriceBook& prices) const {
