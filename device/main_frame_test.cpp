@@ -502,7 +502,11 @@ TEST_P(PasswordStartTest, OnlyTheFourStoredDigitsOpenTheProgram) {
 INSTANTIATE_TEST_SUITE_P(Digits, PasswordStartTest,
                          ::testing::Values(std::pair{"1234", true}, std::pair{"123", false},
                                            std::pair{"12345", true}, std::pair{"23456", false},
-                                           std::pair{"4321", false}, std::pair{"", false}));
+                                           std::pair{"4321", false}, std::pair{"", false}),
+                         [](const auto& param) {
+                           std::string typed = param.param.first;
+                           return "typed" + (typed.empty() ? std::string("Nothing") : typed);
+                         });
 
 TEST(PasswordKeypad, SetModeShowsDigitsAndCheckModeStars) {
   CPasswordDlg set(nullptr, CPasswordDlg::Mode::kSet);
