@@ -17,7 +17,7 @@ constexpr StockTime kDay = 86400;
 
 class Figures : public ::testing::Test {
  protected:
-  struct Spec {
+  struct Lot {
     std::string name = "S";
     int portfolio = 1;
     int status = kStatusActive;
@@ -35,7 +35,7 @@ class Figures : public ::testing::Test {
     std::string symbol = {};
     int market = 0;
   };
-  StockRecord* Add(const Spec& s) {
+  StockRecord* Add(const Lot& s) {
     auto r = std::make_unique<StockRecord>();
     r->dwId = ++store.dwMaxStockId;
     CopyToField(r->szName, s.name);

@@ -136,17 +136,17 @@ void CMainFrame::BuildCommandBar() {
   const MenuSpec menus[2] = {
       {strings::IDS_STOCKS, kStocksMenu, std::size(kStocksMenu), "menuStocks"},
       {strings::IDS_TOOLS, kToolsMenu, std::size(kToolsMenu), "menuTools"}};
-  for (const MenuSpec& spec : menus) {
+  for (const MenuSpec& entry : menus) {
     auto* button = new QToolButton(commandBar_);
-    button->setObjectName(QString::fromLatin1(spec.name));
-    button->setText(QString::fromStdString(strings::LoadString(spec.label)));
+    button->setObjectName(QString::fromLatin1(entry.name));
+    button->setText(QString::fromStdString(strings::LoadString(entry.label)));
     button->setToolTip(QString::fromStdString(strings::LoadString(strings::IDS_TOOLTIP_BASE)));
     button->setPopupMode(QToolButton::InstantPopup);
     button->setAutoRaise(true);
     auto* menu = new QMenu(button);
-    menu->setObjectName(QString::fromLatin1(spec.name) + QStringLiteral("Popup"));
-    for (std::size_t k = spec.count; k-- > 0;) {
-      const MenuItem& item = spec.items[k];
+    menu->setObjectName(QString::fromLatin1(entry.name) + QStringLiteral("Popup"));
+    for (std::size_t k = entry.count; k-- > 0;) {
+      const MenuItem& item = entry.items[k];
       if (item.id == 0) {
         menu->addSeparator();
       } else {
@@ -159,19 +159,19 @@ void CMainFrame::BuildCommandBar() {
   }
   row->addSpacing(6);
   for (std::size_t k = 0; k < std::size(kToolbar); ++k) {
-    const ToolbarSpec& spec = kToolbar[k];
+    const ToolbarSpec& entry = kToolbar[k];
     auto* button = new QToolButton(commandBar_);
-    button->setObjectName(QStringLiteral("toolbar%1").arg(spec.id));
+    button->setObjectName(QStringLiteral("toolbar%1").arg(entry.id));
     button->setIconSize(QSize(16, 16));
-    button->setIcon(QIcon(ToolbarImage(spec.image)));
+    button->setIcon(QIcon(ToolbarImage(entry.image)));
     button->setAutoRaise(true);
     button->setFixedSize(22, 22);
     button->setToolTip(QString::fromStdString(
         strings::LoadString(strings::IDS_TOOLTIP_BASE + 1 + static_cast<UINT>(k))));
-    const UINT id = spec.id;
+    const UINT id = entry.id;
     connect(button, &QToolButton::clicked, this, [this, id] { OnCommand(id); });
-    toolbar_[spec.id] = button;
-    toolbarImage_[spec.id] = spec.image;
+    toolbar_[entry.id] = button;
+    toolbarImage_[entry.id] = entry.image;
     row->addWidget(button);
   }
   row->addStretch();
