@@ -56,12 +56,7 @@ bool ReadBrusselsQuote(CQuoteClient& client, QuoteResult& result) {
   Store(result.szTime, text);
 
   // Each figure stands in the line after its label: "<td ...>45,67 EUR</td>".
-  struct Figure {
-    const char* label;
-    char* field;
-    std::size_t size;
-  };
-  const Figure figures[] = {
+  const page::LabelledField figures[] = {
       {"Last", result.szLast, sizeof result.szLast},
       {"P.Close", result.szPrevClose, sizeof result.szPrevClose},
       {"Bid", result.szBid, sizeof result.szBid},
@@ -69,11 +64,14 @@ bool ReadBrusselsQuote(CQuoteClient& client, QuoteResult& result) {
       {"Ask", result.szAsk, sizeof result.szAsk},
       {"Low", result.szLow, sizeof result.szLow},
   };
-  for (const Figure& figure : figures) {
-    if (!MarkerLine(client, figure.label, 1) || !Between(client.LineText(), ">", " ", &text)) {
-      return false;
-    }
-    CopyToField(figure.field, figure.size, Euro(text));
+  if (!page::ReadLabelledFields(
+          client, figures, 1,
+          [](std::string_view figureLine, const page::LabelledField&, std::string* value) {
+            if (!Between(figureLine, ">", " ", value)) return false;
+            *value = Euro(*value);
+            return true;
+          })) {
+    return false;
   }
   if (!MarkerLine(client, "Volume", 1) || !Between(client.LineText(), ">", "<", &text)) {
     return false;
@@ -98,12 +96,7 @@ bool ReadNordicQuote(CQuoteClient& client, QuoteResult& result) {
   if (!MarkerLine(client, ">Change</") || !MarkerLine(client, "/images/", 3)) return false;
   Store(result.szChange, clean(NumberIn(client.LineText())));
 
-  struct Figure {
-    const char* label;
-    char* field;
-    std::size_t size;
-  };
-  const Figure figures[] = {
+  const page::LabelledField figures[] = {
       {"Bid<", result.szBid, sizeof result.szBid},
       {"Ask<", result.szAsk, sizeof result.szAsk},
       {"Day High<", result.szHigh, sizeof result.szHigh},
@@ -112,9 +105,13 @@ bool ReadNordicQuote(CQuoteClient& client, QuoteResult& result) {
       {"52 Week High", result.szYearHigh, sizeof result.szYearHigh},
       {"52 Week Low", result.szYearLow, sizeof result.szYearLow},
   };
-  for (const Figure& figure : figures) {
-    if (!MarkerLine(client, figure.label, 3)) return false;
-    CopyToField(figure.field, figure.size, clean(NumberIn(client.LineText())));
+  if (!page::ReadLabelledFields(
+          client, figures, 3,
+          [&](std::string_view line, const page::LabelledField&, std::string* value) {
+            *value = clean(NumberIn(line));
+            return true;
+          })) {
+    return false;
   }
   if (!MarkerLine(client, "Update Date", 3)) return false;
   Store(result.szDate, Trimmed(client.LineText()));
@@ -200,24 +197,17 @@ bool ReadFrenchFundQuote(CQuoteClient& client, QuoteResult& result) {
   }
   Store(result.szDate, text);
 
-  struct Figure {
-    const char* label;
-    char* field;
-    std::size_t size;
-  };
-  const Figure figures[] = {
+  const page::LabelledField figures[] = {
       {">Prix de souscription<", result.szAsk, sizeof result.szAsk},
       {">Prix de rachat<", result.szBid, sizeof result.szBid},
       {"Haut 52", result.szYearHigh, sizeof result.szYearHigh},
       {"Bas 52", result.szYearLow, sizeof result.szYearLow},
   };
-  for (const Figure& figure : figures) {
-    if (!MarkerLine(client, figure.label, 2) || !Between(client.LineText(), "2>", " ", &text)) {
-      return false;
-    }
-    CopyToField(figure.field, figure.size, text);
-  }
-  return true;
+  return page::ReadLabelledFields(
+      client, figures, 2,
+      [](std::string_view line, const page::LabelledField&, std::string* value) {
+        return Between(line, "2>", " ", value);
+      });
 }
 
 }  // namespace

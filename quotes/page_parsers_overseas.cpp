@@ -227,29 +227,25 @@ bool ReadCanadaTrustQuote(CQuoteClient& client, QuoteResult& result) {
   Store(result.szDate, date);
   Store(result.szTime, page::Word(text, 3));
 
-  struct Figure {
-    const char* label;
-    char* field;
-    std::size_t size;
-    bool volume;
+  const page::LabelledField figures[] = {
+      {"Last Traded", result.szLast, sizeof result.szLast},
+      {"Net Change", result.szChange, sizeof result.szChange},
+      {"Volume", result.szVolume, sizeof result.szVolume},
+      {"Last Bid", result.szBid, sizeof result.szBid},
+      {"Last Ask", result.szAsk, sizeof result.szAsk},
+      {"High", result.szHigh, sizeof result.szHigh},
+      {"Low", result.szLow, sizeof result.szLow},
+      {"52 Week High", result.szYearHigh, sizeof result.szYearHigh},
+      {"52 Week Low", result.szYearLow, sizeof result.szYearLow},
   };
-  const Figure figures[] = {
-      {"Last Traded", result.szLast, sizeof result.szLast, false},
-      {"Net Change", result.szChange, sizeof result.szChange, false},
-      {"Volume", result.szVolume, sizeof result.szVolume, true},
-      {"Last Bid", result.szBid, sizeof result.szBid, false},
-      {"Last Ask", result.szAsk, sizeof result.szAsk, false},
-      {"High", result.szHigh, sizeof result.szHigh, false},
-      {"Low", result.szLow, sizeof result.szLow, false},
-      {"52 Week High", result.szYearHigh, sizeof result.szYearHigh, false},
-      {"52 Week Low", result.szYearLow, sizeof result.szYearLow, false},
-  };
-  for (const Figure& figure : figures) {
-    if (!MarkerLine(client, figure.label, 1)) return false;
-    std::string number = NumberIn(client.LineText());
-    CopyToField(figure.field, figure.size, figure.volume ? WithoutChar(number, ',') : number);
-  }
-  return true;
+  return page::ReadLabelledFields(
+      client, figures, 1,
+      [&](std::string_view line, const page::LabelledField& f, std::string* value) {
+        *value = NumberIn(line);
+        // Only the volume is written with thousands separators that must go.
+        if (f.field == result.szVolume) *value = WithoutChar(*value, ',');
+        return true;
+      });
 }
 
 }  // namespace

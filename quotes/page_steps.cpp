@@ -49,6 +49,17 @@ bool MarkerLine(CQuoteClient& client, const char* marker, int count) {
   return client.ReadUntil(marker, 0) && LinesFurther(client, count);
 }
 
+bool ReadLabelledFields(CQuoteClient& client, std::span<const LabelledField> fields, int offset,
+                        const std::function<bool(std::string_view line, const LabelledField& field,
+                                                 std::string* value)>& cut) {
+  std::string value;
+  for (const LabelledField& f : fields) {
+    if (!MarkerLine(client, f.label, offset) || !cut(client.LineText(), f, &value)) return false;
+    CopyToField(f.field, f.size, value);
+  }
+  return true;
+}
+
 bool Between(std::string_view line, const char* start, const char* end, std::string* out) {
   return BetweenFrom(line, 0, start, end, out);
 }

@@ -5,6 +5,8 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -30,6 +32,19 @@ bool LinesFurther(CQuoteClient& client, int count);
 // Reads lines until one contains `marker` and then `count` lines further, leaving that line in
 // the client's buffer. False when the data ends first.
 bool MarkerLine(CQuoteClient& client, const char* marker, int count = 0);
+
+// A result field and the label of the page line it is read from.
+struct LabelledField {
+  const char* label;
+  char* field;
+  std::size_t size;
+};
+// For each field in turn: finds the next line holding its label, goes `offset` lines further,
+// lets `cut` take the value out of that line and stores it in the field (cut to fit). False,
+// ending the chain, when a label is missing or `cut` fails.
+bool ReadLabelledFields(CQuoteClient& client, std::span<const LabelledField> fields, int offset,
+                        const std::function<bool(std::string_view line, const LabelledField& field,
+                                                 std::string* value)>& cut);
 
 // The text after `start` (from the line's beginning when null) up to `end` (to the line's end
 // when null), with blanks and tabs trimmed at both ends. False when a given marker is missing.
