@@ -28,6 +28,9 @@ constexpr char kUsage[] =
     "  --delay MS  --trickle MS  --chunk N  --silent  --status CODE  --truncate N\n"
     "  --long-line N  --garbage N  --body-garbage N  --keep-open  --no-content-length\n"
     "  --content-length-name TEXT  --no-final-newline  --lf\n"
+    "  --cut-close N|after:TEXT   send the answer up to byte N (or just after TEXT), then close\n"
+    "  --cut-reset N|after:TEXT   the same, then reset the connection\n"
+    "  --cut-stall N|after:TEXT   the same, then fall silent with the connection open\n"
     "  --fault-count N  (faults for the first N requests only)\n"
     "  --fault-path TEXT (faults only for targets containing TEXT)\n";
 
@@ -110,6 +113,17 @@ int main(int argc, char** argv) {
       f.status = static_cast<int>(number(100, 999));
     } else if (arg == "--truncate") {
       f.truncate = number(0, 1ll << 40);
+    } else if (arg == "--cut-close" || arg == "--cut-reset" || arg == "--cut-stall") {
+      f.cut = arg == "--cut-close"   ? FaultOptions::Cut::kClose
+              : arg == "--cut-reset" ? FaultOptions::Cut::kReset
+                                     : FaultOptions::Cut::kStall;
+      std::string where = value();
+      if (where.rfind("after:", 0) == 0 && where.size() > 6) {
+        f.cutAfter = where.substr(6);
+      } else if (!ReadNumber(where.c_str(), 0, 1ll << 40, &f.cutAt)) {
+        std::cerr << "quillet-quote-sim: bad place for " << arg << ": " << where << "\n";
+        return 2;
+      }
     } else if (arg == "--long-line") {
       f.longLine = static_cast<std::size_t>(number(0, 256ll << 20));
     } else if (arg == "--garbage") {

@@ -143,6 +143,18 @@ std::string ResponseBytes(const SimAnswer& answer, const FaultOptions& faults, s
   return out;
 }
 
+std::size_t CutPosition(std::string_view bytes, const FaultOptions& faults) {
+  if (faults.cut == FaultOptions::Cut::kNone) return std::string_view::npos;
+  if (!faults.cutAfter.empty()) {
+    std::size_t at = bytes.find(faults.cutAfter);
+    return at == std::string_view::npos ? at : at + faults.cutAfter.size();
+  }
+  if (faults.cutAt < 0 || static_cast<std::size_t>(faults.cutAt) >= bytes.size()) {
+    return std::string_view::npos;
+  }
+  return static_cast<std::size_t>(faults.cutAt);
+}
+
 SimServer::SimServer(ServerOptions options, HandlerTable handlers, PriceBook prices)
     : options_(std::move(options)), handlers_(std::move(handlers)), prices_(std::move(prices)) {}
 
@@ -239,6 +251,8 @@ void SimServer::Handle(int fd) {
   if (faults.delayMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(faults.delayMs));
   std::string bytes =
       ResponseBytes(answer, faults, options_.seed + static_cast<std::uint64_t>(number));
+  const std::size_t cut = CutPosition(bytes, faults);
+  if (cut != std::string::npos) bytes.resize(cut);
   bool sent = true;
   if (faults.trickleMs > 0) {
     std::size_t chunk = faults.chunk > 0 ? faults.chunk : 16;
@@ -249,7 +263,18 @@ void SimServer::Handle(int fd) {
   } else {
     sent = SendAll(fd, bytes);
   }
-  if (sent && (faults.keepOpen || answer.keepOpen) && faults.truncate < 0) HoldUntilClosed(fd);
+  if (cut != std::string::npos && faults.cut == FaultOptions::Cut::kReset) {
+    // Close with a reset, as a crashed server or a broken line would.
+    linger hard{1, 0};
+    ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
+    ::close(fd);
+    return;
+  }
+  const bool stall = cut != std::string::npos && faults.cut == FaultOptions::Cut::kStall;
+  if (sent && (stall || ((faults.keepOpen || answer.keepOpen) && faults.truncate < 0 &&
+                         cut == std::string::npos))) {
+    HoldUntilClosed(fd);
+  }
   ::close(fd);
 }
 

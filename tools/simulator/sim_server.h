@@ -14,12 +14,18 @@
 namespace quillet::sim {
 
 struct FaultOptions {
-  int delayMs = 0;               // wait before answering
-  int trickleMs = 0;             // pause between chunks of the answer
-  std::size_t chunk = 0;         // chunk size for trickling (0: 16 bytes when trickling)
-  bool silent = false;           // read the request, never answer, keep the connection
-  int status = 0;                // answer with this status instead of the handler's
-  long long truncate = -1;       // send only this many bytes of the answer, then close
+  int delayMs = 0;          // wait before answering
+  int trickleMs = 0;        // pause between chunks of the answer
+  std::size_t chunk = 0;    // chunk size for trickling (0: 16 bytes when trickling)
+  bool silent = false;      // read the request, never answer, keep the connection
+  int status = 0;           // answer with this status instead of the handler's
+  long long truncate = -1;  // send only this many bytes of the answer, then close
+  // Where an answer stops short, as a byte count or as the place just after a text of the
+  // answer (the first time it occurs; no cut when it does not); how the stop looks to the client.
+  enum class Cut { kNone, kClose, kReset, kStall };
+  Cut cut = Cut::kNone;
+  long long cutAt = -1;
+  std::string cutAfter;
   std::size_t longLine = 0;      // put a line of this many bytes before the body
   std::size_t garbage = 0;       // answer with this many random bytes instead of HTTP
   std::size_t bodyGarbage = 0;   // a 200 answer whose body is this many random bytes
@@ -43,6 +49,9 @@ struct ServerOptions {
 // The bytes of an answer: status line, headers, body, with the faults that shape bytes applied
 // (not the ones about timing or the connection).
 std::string ResponseBytes(const SimAnswer& answer, const FaultOptions& faults, std::uint64_t seed);
+
+// How many bytes of `bytes` go out before the cut of `faults`, or npos for all of them.
+std::size_t CutPosition(std::string_view bytes, const FaultOptions& faults);
 
 class SimServer {
  public:

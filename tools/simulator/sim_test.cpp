@@ -240,6 +240,18 @@ TEST(SimFaults, ResponseBytes) {
   cut.truncate = 12;
   EXPECT_EQ(ResponseBytes(answer, cut, 1), "HTTP/1.0 200");
 
+  // A cut by count or just after a text; a text the answer lacks cuts nothing.
+  FaultOptions stop;
+  stop.cut = FaultOptions::Cut::kReset;
+  stop.cutAt = 5;
+  EXPECT_EQ(CutPosition("HTTP/1.0 200 OK", stop), 5u);
+  stop.cutAt = 50;
+  EXPECT_EQ(CutPosition("HTTP/1.0 200 OK", stop), std::string_view::npos);
+  stop.cutAfter = "one\r\nt";
+  EXPECT_EQ(CutPosition("ab\r\none\r\ntwo", stop), 10u);
+  stop.cutAfter = "three";
+  EXPECT_EQ(CutPosition("ab\r\none\r\ntwo", stop), std::string_view::npos);
+
   FaultOptions longLine;
   longLine.longLine = 2000;
   longLine.noContentLength = true;
