@@ -20,6 +20,11 @@ bool EveryLineIsQuote(int source) {
   return source == 4 || source == 9 || source == 11 || source == 13;
 }
 
+// The CSV quote service answers the twelve fields its request letters name, the range last;
+// N/A stands for a missing value, so a whole line always has all twelve.
+constexpr std::size_t kCsvServiceFields = 12;
+bool IsCsvService(int source) { return source == 0 || source == 1 || source == 7; }
+
 bool IsQuoteLine(int source, std::string_view line) {
   if (EveryLineIsQuote(source)) return !line.empty();
   if (line.empty() || line.front() != '"') return false;
@@ -82,6 +87,11 @@ bool ParseCsvQuotes(CQuoteClient& client) {
     if (fields[0] == "error") {
       client.SetResultCode(QR_ERROR);
       return false;
+    }
+    // An answer without a length that stops mid-line looks complete to the client; a last line
+    // that lacks fields was cut, and its last field may be a price cut after its first digit.
+    if (!client.lineTerminated() && IsCsvService(source) && fields.size() < kCsvServiceFields) {
+      continue;
     }
     QuoteResult* result = client.AddResult();
     if (result == nullptr) {

@@ -42,7 +42,52 @@ std::uint32_t ReadDecimal(std::string_view text) {
   return static_cast<std::uint32_t>(value);
 }
 
+// Where the header of an answer ends: just after its first empty line (lines may end in CR LF or
+// LF alone); npos while it has not come yet.
+std::size_t HeadEnd(std::string_view bytes) {
+  std::size_t crlf = bytes.find("\n\r\n");
+  std::size_t lf = bytes.find("\n\n");
+  if (crlf != std::string_view::npos && (lf == std::string_view::npos || crlf < lf)) {
+    return crlf + 3;
+  }
+  return lf == std::string_view::npos ? lf : lf + 2;
+}
+
+// A header larger than this is no answer of a quote server; its length is not looked for.
+constexpr std::size_t kMaxHeadBytes = 16384;
+
 }  // namespace
+
+void CQuoteClient::AnswerFrame::Feed(std::string_view bytes) {
+  if (headDone) {
+    bodyBytes += bytes.size();
+    return;
+  }
+  const std::size_t searchFrom = head.size() >= 2 ? head.size() - 2 : 0;
+  head.append(bytes);
+  std::size_t end = HeadEnd(std::string_view(head).substr(searchFrom));
+  if (end == std::string_view::npos) {
+    if (head.size() > kMaxHeadBytes) {
+      headDone = true;  // nothing can be said about this answer's length
+      head.clear();
+    }
+    return;
+  }
+  end += searchFrom;
+  headDone = true;
+  bodyBytes = head.size() - end;
+  // The same reading of Content-Length as ReadHeaders makes.
+  std::string_view lines = std::string_view(head).substr(0, end);
+  while (!lines.empty()) {
+    std::size_t eol = lines.find('\n');
+    std::string_view line = lines.substr(0, eol);
+    lines = eol == std::string_view::npos ? std::string_view() : lines.substr(eol + 1);
+    std::size_t at = 0;
+    if (ContainsLower(line, "content-length: ", &at)) announced = ReadDecimal(line.substr(at + 16));
+  }
+  head.clear();
+  head.shrink_to_fit();
+}
 
 std::string Base64Encode(std::string_view data) {
   static constexpr char kAlphabet[] =
@@ -211,6 +256,13 @@ int CQuoteClient::Execute() {
   lineBuffer_[0] = '\0';
   lastRead_ = 0;
   readFailed_ = false;
+  peerClosed_ = false;
+  lineTerminated_ = false;
+  frame_ = AnswerFrame{};
+  // Whatever this request ends with, the list is as it was before it unless the request
+  // succeeded: a retry must not find a failed attempt's quotes first, and a cut answer's
+  // quotes (a price cut after its first digit) must never reach a stock.
+  const std::size_t resultsBefore = results_.size();
   if (progress_ != nullptr) progress_->ShowStatus(IDS_CONNECTING_SERVER);
   g_cancelUpdate = 0;
 
@@ -267,9 +319,13 @@ int CQuoteClient::Execute() {
     connection->Close();
   }
 
-  // A connection that broke mid-answer is a failed request, not a short answer. Sources 11 and
-  // 13 are spared: their servers keep the connection open and may drop it abruptly.
-  if (readFailed_ && !KeepsConnectionOpen()) {
+  // An answer that ended before the length its header announced was cut short: the server
+  // closed or the connection broke mid-body. A connection that broke mid-answer is a failed
+  // request too, not a short answer, except for sources 11 and 13, whose servers keep the
+  // connection open and may drop it abruptly once the body is complete.
+  const bool cutShort = frame_.headDone && frame_.announced &&
+                        frame_.bodyBytes < *frame_.announced && (peerClosed_ || readFailed_);
+  if (cutShort || (readFailed_ && !KeepsConnectionOpen())) {
     AppendErrorText(kErrorSocketFailure);
     resultCode_ = QR_ERROR;
   }
@@ -284,6 +340,9 @@ int CQuoteClient::Execute() {
       // Even for these sources a request cut short by a time-out or cancel is no success.
       resultCode_ = status;
     }
+  }
+  if (resultCode_ != QR_OK && results_.size() > resultsBefore) {
+    results_.erase(results_.begin() + static_cast<std::ptrdiff_t>(resultsBefore), results_.end());
   }
   return resultCode_;
 }
@@ -304,7 +363,10 @@ std::size_t CQuoteClient::ReadMore(std::size_t offset) {
     if (error != 0) {
       got = 0;
       if (error != WSAEINTR) readFailed_ = true;
+    } else if (got == 0) {
+      peerClosed_ = true;
     }
+    frame_.Feed(std::string_view(buffer + offset, got));
   }
   buffer[offset + got] = '\0';
   bytesReceived_ += static_cast<std::uint32_t>(got);
@@ -342,8 +404,10 @@ bool CQuoteClient::ReadLine(char delimiter) {
   if (found == nullptr) {
     // The data ended (or the buffer is full): what is there is the line.
     bodyOffset_ += bufferCount_;
+    lineTerminated_ = false;
     return true;
   }
+  lineTerminated_ = true;
   std::size_t at = static_cast<std::size_t>(found - buffer);
   buffer[at] = '\0';
   if (at > 0 && buffer[at - 1] == '\r') buffer[at - 1] = '\0';

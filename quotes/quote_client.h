@@ -125,6 +125,9 @@ class CQuoteClient {
   bool ReadHeaders();
   // Reads lines until one contains `marker`; false when the data ended first.
   bool ReadUntil(const char* marker, char delimiter = 0);
+  // Whether the line handed out last ended with its delimiter. False for a last line that the
+  // end of the data cut off: a parser whose lines have a known shape may refuse it.
+  bool lineTerminated() const { return lineTerminated_; }
   char* Line() { return lineBuffer_.get(); }
   std::string_view LineText() const { return lineBuffer_.get(); }
 
@@ -198,6 +201,20 @@ class CQuoteClient {
   StreamSocket* socket_ = nullptr;  // the connection of the running Execute
   std::size_t lastRead_ = 0;        // bytes the last read delivered
   bool readFailed_ = false;         // the connection broke (not a cancel) while reading
+  bool peerClosed_ = false;         // the server closed the connection (a read gave no byte)
+  bool lineTerminated_ = false;
+
+  // Watches the raw bytes of an answer for the end of its header and the length it announces,
+  // whichever way the parser reads the header: a body that ends before the announced length
+  // was cut short, however complete its lines look.
+  struct AnswerFrame {
+    std::string head;  // the header bytes seen so far (bounded)
+    bool headDone = false;
+    std::optional<std::uint64_t> announced;
+    std::uint64_t bodyBytes = 0;
+    void Feed(std::string_view bytes);
+  };
+  AnswerFrame frame_;
 };
 
 // Base64 with the standard alphabet and '=' padding (proxy credentials).

@@ -4,6 +4,9 @@
 #include <stdlib.h>
 
 #include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -399,7 +402,7 @@ TEST(QuoteClientContentLength, KeptOpenConnectionCutShortIsNoSuccess) {
   client.SetServerOverride(std::nullopt);
   client.SetTimeout(1);
   EXPECT_EQ(Fetch(client, 13, "AAA"), QR_TIMEOUT);
-  EXPECT_EQ(client.results().size(), 1u);
+  EXPECT_TRUE(client.results().empty()) << "a request that timed out keeps none of its quotes";
   EXPECT_EQ(g_cancelUpdate.load(), 1u);
 }
 
@@ -455,10 +458,10 @@ TEST(QuoteClientBadAnswers, TenMegabyteLine) {
   EXPECT_GE(client->bytesReceived(), 10000000u);
 
   // Through the CSV parser every piece is a quote line for source 13: far more than any request
-  // asks for, so the list stops growing and the request fails.
+  // asks for, so the list stops growing and the request fails, keeping none of its quotes.
   client->SetParser(13, ParseCsvQuotes);
   EXPECT_EQ(Fetch(*client, 13, "AAA"), QR_ERROR);
-  EXPECT_EQ(client->results().size(), kMaxQuoteResults);
+  EXPECT_TRUE(client->results().empty());
 }
 
 TEST(QuoteClientFailures, SocketConnectSendAndReadFailures) {
@@ -483,17 +486,61 @@ TEST(QuoteClientFailures, SocketConnectSendAndReadFailures) {
   EXPECT_STREQ(client.errorText(), "MFC error");
   sockets.sendError = 0;
 
-  // The connection breaks after the first quote: the request failed, the quote stays listed.
+  // The connection breaks after the first quote: the request failed, and none of its quotes
+  // stay listed (the last one was cut).
   sockets.answer = "HTTP/1.0 200 OK\r\n\r\n\"IBM\",1.00\r\n\"MS";
   sockets.receiveError = WSAECONNRESET;
   EXPECT_EQ(Fetch(client, 0, "IBM+MSFT"), QR_ERROR);
   EXPECT_STREQ(client.errorText(), "MFC error");
-  EXPECT_EQ(client.results().size(), 2u);
-  // Sources that keep connections open may drop them: what was read counts.
-  sockets.answer = "HTTP/1.0 200 OK\r\nContent-Length: 40\r\n\r\nIBM,1.00\r\n";
+  EXPECT_TRUE(client.results().empty());
+  // Sources that keep connections open may drop them once the body is whole: what was read
+  // counts.
+  sockets.answer = "HTTP/1.0 200 OK\r\nContent-Length: 10\r\n\r\nIBM,1.00\r\n";
   EXPECT_EQ(Fetch(client, 13, "IBM"), QR_OK);
   EXPECT_EQ(client.results().size(), 1u);
+  // Dropped before the body is whole, the answer was cut short.
+  client.FreeResults();
+  sockets.answer = "HTTP/1.0 200 OK\r\nContent-Length: 40\r\n\r\nIBM,1.00\r\n";
+  EXPECT_EQ(Fetch(client, 13, "IBM"), QR_ERROR);
+  EXPECT_STREQ(client.errorText(), "MFC error");
+  EXPECT_TRUE(client.results().empty());
   EXPECT_EQ(sockets.created, sockets.closed);
+}
+
+TEST(QuoteClientFailures, AHostNameThatNeverResolvesObeysTheTimeOutAndCancel) {
+  // A name server that never answers: the look-up runs aside, and the request ends by its
+  // time-out, or at once when Cancel is pressed, like any other wait of the request.
+  struct Gate {
+    std::mutex mutex;
+    std::condition_variable opened;
+    bool open = false;
+  };
+  auto gate = std::make_shared<Gate>();
+  auto sockets = MakePosixSockets([gate](const std::string&, std::vector<std::uint32_t>*) {
+    std::unique_lock<std::mutex> lock(gate->mutex);
+    gate->opened.wait(lock, [&] { return gate->open; });
+    return WSAHOST_NOT_FOUND;
+  });
+  CQuoteClient client(ClientVariant::kDevice, *sockets);
+  client.SetServerOverride(std::nullopt);
+  client.SetTimeout(1);
+  EXPECT_EQ(Fetch(client, 0, "IBM"), QR_TIMEOUT);
+  EXPECT_EQ(g_cancelUpdate.load(), 1u);
+
+  client.SetTimeout(30);
+  int waits = 0;
+  client.SetPumpHook([&] {
+    if (++waits == 3) g_cancelUpdate = 1;
+  });
+  auto started = std::chrono::steady_clock::now();
+  EXPECT_EQ(Fetch(client, 0, "IBM"), QR_CANCELLED);
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(25));
+  g_cancelUpdate = 0;
+  {
+    std::lock_guard<std::mutex> lock(gate->mutex);
+    gate->open = true;
+  }
+  gate->opened.notify_all();
 }
 
 TEST(QuoteClientFailures, RefusedConnectionAndSourceOutsideTheTable) {
