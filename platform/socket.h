@@ -8,9 +8,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/win_types.h"
 
@@ -64,6 +66,16 @@ class SocketFactory {
 };
 
 SocketFactory& PosixSockets();
+
+// Turns a host name into IPv4 addresses (network byte order), blocking as long as it takes; 0 or
+// a WSA error. The system's resolver is the default; tests give one that stalls.
+using HostResolver = std::function<LONG(const std::string& host, std::vector<std::uint32_t>* out)>;
+LONG SystemResolver(const std::string& host, std::vector<std::uint32_t>* out);
+
+// Real sockets whose host name look-ups go through `resolver`. The look-up runs on a helper
+// thread, so the time-out and Cancel of the waiting call end it like any other wait (the thread
+// finishes on its own, and its answer is dropped).
+std::unique_ptr<SocketFactory> MakePosixSockets(HostResolver resolver);
 
 // The in-memory twin: every socket it makes "connects" without a network, records what is sent
 // and answers with `answer`, handed out in reads of at most `chunk` bytes. Each step can be made
