@@ -82,6 +82,12 @@ std::optional<std::uint32_t> ReadClockTime(std::string_view text, Clock& clock) 
   return static_cast<std::uint32_t>((hours * 60 + minutes) * 60);
 }
 
+int DaysInMonth(int year, int month) {
+  static constexpr std::array<int, 12> kDays = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+  return month == 2 && leap ? 29 : kDays[static_cast<std::size_t>(month - 1)];
+}
+
 }  // namespace
 
 StockTime LastTradingDay(Clock& clock) {
@@ -138,10 +144,12 @@ StockTime ParseQuoteDate(int style, std::string_view text, bool useDefaults, Clo
   }
   // A day or month out of range is not carried into the next month or year: such text is not a
   // date this program can trust.
-  bool readable =
-      !unreadable && day && *day >= 1 && *day <= 31 && (!month || (*month >= 1 && *month <= 12));
+  // (31/04 is no date, not 1 May.)
+  const int y = year.value_or(now.year);
+  const int m = month.value_or(now.month);
+  bool readable = !unreadable && day && m >= 1 && m <= 12 && *day >= 1 && *day <= DaysInMonth(y, m);
   if (readable) {
-    auto date = FromLocal(year.value_or(now.year), month.value_or(now.month), *day);
+    auto date = FromLocal(y, m, *day);
     if (date) return *date;
   }
   return useDefaults ? LastTradingDay(clock) : 0;

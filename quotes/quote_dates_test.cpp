@@ -57,6 +57,17 @@ TEST_F(QuoteDates, UnreadableDatesAndDefaults) {
     EXPECT_EQ(ParseQuoteDate(2, text, false, clock), 0u) << text;
     EXPECT_EQ(ParseQuoteDate(2, text, true, clock), friday) << text;
   }
+  // A day past its month's end is no date either, not a day of the next month; February has
+  // 29 days in leap years only (and in 2000, a year divisible by 400).
+  for (const char* text : {"31/04/2003", "31.06.03", "29/02/2003", "30/02/2004", "29/02/1900"}) {
+    EXPECT_EQ(ParseQuoteDate(1, text, false, clock), 0u) << text;
+  }
+  EXPECT_EQ(ParseQuoteDate(1, "30/04/2003", false, clock), Local(2003, 4, 30));
+  EXPECT_EQ(ParseQuoteDate(1, "29/02/2004", false, clock), Local(2004, 2, 29));
+  EXPECT_EQ(ParseQuoteDate(1, "29.02.2000", false, clock), Local(2000, 2, 29));
+  EXPECT_EQ(ParseQuoteDate(3, "31-Apr-03", false, clock), 0u);
+  // Without a month the current one counts: May has 31 days.
+  EXPECT_EQ(ParseQuoteDate(1, "31", false, clock), Local(2003, 5, 31));
   // Style 0 and unknown styles read nothing.
   EXPECT_EQ(ParseQuoteDate(0, "5/2/2003", false, clock), 0u);
   EXPECT_EQ(ParseQuoteDate(7, "5/2/2003", true, clock), friday);
