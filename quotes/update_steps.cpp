@@ -119,8 +119,9 @@ std::unordered_map<std::string, QuoteResult*> IndexResults(QuoteResultList& resu
   return index;
 }
 
-void PrepareFetch(CQuoteClient& client, bool retry, std::uint32_t timeoutSeconds) {
-  client.SetTimeout(retry ? kRetryTimeoutSeconds : timeoutSeconds);
+void PrepareFetch(CQuoteClient& client, bool retry, std::uint32_t timeoutSeconds,
+                  std::uint32_t retryTimeoutSeconds) {
+  client.SetTimeout(retry ? retryTimeoutSeconds : timeoutSeconds);
   client.SetPumpHook([] {});
   client.FreeResults();
 }
@@ -141,10 +142,11 @@ bool PendingDailyPoints::AddDailyPoint(std::string_view name, int market, StockT
 int PendingDailyPoints::Flush(ChartStore* charts, UpdateLog& log) {
   std::vector<Point> points = std::move(points_);
   points_.clear();
-  if (charts == nullptr || !charts->isOpen() || points.empty()) return 0;
+  if (charts == nullptr || points.empty()) return 0;
   int failed = 0;
-  std::vector<bool> ok(points.size(), true);
-  {
+  std::vector<bool> ok(points.size(), charts->isOpen());
+  // A store that is not open keeps nothing: every point is reported as lost.
+  if (charts->isOpen()) {
     ChartStore::Transaction tx(*charts);
     for (std::size_t i = 0; i < points.size(); ++i) {
       const Point& p = points[i];
@@ -228,8 +230,8 @@ bool BuildCurrencyQuery(CQuoteClient& client, std::span<const CurrencyEntry> cur
 }
 
 int FetchEach(CQuoteClient& client, UpdateLog& log, bool retry, std::uint32_t timeoutSeconds,
-              std::size_t start, int source) {
-  PrepareFetch(client, retry, timeoutSeconds);
+              std::size_t start, int source, std::uint32_t retryTimeoutSeconds, int* failed) {
+  PrepareFetch(client, retry, timeoutSeconds, retryTimeoutSeconds);
   std::string_view request = client.request();
   std::string text(start < request.size() ? request.substr(start) : std::string_view());
   const QuoteSource* entry = GetQuoteSource(source);
@@ -249,14 +251,16 @@ int FetchEach(CQuoteClient& client, UpdateLog& log, bool retry, std::uint32_t ti
       client.AppendRequest(symbol);
       client.EndRequest();
       code = ExecuteWithRetry(client, log, retry, symbol);
+      if (failed != nullptr && code != QR_OK && code != QR_CANCELLED) ++*failed;
     }
     if (end == text.size()) break;
   }
   return code;
 }
 
-int FetchBatch(CQuoteClient& client, UpdateLog& log, bool retry, std::uint32_t timeoutSeconds) {
-  PrepareFetch(client, retry, timeoutSeconds);
+int FetchBatch(CQuoteClient& client, UpdateLog& log, bool retry, std::uint32_t timeoutSeconds,
+               std::uint32_t retryTimeoutSeconds) {
+  PrepareFetch(client, retry, timeoutSeconds, retryTimeoutSeconds);
   return ExecuteWithRetry(client, log, retry, {});
 }
 
@@ -290,8 +294,8 @@ void ApplyQuotes(CQuoteClient& client, StockSpan stocks, DailyPointWriter* point
     // pence, and "London (£)" is always quoted in pence: every figure of the result is brought
     // back to pounds, once, however many stocks share the result. (Dividing only the last price
     // would leave the day's low and high, and the history points made of them, in pence.)
-    const bool pence = source == kSourceCsvEurope && market != kMarketLondonPounds && old > 0 &&
-                       now / old > 60;
+    const bool pence =
+        source == kSourceCsvEurope && market != kMarketLondonPounds && old > 0 && now / old > 60;
     if (result->sConverted == 0 && (pence || market == kMarketLondonPounds)) {
       now *= 0.01;
       RewriteLast(*result, now);

@@ -67,7 +67,8 @@ class PendingDailyPoints final : public DailyPointWriter {
   // Writes every kept point in order (a later point of the same series and day overwrites an
   // earlier one) and forgets them. Each point that could not be written gets the log line
   // "Quillet: could not update graph data for [<symbol>]."; returns how many failed. Without a
-  // chart store (null or closed) nothing is written and nothing fails.
+  // chart store (null) nothing is written and nothing fails; a store that is not open (it could
+  // not be opened, or made anew after Delete ALL) fails every point.
   int Flush(ChartStore* charts, UpdateLog& log);
   std::size_t size() const { return points_.size(); }
 
@@ -102,14 +103,19 @@ bool BuildCurrencyQuery(CQuoteClient& client, std::span<const CurrencyEntry> cur
 std::string CurrencyPair(const CurrencyEntry& currency, const CurrencyEntry& base);
 
 // Sends the symbols of the request (from `start`, split at the source's separator) one request
-// each, upper-cased; results accumulate in the client. With retry the time-out is 30 seconds and
-// a timed-out request is tried 3 times in all; without, `timeoutSeconds` and one attempt.
-// Failures are logged. Returns the code of the last symbol's request.
+// each, upper-cased; results accumulate in the client. With retry a timed-out request is tried 3
+// times in all, each attempt waiting `retryTimeoutSeconds` (30 in every real run; tests shorten
+// it); without, one attempt waiting `timeoutSeconds`. Every attempt starts from the result list
+// as it was before the request, and a request that does not succeed leaves nothing in it.
+// Failures are logged, and counted in *failed when given (a cancel is no failure). Returns the
+// code of the last symbol's request.
 int FetchEach(CQuoteClient& client, UpdateLog& log, bool retry, std::uint32_t timeoutSeconds,
-              std::size_t start, int source);
+              std::size_t start, int source,
+              std::uint32_t retryTimeoutSeconds = kRetryTimeoutSeconds, int* failed = nullptr);
 // Sends the whole request (already ended) once, with the same retry rule and log lines. Returns
 // its code.
-int FetchBatch(CQuoteClient& client, UpdateLog& log, bool retry, std::uint32_t timeoutSeconds);
+int FetchBatch(CQuoteClient& client, UpdateLog& log, bool retry, std::uint32_t timeoutSeconds,
+               std::uint32_t retryTimeoutSeconds = kRetryTimeoutSeconds);
 
 // Writes the client's results into the stocks of `source` that are owned or watched: price,
 // last move, quote time and market figures, with the pence and pound rules, one log line per

@@ -8,8 +8,8 @@
 #include "platform/ras.h"
 #include "platform/registry.h"
 #include "platform/testing/test_support.h"
+#include "quotes/device/testing/recording_update_host.h"
 #include "quotes/device/update_quotes.h"
-#include "quotes/device/update_testing.h"
 
 namespace quillet {
 namespace {

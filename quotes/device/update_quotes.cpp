@@ -52,11 +52,11 @@ class RunConnection {
   bool tried_ = false;
 };
 
-// The result of one source's last request, or nothing when the source added nothing.
+// How one source's requests ended.
 struct SourceOutcome {
-  bool fetched = false;
-  int code = QR_OK;
-  bool stopRun = false;  // cancelled before a request went out
+  int code = QR_OK;      // the last request's
+  bool failed = false;   // a request ended with an error, a final time-out or an unknown code
+  bool stopRun = false;  // the run must end: cancelled, or stopped by a final time-out
 };
 
 SourceOutcome FetchSource(int source, CQuoteClient& client, UpdateServices& s,
@@ -83,17 +83,24 @@ SourceOutcome FetchSource(int source, CQuoteClient& client, UpdateServices& s,
     line += client.request().substr(start);
     s.log.Append(line);
     if (g_cancelUpdate != 0) {
+      // Set by Cancel, or left set by the final time-out of this source's previous batch (which
+      // already counted as a failure): the stocks of this batch stay as they were.
       outcome.stopRun = true;
       return outcome;
     }
     if (entry->bOnePerRequest != 0) {
-      outcome.code =
-          FetchEach(client, s.log, settings.retry, settings.timeoutSeconds, start, source);
+      int failedSymbols = 0;
+      outcome.code = FetchEach(client, s.log, settings.retry, settings.timeoutSeconds, start,
+                               source, settings.retryTimeoutSeconds, &failedSymbols);
+      if (failedSymbols > 0) outcome.failed = true;
     } else {
       client.EndRequest();
-      outcome.code = FetchBatch(client, s.log, settings.retry, settings.timeoutSeconds);
+      outcome.code = FetchBatch(client, s.log, settings.retry, settings.timeoutSeconds,
+                                settings.retryTimeoutSeconds);
     }
-    outcome.fetched = true;
+    // Any request that failed leaves stocks without prices, so the run is not complete, even
+    // when a later batch or symbol of the same source succeeds.
+    if (outcome.code != QR_OK && outcome.code != QR_CANCELLED) outcome.failed = true;
     if (source == kSourceCurrency) {
       // A request cut short by a time-out or cancel is not applied.
       if (g_cancelUpdate == 0) ApplyCurrencyRates(client, currencies, s.log);
@@ -163,10 +170,8 @@ bool UpdateQuotes(UpdateServices& s, const UpdateSettings& settings, bool backgr
       continue;
     }
     SourceOutcome outcome = FetchSource(source, *client, s, settings, connection, points);
-    if (outcome.stopRun) break;
-    if (!outcome.fetched || outcome.code == QR_OK) continue;
-    if (outcome.code == QR_CANCELLED) break;
-    ++failures;
+    if (outcome.failed) ++failures;
+    if (outcome.stopRun || outcome.code == QR_CANCELLED) break;
   }
   points.Flush(s.charts, s.log);
 

@@ -65,16 +65,18 @@ struct UpdateServices {
 // How requests are made. The program always uses the defaults; tests and the benchmark point
 // the client at the simulator and shorten the time-out.
 struct UpdateSettings {
-  bool retry = true;                                    // 30 s, 3 attempts on a time-out
-  std::uint32_t timeoutSeconds = kRetryTimeoutSeconds;  // used when retry is off
+  bool retry = true;                                         // 3 attempts on a time-out
+  std::uint32_t timeoutSeconds = kRetryTimeoutSeconds;       // used when retry is off
+  std::uint32_t retryTimeoutSeconds = kRetryTimeoutSeconds;  // each attempt's, with retry
   std::optional<QuoteEndpoint> server;  // else QUILLET_QUOTE_SERVER, else the sources' hosts
   SocketFactory* sockets = nullptr;     // else the host's sockets
 };
 
 // One run. Background: started by the timer while another program is in front (no progress
 // window, no sound, a notification when an alert is active). False when the client could not be
-// made or a source's last request failed (error, final time-out, unknown code); true otherwise,
-// also after a cancel.
+// made or any request of a source failed (error, final time-out, unknown code), including a
+// time-out that ended the run before the source's next batch; true otherwise, also after a
+// cancel.
 bool UpdateQuotes(UpdateServices& services, const UpdateSettings& settings, bool background);
 
 enum class UpdateOutcome {

@@ -8,7 +8,7 @@
 #include <map>
 
 #include "platform/testing/test_support.h"
-#include "quotes/device/update_testing.h"
+#include "quotes/device/testing/recording_update_host.h"
 
 namespace quillet {
 namespace {

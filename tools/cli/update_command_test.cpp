@@ -4,6 +4,8 @@
 
 #include <chrono>
 
+#include "core/portfolio_store.h"
+#include "platform/codepage.h"
 #include "platform/testing/test_support.h"
 #include "quotes/testing/quote_sim_process.h"
 
@@ -104,6 +106,30 @@ TEST_F(UpdateCommand, AFailedRunSaysSoAndExitsOne) {
   EXPECT_TRUE(Has(out, "Quillet: Timeout operation\n")) << out;
   EXPECT_EQ(Cli("update --timeout 0"), 2);
   EXPECT_EQ(Cli("update --bogus"), 2);
+}
+
+TEST_F(UpdateCommand, AStallInTheFirstOfTwoBatchesIsAnIncompleteRun) {
+  // 151 stocks make two batches; the first answer stops mid-body and the server falls silent.
+  StartSim({"--cut-stall", "after:\"S100\"", "--fault-count", "1"});
+  {
+    auto ctx = PlatformContext::Open(PlatformContext::Kind::kDevice, dir.path());
+    ASSERT_TRUE(ctx);
+    PortfolioStore store(*ctx);
+    for (int i = 100; i < 251; ++i) {
+      StockRecord* r = store.NewStock();
+      ASSERT_NE(r, nullptr);
+      CopyToField(r->szName, "S" + std::to_string(i));
+      CopyToField(r->szSymbol, "S" + std::to_string(i));
+      CopyToField(r->szPrice, "1");
+    }
+    ASSERT_TRUE(store.SaveStocks());
+  }
+  std::string out, err;
+  EXPECT_EQ(Cli("update --timeout 1", &out, &err), 1) << out;
+  EXPECT_TRUE(Has(out, "Quillet: Timeout operation\n")) << out;
+  EXPECT_TRUE(Has(err, "Update not complete, check the network log.")) << err;
+  EXPECT_EQ(sim->Requests().size(), 1u) << "the second batch is not asked";
+  EXPECT_FALSE(Has(Out("dump stocks"), "szPrice: 1.")) << "no stock took a price";
 }
 
 TEST_F(UpdateCommand, CtrlCIsTheCancelButton) {
