@@ -36,24 +36,24 @@ std::string StockBytes(std::uint32_t id, int portfolio, int status, int market, 
                        std::string symbol, std::string shares, std::string buyPrice,
                        std::string price = "", std::uint32_t buyDate = 1000000000) {
   std::string r;
-  r += U32(id);                                  // 0 dwId
-  r.push_back(static_cast<char>(portfolio));     // 4 ucPortfolio
-  r.push_back(static_cast<char>(status));        // 5 ucStatus
-  r.push_back(static_cast<char>(market));        // 6 ucMarket
-  r.push_back(4);                                // 7 ucTrend
-  r.push_back(1);                                // 8 ucFlags
-  r += std::string(3, '\0');                     // 9
-  r += U32(buyDate);                             // 12 tBuyDate
-  r += U32(0);                                   // 16 tSellDate
-  r += U32(0);                                   // 20 tQuoteTime
-  r += Field(name, 20);                          // 24 szName
-  r += Field(symbol, 16);                        // 44 szSymbol
-  r += Field(shares, 12);                        // 60 szShares
-  r += Field(buyPrice, 12);                      // 72 szBuyPrice
-  r += Field("", 12);                            // 84 szBuyFee
-  r += Field(price, 12);                         // 96 szPrice
+  r += U32(id);                                     // 0 dwId
+  r.push_back(static_cast<char>(portfolio));        // 4 ucPortfolio
+  r.push_back(static_cast<char>(status));           // 5 ucStatus
+  r.push_back(static_cast<char>(market));           // 6 ucMarket
+  r.push_back(4);                                   // 7 ucTrend
+  r.push_back(1);                                   // 8 ucFlags
+  r += std::string(3, '\0');                        // 9
+  r += U32(buyDate);                                // 12 tBuyDate
+  r += U32(0);                                      // 16 tSellDate
+  r += U32(0);                                      // 20 tQuoteTime
+  r += Field(name, 20);                             // 24 szName
+  r += Field(symbol, 16);                           // 44 szSymbol
+  r += Field(shares, 12);                           // 60 szShares
+  r += Field(buyPrice, 12);                         // 72 szBuyPrice
+  r += Field("", 12);                               // 84 szBuyFee
+  r += Field(price, 12);                            // 96 szPrice
   for (int i = 0; i < 11; ++i) r += Field("", 12);  // 108 .. 239
-  r += std::string(24, '\0');                    // 240
+  r += std::string(24, '\0');                       // 240
   EXPECT_EQ(r.size(), 264u);
   return r;
 }
@@ -70,7 +70,8 @@ struct Header {
 
 std::string HeaderBytes(const Header& h) {
   std::string b = U16(100) + U16(h.portfolioCount);
-  for (int i = 0; i < 32; ++i) b += Field(i < static_cast<int>(h.names.size()) ? h.names[i] : "", 16);
+  for (int i = 0; i < 32; ++i)
+    b += Field(i < static_cast<int>(h.names.size()) ? h.names[i] : "", 16);
   b += U16(h.currencyCount) + U16(0);
   for (int i = 0; i < 31; ++i) {
     if (i < static_cast<int>(h.currencies.size())) {
@@ -80,7 +81,8 @@ std::string HeaderBytes(const Header& h) {
     }
   }
   for (int i = 0; i < 32; ++i) {
-    b.push_back(static_cast<char>(i < static_cast<int>(h.portfolioCurrency.size()) ? h.portfolioCurrency[i] : 0));
+    b.push_back(static_cast<char>(
+        i < static_cast<int>(h.portfolioCurrency.size()) ? h.portfolioCurrency[i] : 0));
   }
   for (int i = 0; i < 32; ++i) b += F64(i == 2 ? h.lastProfit2 : 0.0);
   for (int i = 0; i < 32; ++i) b += F64(i == 1 ? h.cash1 : 0.0);
@@ -127,8 +129,8 @@ TEST_F(DataFiles, GoldenFilesLoadIntoTheStoreAndSaveBackIdentically) {
                              StockBytes(7, 1, 0, 1, "Microsoft", "MSFT", "100", "25.5", "30") +
                              StockBytes(3, 2, 2, 19, "Total", "FP", "10.5", "40");
   const std::string notes = U16(100) + NoteBytes(7, "buy more") + NoteBytes(3, "x");
-  const std::string alerts = U16(100) + AlertBytes("MSFT.TO", 1, 0, 4, 31.5) +
-                             AlertBytes("FP.PA", 19, 2, 1, -5);
+  const std::string alerts =
+      U16(100) + AlertBytes("MSFT.TO", 1, 0, 4, 31.5) + AlertBytes("FP.PA", 19, 2, 1, -5);
   Write("QuilletDB", stocks);
   Write("StockNoteDB", notes);
   Write("StockAlertDB", alerts);
@@ -232,7 +234,9 @@ TEST_F(DataFiles, IndexesFromTheFileAreBroughtIntoRange) {
   EXPECT_EQ(store.wCurrencyCount, 1);
   EXPECT_EQ(store.ucPortfolioCurrency[1], 0);
   EXPECT_EQ(store.ucPortfolioCurrency[2], 0);  // currency 1 is beyond a count of 1
-  EXPECT_EQ(store.stocks[0]->ucPortfolio, 0);  // unknown portfolio: "Unfiled"
+  // The stored portfolio number stays, even past the 32 portfolios: nothing indexes with it
+  // unchecked.
+  EXPECT_EQ(store.stocks[0]->ucPortfolio, 45);
 
   h.portfolioCount = 0;
   PortfolioStore other(*root.ctx);
@@ -240,9 +244,40 @@ TEST_F(DataFiles, IndexesFromTheFileAreBroughtIntoRange) {
   other.wViewPortfolio = 5;
   ASSERT_TRUE(other.LoadStocks());
   EXPECT_EQ(other.wPortfolioCount, 1);
-  EXPECT_EQ(other.stocks[0]->ucPortfolio, 0);
+  EXPECT_EQ(other.stocks[0]->ucPortfolio, 1);
   EXPECT_EQ(other.wViewPortfolio, PORTFOLIO_ALL);
   EXPECT_EQ(other.wNewStockPortfolio, 0);
+}
+
+TEST_F(DataFiles, APortfolioNumberPastTheCountIsKeptThroughEverySave) {
+  // Another writer's file: three portfolios, a stock filed under portfolio 7 and one under 40.
+  Header h;
+  Write("QuilletDB", HeaderBytes(h) + StockBytes(1, 7, 0, 0, "Seven", "SVN", "2", "10", "12") +
+                         StockBytes(2, 40, 0, 0, "Forty", "FRT", "1", "5", "6") +
+                         StockBytes(3, 1, 0, 0, "Nasdaq", "NDQ", "1", "1", "1"));
+  ASSERT_TRUE(store.LoadStocks());
+  ASSERT_EQ(store.stocks.size(), 3u);
+  // "All" shows them; no portfolio's own view does.
+  int inAll = 0, unfiled = 0;
+  for (const auto& r : store.stocks) {
+    inAll += ViewFilter{PORTFOLIO_ALL, false}.Contains(*r);
+    unfiled += ViewFilter{0, false}.Contains(*r);
+  }
+  EXPECT_EQ(inAll, 3);
+  EXPECT_EQ(unfiled, 0);
+  // Their figures are in the base currency and count in the totals of "All".
+  EXPECT_DOUBLE_EQ(store.ComputeTotals(PORTFOLIO_ALL, false).cost, 2 * 10 + 5 + 1);
+  store.SnapshotLastUpdateProfit();  // indexes the 32-entry table by portfolio: 40 is skipped
+  EXPECT_EQ(store.dLastUpdateProfit[7], 4);
+
+  ASSERT_TRUE(store.SaveStocks());
+  const std::string saved = Read("QuilletDB");
+  ASSERT_EQ(saved.size(), 1600u + 3 * 264u);
+  EXPECT_EQ(saved[1600 + 4], 7) << "the stored byte, not 0";
+  EXPECT_EQ(saved[1600 + 264 + 4], 40);
+  PortfolioStore again(*root.ctx);
+  ASSERT_TRUE(again.LoadStocks());
+  EXPECT_EQ(again.stocks[0]->ucPortfolio, 7);
 }
 
 TEST_F(DataFiles, TextFieldsWithoutTerminatorAreReadWithinTheirField) {
@@ -255,8 +290,7 @@ TEST_F(DataFiles, TextFieldsWithoutTerminatorAreReadWithinTheirField) {
   EXPECT_EQ(store.PortfolioName(1), "ABCDEFGHIJKLMNOP");
   EXPECT_EQ(store.stocks[0]->Name().size(), 20u);
   EXPECT_EQ(store.stocks[0]->Symbol(), "SSSSSSSSSSSSSSSS");
-  EXPECT_DOUBLE_EQ(store.StockValue(*store.stocks[0], kValueCost, kNoConversion),
-                   123456789012.0);
+  EXPECT_DOUBLE_EQ(store.StockValue(*store.stocks[0], kValueCost, kNoConversion), 123456789012.0);
   store.FormatStockValue(*store.stocks[0], kValueProfit, PORTFOLIO_ALL);
   store.SortStocks(kSortSymbol, false, true);
 }

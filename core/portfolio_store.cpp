@@ -74,8 +74,7 @@ void PortfolioStore::ResetToDefaults() {
   notes.clear();
   alerts.clear();
   cDecimalSeparator = ctx_.locale().decimalSeparator ? ctx_.locale().decimalSeparator : '.';
-  cThousandsSeparator =
-      ctx_.locale().thousandsSeparator ? ctx_.locale().thousandsSeparator : ',';
+  cThousandsSeparator = ctx_.locale().thousandsSeparator ? ctx_.locale().thousandsSeparator : ',';
   wViewPortfolio = PORTFOLIO_ALL;
   wNewStockPortfolio = 1;
   wPortfolioCount = 2;
@@ -130,9 +129,9 @@ void PortfolioStore::BringIntoRange() {
   for (BYTE& c : ucPortfolioCurrency) {
     if (c >= wCurrencyCount) c = 0;
   }
-  for (auto& s : stocks) {
-    if (s->ucPortfolio >= wPortfolioCount) s->ucPortfolio = 0;
-  }
+  // A stock's portfolio number stays as stored, also at or above the count (a file without a
+  // header, another writer's file): such a stock shows under "All" and keeps its number through
+  // every save. Whoever indexes a table with it checks it there.
   if (wViewPortfolio != PORTFOLIO_ALL && wViewPortfolio >= wPortfolioCount) {
     wViewPortfolio = PORTFOLIO_ALL;
   }
@@ -157,12 +156,14 @@ void PortfolioStore::ClampPreferenceChoices() {
 }
 
 std::string_view PortfolioStore::PortfolioName(int portfolio) const {
-  if (portfolio < 0 || portfolio >= kMaxPortfolios) return {};
+  if (portfolio < 0 || portfolio >= kMaxPortfolios || portfolio >= wPortfolioCount) return {};
   return FieldText(szPortfolioName[portfolio]);
 }
 
 int PortfolioStore::CurrencyOfPortfolio(int portfolio) const {
-  if (portfolio < 0 || portfolio >= kMaxPortfolios) return 0;
+  // A portfolio that does not exist (a stock's stored number past the count) has no currency
+  // of its own: its figures are in the base currency.
+  if (portfolio < 0 || portfolio >= kMaxPortfolios || portfolio >= wPortfolioCount) return 0;
   int c = ucPortfolioCurrency[portfolio];
   return c < wCurrencyCount && c < kMaxCurrencies ? c : 0;
 }

@@ -6,9 +6,10 @@
 // PlatformContext it is given; questions are asked and messages shown through the context's
 // message boxes, so the caller's answerer decides.
 //
-// Invariants the store keeps, also for data read from files: every stock's ucPortfolio is
-// below wPortfolioCount, every ucPortfolioCurrency entry below wCurrencyCount, the counts in
-// 1..32 and 1..31, ids unique as issued from dwMaxStockId.
+// Invariants the store keeps, also for data read from files: every ucPortfolioCurrency entry
+// below wCurrencyCount, the counts in 1..32 and 1..31, ids unique as issued from dwMaxStockId.
+// A stock's ucPortfolio is kept as stored, even at or above wPortfolioCount (such a stock is
+// seen only under "All"); code that indexes the 32-entry tables with it checks it first.
 #pragma once
 
 #include <cstdint>
@@ -101,9 +102,9 @@ struct ChangeFigures {
 // Results of the holding operations, for callers that report them their own way.
 enum class StockOpResult {
   kDone,
-  kNothingToDo,    // e.g. a zero number or ratio: nothing changed, nothing shown
-  kRefused,        // a message told the user why; nothing changed
-  kOutOfMemory,    // a message was shown; nothing changed
+  kNothingToDo,  // e.g. a zero number or ratio: nothing changed, nothing shown
+  kRefused,      // a message told the user why; nothing changed
+  kOutOfMemory,  // a message was shown; nothing changed
 };
 
 class PortfolioStore {
@@ -292,8 +293,7 @@ class PortfolioStore {
   bool Ask(const char* text, UINT icon = 0x20);
   std::string DataFilePath(const char* name) const;
   bool SaveFile(const char* name, const std::string& bytes, const char* failureText);
-  bool ReadDataFile(const char* name, std::string* bytes, bool* exists,
-                    const char* failureText);
+  bool ReadDataFile(const char* name, std::string* bytes, bool* exists, const char* failureText);
   // False when an injected failure says memory ran out.
   bool AllocationAllowed();
   template <class T>
