@@ -23,7 +23,8 @@ void PutU32(std::string& out, DWORD v) {
 
 DWORD GetU32(std::string_view b, std::size_t at) {
   DWORD v = 0;
-  for (int i = 0; i < 4; ++i) v |= static_cast<DWORD>(static_cast<unsigned char>(b[at + i])) << (8 * i);
+  for (int i = 0; i < 4; ++i)
+    v |= static_cast<DWORD>(static_cast<unsigned char>(b[at + i])) << (8 * i);
   return v;
 }
 
@@ -42,7 +43,9 @@ ChartPoint MakePoint(StockTime date, const PointFigures& f, double scale) {
   p.dwPrice = ToFixedPoint(f.price, scale);
   p.dwLow = ToFixedPoint(f.low, scale);
   p.dwHigh = ToFixedPoint(f.high, scale);
-  p.dwVolume = f.volume <= 0 ? 0 : f.volume >= 4294967295.0 ? 0xFFFFFFFFu : static_cast<DWORD>(f.volume);
+  p.dwVolume = f.volume <= 0              ? 0
+               : f.volume >= 4294967295.0 ? 0xFFFFFFFFu
+                                          : static_cast<DWORD>(f.volume);
   return p;
 }
 
@@ -88,6 +91,12 @@ ChartStore::ChartStore(PropertyStore& objectStore, MessageBoxes& messageBoxes)
 ChartStore::~ChartStore() = default;
 
 bool ChartStore::OpenChartStore() {
+  if (OpenQuietly()) return true;
+  messageBoxes_.Show(kUnableToOpen, "Quillet", MB_OK | MB_ICONSTOP);
+  return false;
+}
+
+bool ChartStore::OpenQuietly() {
   db_.reset();
   LONG rc = objectStore_.OpenDatabase(kChartDbName, &db_);
   if (rc == ERROR_FILE_NOT_FOUND) {
@@ -101,7 +110,6 @@ bool ChartStore::OpenChartStore() {
   }
   if (rc != ERROR_SUCCESS) {
     db_.reset();
-    messageBoxes_.Show(kUnableToOpen, "Quillet", MB_OK | MB_ICONSTOP);
     return false;
   }
   return true;
@@ -151,10 +159,16 @@ std::optional<ChartSeries> ChartStore::ReadCurrent() {
 
 bool ChartStore::FindRecord(const std::u16string& name, int market, ChartSeries* series) {
   PropValue key = PropValue::Text(PROP_SERIES_NAME, name);
-  for (LONG rc = db_->SeekValue(SeekType::kValueFirstEqual, key, nullptr); rc == ERROR_SUCCESS;
-       rc = db_->SeekValue(SeekType::kValueNextEqual, key, nullptr)) {
+  CEOID damaged = 0;
+  CEOID oid = 0;
+  for (LONG rc = db_->SeekValue(SeekType::kValueFirstEqual, key, &oid); rc == ERROR_SUCCESS;
+       rc = db_->SeekValue(SeekType::kValueNextEqual, key, &oid)) {
     std::vector<PropValue> props;
-    if (db_->ReadRecord(&props, nullptr) != ERROR_SUCCESS) return false;
+    if (db_->ReadRecord(&props, nullptr) != ERROR_SUCCESS) {
+      // A record of this name whose properties cannot be read: its market is unknown too.
+      if (damaged == 0) damaged = oid;
+      continue;
+    }
     for (const PropValue& p : props) {
       if (p.propid == PROP_SERIES_MARKET && static_cast<int>(p.number) == market) {
         auto s = ReadCurrent();
@@ -164,7 +178,17 @@ bool ChartStore::FindRecord(const std::u16string& name, int market, ChartSeries*
       }
     }
   }
-  return false;
+  if (damaged == 0) return false;
+  // Without a readable record of its own, the series is the damaged record of its name: a write
+  // puts the series back in its place, a delete removes it. Treating it as absent would make a
+  // second series of the same name beside it, and a delete that leaves it behind.
+  ChartSeries s;
+  s.oid = damaged;
+  s.bDamaged = true;
+  CopyToField(s.szName, Utf16ToAnsi(name));
+  s.ucMarket = static_cast<BYTE>(market);
+  *series = std::move(s);
+  return true;
 }
 
 std::optional<ChartSeries> ChartStore::FindSeries(std::string_view name, int market) {
@@ -181,12 +205,15 @@ std::optional<ChartSeries> ChartStore::SeriesAt(bool first) {
   if (!db_) return std::nullopt;
   LONG rc = first ? db_->Seek(SeekType::kBeginning, 0, nullptr)
                   : db_->Seek(SeekType::kCurrent, 1, nullptr);
-  if (rc != ERROR_SUCCESS) return std::nullopt;
   try {
-    return ReadCurrent();
+    // A record that cannot be read is stepped over, so it cannot end the walk early and hide
+    // the series after it.
+    for (; rc == ERROR_SUCCESS; rc = db_->Seek(SeekType::kCurrent, 1, nullptr)) {
+      if (auto s = ReadCurrent()) return s;
+    }
   } catch (const std::bad_alloc&) {
-    return std::nullopt;
   }
+  return std::nullopt;
 }
 
 bool ChartStore::WriteSeries(ChartSeries& series) {
@@ -205,12 +232,14 @@ bool ChartStore::WriteSeries(ChartSeries& series) {
   if (db_->WriteRecord(series.oid, props, &written) != ERROR_SUCCESS) return false;
   series.oid = written;
   series.bDirty = false;
+  series.bDamaged = false;
   return true;
 }
 
 bool ChartStore::AddDailyPoint(std::string_view name, int market, StockTime date,
                                const PointFigures& f, double scale) {
-  if (!db_) return true;  // no store open: nothing to keep the point in
+  // A closed store keeps nothing: the caller must hear that the point was lost.
+  if (!db_) return false;
   try {
     ChartSeries s;
     ChartPoint point = MakePoint(date, f, scale);
@@ -325,8 +354,11 @@ bool ChartStore::RenameSeries(std::string_view name, int market, std::string_vie
 }
 
 bool ChartStore::DeleteAll() {
-  if (!DeleteChartStore()) return false;
-  return OpenChartStore();
+  // The caller says once that the store could not be made anew; the store stays open whenever
+  // it can, so later points are kept (or reported lost), never dropped without a word.
+  const bool deleted = DeleteChartStore();
+  const bool open = OpenQuietly();
+  return deleted && open;
 }
 
 bool ChartStore::SplitSeries(std::string_view name, int market, StockTime splitDate, double ratio) {
@@ -343,9 +375,7 @@ bool ChartStore::SplitSeries(std::string_view name, int market, StockTime splitD
   return WriteSeries(s);
 }
 
-ChartStore::Transaction::Transaction(ChartStore& store) {
-  tx_.emplace(store.objectStore_);
-}
+ChartStore::Transaction::Transaction(ChartStore& store) { tx_.emplace(store.objectStore_); }
 
 bool ChartStore::Transaction::Commit() { return tx_->Commit(); }
 

@@ -49,6 +49,7 @@ static_assert(offsetof(ChartPoint, dwVolume) == 16);
 struct ChartSeries {
   CEOID oid = 0;  // 0 until written
   bool bDirty = false;
+  bool bDamaged = false;  // a stored record whose properties could not be read (no points)
   char szName[16] = {};
   BYTE ucMarket = 0;
   std::vector<ChartPoint> points;  // oldest first, at most one per local day
@@ -90,16 +91,20 @@ class ChartStore final : public PriceHistory {
   bool DeleteChartStore();
   bool isOpen() const { return db_ != nullptr; }
 
-  // The series (name cut to 15 characters, market), or nullopt.
+  // The series (name cut to 15 characters, market), or nullopt. A stored record of that name
+  // that cannot be read, with no readable one of the market beside it, is found as a damaged
+  // series without points: writing the series rewrites that record, deleting it removes it.
   std::optional<ChartSeries> FindSeries(std::string_view name, int market);
-  // Enumerates every series in name order: first, then next each call; nullopt at the end.
+  // Enumerates every readable series in name order (records that cannot be read are stepped
+  // over): first, then next each call; nullopt at the end.
   std::optional<ChartSeries> SeriesAt(bool first);
   // Writes the series' record (creating it when oid is 0) and remembers its object id.
   bool WriteSeries(ChartSeries& series);
 
   // Adds the day's point (scale 10000 for stocks, 1 for portfolios): the same day overwrites
   // the last point, an older day than the last point is ignored, a full series drops its oldest
-  // point. True when nothing failed (also when there is no open store: nothing is written).
+  // point. True when the point is kept (or rightly ignored); false when it could not be written,
+  // also when the store is not open.
   bool AddDailyPoint(std::string_view name, int market, StockTime date, const PointFigures& f,
                      double scale);
   // The point editor: puts a point for the day of `date` (cut to 00:00), inserting it in date
@@ -133,6 +138,8 @@ class ChartStore final : public PriceHistory {
 
  private:
   std::optional<ChartSeries> ReadCurrent();
+  // Opens (or creates) the database without showing anything; false when it cannot.
+  bool OpenQuietly();
   bool FindRecord(const std::u16string& name, int market, ChartSeries* series);
 
   PropertyStore& objectStore_;

@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 
+#include "core/portfolio_store.h"
+#include "platform/sqlite_db.h"
 #include "platform/testing/test_support.h"
 
 namespace quillet {
@@ -41,11 +44,11 @@ class ChartStoreTest : public ::testing::Test {
 TEST_F(ChartStoreTest, PointLayoutIsTwentyLittleEndianBytes) {
   std::vector<ChartPoint> points = {{0x01020304u, 845000u, 831000u, 849000u, 5432100u}};
   std::string bytes = EncodePoints(points);
-  const unsigned char expected[20] = {0x04, 0x03, 0x02, 0x01,  // tDate
-                                      0xC8, 0xE4, 0x0C, 0x00,  // 845000 = 0x000CE4C8
-                                      0x18, 0xAE, 0x0C, 0x00,  // 831000 = 0x000CAE18
-                                      0x68, 0xF4, 0x0C, 0x00,  // 849000 = 0x000CF468
-                                      0x24, 0xE3, 0x52, 0x00}; // 5432100 = 0x0052E324
+  const unsigned char expected[20] = {0x04, 0x03, 0x02, 0x01,   // tDate
+                                      0xC8, 0xE4, 0x0C, 0x00,   // 845000 = 0x000CE4C8
+                                      0x18, 0xAE, 0x0C, 0x00,   // 831000 = 0x000CAE18
+                                      0x68, 0xF4, 0x0C, 0x00,   // 849000 = 0x000CF468
+                                      0x24, 0xE3, 0x52, 0x00};  // 5432100 = 0x0052E324
   ASSERT_EQ(bytes.size(), 20u);
   EXPECT_EQ(std::memcmp(bytes.data(), expected, 20), 0);
   auto back = DecodePoints(bytes + "xyz", 5);
@@ -192,9 +195,9 @@ TEST_F(ChartStoreTest, PortfolioAmountsReadBackSigned) {
   EXPECT_EQ(SignedAmount(s->points[0].dwHigh), -301);
 }
 
-TEST_F(ChartStoreTest, ClosedStoreWritesNothingButReportsSuccessForDailyPoints) {
+TEST_F(ChartStoreTest, ClosedStoreWritesNothingAndSaysSo) {
   charts.CloseChartStore();
-  EXPECT_TRUE(charts.AddDailyPoint("IBM", 0, kMay2, Quote(1), kStockScale));
+  EXPECT_FALSE(charts.AddDailyPoint("IBM", 0, kMay2, Quote(1), kStockScale));
   ASSERT_TRUE(charts.OpenChartStore());
   EXPECT_FALSE(charts.HasSeries("IBM", 0));
 }
@@ -229,6 +232,109 @@ TEST_F(ChartStoreTest, AnUnopenableStoreSaysSo) {
   ASSERT_FALSE(t.answers.texts().empty());
   EXPECT_EQ(t.answers.texts().back(), "Unable to open chart db");
   EXPECT_EQ(t.answers.shown().back().flags & MB_ICONMASK, MB_ICONSTOP);
+}
+
+// A second connection to the root's registry file, for doing to the chart database what another
+// writer (or a failing disk) would.
+std::unique_ptr<SqliteDb> SecondConnection(TestRoot& t) {
+  return SqliteDb::Open(t.ctx->root() + "/system.db", "", nullptr);
+}
+
+// How many records of that name the database holds (the statement ends before the count is
+// returned, so the connection keeps no old snapshot open).
+std::int64_t RecordsNamed(SqliteDb& db, const std::string& name) {
+  auto rows = db.Prepare("SELECT count(*) FROM cedb_records WHERE sort_key = ?1");
+  rows.Bind(1, name);
+  return rows.Step() == SQLITE_ROW ? rows.Int(0) : -1;
+}
+
+TEST_F(ChartStoreTest, ADamagedRecordIsFoundRewrittenAndDeleted) {
+  ASSERT_TRUE(charts.AddDailyPoint("IBM", 0, kMay2, Quote(10), kStockScale));
+  ASSERT_TRUE(charts.AddDailyPoint("KO", 0, kMay2, Quote(40), kStockScale));
+  ASSERT_TRUE(charts.AddDailyPoint("MSFT", 0, kMay2, Quote(20), kStockScale));
+  auto other = SecondConnection(t);
+  ASSERT_TRUE(other);
+  // IBM's properties become bytes nobody can read.
+  ASSERT_EQ(other->Exec("UPDATE cedb_records SET props = x'FFFFFFFF01' WHERE sort_key = 'IBM'"), 0);
+
+  // Found as a damaged series (no points), not as a missing one.
+  auto damaged = charts.FindSeries("IBM", 0);
+  ASSERT_TRUE(damaged);
+  EXPECT_TRUE(damaged->bDamaged);
+  EXPECT_TRUE(damaged->points.empty());
+  EXPECT_TRUE(charts.HasSeries("IBM", 0));
+  // The walk over all series steps over it instead of ending there.
+  std::vector<std::string> names;
+  for (auto s = charts.SeriesAt(true); s; s = charts.SeriesAt(false)) names.push_back(s->name());
+  EXPECT_EQ(names, (std::vector<std::string>{"KO", "MSFT"}));
+
+  // The next point rewrites that record: one IBM series, readable again.
+  ASSERT_TRUE(charts.AddDailyPoint("IBM", 0, kMay2 + kDay, Quote(11), kStockScale));
+  EXPECT_EQ(RecordsNamed(*other, "IBM"), 1);
+  EXPECT_EQ(Prices("IBM", 0), (std::vector<DWORD>{110000}));
+
+  // Damaged again, a delete removes it for good.
+  ASSERT_EQ(other->Exec("UPDATE cedb_records SET props = x'00' WHERE sort_key = 'IBM'"), 0);
+  EXPECT_TRUE(charts.DeleteSeries("IBM", 0));
+  EXPECT_FALSE(charts.HasSeries("IBM", 0));
+  EXPECT_EQ(RecordsNamed(*other, "IBM"), 0);
+}
+
+TEST_F(ChartStoreTest, AReadableRecordOfTheMarketWinsOverADamagedOneOfTheName) {
+  ASSERT_TRUE(charts.AddDailyPoint("ABC", 0, kMay2, Quote(10), kStockScale));
+  ASSERT_TRUE(charts.AddDailyPoint("ABC", 5, kMay2, Quote(50), kStockScale));
+  auto other = SecondConnection(t);
+  ASSERT_TRUE(other);
+  ASSERT_EQ(other->Exec("UPDATE cedb_records SET props = x'00' WHERE oid = "
+                        "(SELECT min(oid) FROM cedb_records WHERE sort_key = 'ABC')"),
+            0);
+  auto s = charts.FindSeries("ABC", 5);
+  ASSERT_TRUE(s);
+  EXPECT_FALSE(s->bDamaged);
+  EXPECT_EQ(Prices("ABC", 5), (std::vector<DWORD>{500000}));
+}
+
+TEST_F(ChartStoreTest, DeleteAllThatCannotMakeTheStoreAnewLeavesItOpenOrFailsEveryWrite) {
+  auto other = SecondConnection(t);
+  ASSERT_TRUE(other);
+  ASSERT_TRUE(charts.AddDailyPoint("IBM", 0, kMay2, Quote(10), kStockScale));
+  // The database can be deleted but not made again.
+  ASSERT_EQ(other->Exec("CREATE TRIGGER no_create BEFORE INSERT ON cedb_databases "
+                        "BEGIN SELECT RAISE(ABORT, 'disk full'); END"),
+            0);
+  t.answers.ClearShown();
+  EXPECT_FALSE(charts.DeleteAll());
+  EXPECT_TRUE(t.answers.texts().empty()) << "the caller says it, once";
+  EXPECT_FALSE(charts.isOpen());
+  EXPECT_FALSE(charts.AddDailyPoint("IBM", 0, kMay2, Quote(10), kStockScale))
+      << "a point that cannot be kept is no success";
+
+  // Through the store: "Delete ALL" with the same fault says so exactly once.
+  ASSERT_EQ(other->Exec("DROP TRIGGER no_create"), 0);
+  ASSERT_TRUE(charts.OpenChartStore());
+  ASSERT_EQ(other->Exec("CREATE TRIGGER no_create BEFORE INSERT ON cedb_databases "
+                        "BEGIN SELECT RAISE(ABORT, 'disk full'); END"),
+            0);
+  PortfolioStore store(*t.ctx, &charts);
+  t.answers.Push(IDYES);
+  t.answers.Push(IDYES);
+  t.answers.ClearShown();
+  EXPECT_TRUE(store.DeleteAllStocks());
+  std::vector<std::string> texts = t.answers.texts();
+  EXPECT_EQ(std::count(texts.begin(), texts.end(), "Unable to open chart db"), 1);
+}
+
+TEST_F(ChartStoreTest, DeleteAllThatCannotDeleteKeepsTheStoreOpen) {
+  ASSERT_TRUE(charts.AddDailyPoint("IBM", 0, kMay2, Quote(10), kStockScale));
+  auto other = SecondConnection(t);
+  ASSERT_TRUE(other);
+  ASSERT_EQ(other->Exec("CREATE TRIGGER no_delete BEFORE DELETE ON cedb_databases "
+                        "BEGIN SELECT RAISE(ABORT, 'locked'); END"),
+            0);
+  EXPECT_FALSE(charts.DeleteAll());
+  ASSERT_TRUE(charts.isOpen()) << "later points still have somewhere to go";
+  EXPECT_TRUE(charts.AddDailyPoint("IBM", 0, kMay2 + kDay, Quote(11), kStockScale));
+  EXPECT_EQ(Prices("IBM", 0).size(), 2u);
 }
 
 }  // namespace
