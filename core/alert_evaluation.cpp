@@ -187,6 +187,12 @@ void SortForEvaluation(PortfolioStore& store) {
 }
 
 bool CheckAlerts(PortfolioStore& store, bool restoreSort) {
+  const bool fired = EvaluateAlerts(store, restoreSort);
+  WriteAlertValue(store.context().registry(), fired);
+  return fired;
+}
+
+bool EvaluateAlerts(PortfolioStore& store, bool restoreSort) {
   bool fired = false;
   if (!store.stocks.empty() && !store.alerts.empty()) {
     WalkAlerts(store, [&](std::size_t, bool f) {
@@ -195,7 +201,6 @@ bool CheckAlerts(PortfolioStore& store, bool restoreSort) {
     });
     if (restoreSort) store.SortStocks();
   }
-  WriteAlertValue(store.context().registry(), fired);
   return fired;
 }
 

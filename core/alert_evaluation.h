@@ -85,6 +85,8 @@ void SortForEvaluation(PortfolioStore& store);
 // unless restoreSort is set, which applies the user's sort again. Returns whether one fired;
 // the caller keeps that in bAlertActive.
 bool CheckAlerts(PortfolioStore& store, bool restoreSort);
+// The same evaluation without writing the registry value (a read-only start).
+bool EvaluateAlerts(PortfolioStore& store, bool restoreSort);
 
 // The Alerts view's evaluation: every alert is tested and sorted into the active list (in the
 // order they fired) or the inactive list (every other alert, in array order). Entries are

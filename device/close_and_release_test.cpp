@@ -9,13 +9,17 @@
 #include <QImage>
 #include <chrono>
 #include <filesystem>
+#include <map>
 #include <thread>
 
 #include "core/messages.h"
 #include "device/main_frame.h"
 #include "device/resource_ids.h"
 #include "device/testing/device_test_support.h"
+#include "platform/file_system.h"
+#include "platform/sqlite_db.h"
 #include "platform/window_station.h"
+#include "quotes/testing/quote_sim_process.h"
 
 namespace quillet {
 namespace {
@@ -171,12 +175,13 @@ TEST_F(CloseAndReleaseTest, AFailedReloadSaysSoClosesTheWindowAndWritesNothing) 
 
 class RunningProgram {
  public:
-  explicit RunningProgram(const std::string& root) {
+  explicit RunningProgram(const std::string& root, const std::string& quoteServer = "") {
     std::string program = testing::BuiltProgram("bin/Quillet");
     pid_ = fork();
     if (pid_ == 0) {
       setenv("QT_QPA_PLATFORM", "offscreen", 1);
       setenv("QUILLET_DEVICE_ROOT", root.c_str(), 1);
+      if (!quoteServer.empty()) setenv("QUILLET_QUOTE_SERVER", quoteServer.c_str(), 1);
       execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
       _exit(127);
     }
@@ -310,6 +315,120 @@ TEST(RunningQuillet, ScreenshotWritesTheHandheldScreenAndPrintsTheTotals) {
                            &out);
   EXPECT_NE(rc, 0);
   EXPECT_FALSE(std::filesystem::exists(png));
+}
+
+// Every file of a root with its bytes, but the window list of running programs; the registry
+// and property databases by their rows (the database engine may fold its journal into the file
+// without changing a row).
+std::map<std::string, std::string> FilesOf(const std::string& root) {
+  std::map<std::string, std::string> files;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
+    if (!entry.is_regular_file()) continue;
+    std::string relative = std::filesystem::relative(entry.path(), root).string();
+    if (relative.rfind("run/", 0) == 0 || relative.rfind("system.db", 0) == 0) continue;
+    std::string bytes;
+    EXPECT_EQ(PosixFiles().ReadAll(entry.path().string(), &bytes), 0) << relative;
+    files[relative] = bytes;
+  }
+  auto db = SqliteDb::Open(root + "/system.db", "", nullptr);
+  EXPECT_TRUE(db);
+  if (!db) return files;
+  for (const char* query :
+       {"SELECT quote(root) || quote(path) FROM reg_keys ORDER BY rowid",
+        "SELECT quote(root) || quote(path) || quote(name) || quote(type) || quote(data) "
+        "FROM reg_values ORDER BY rowid",
+        "SELECT quote(oid) || quote(name) || quote(type) FROM cedb_databases ORDER BY oid",
+        "SELECT quote(oid) || quote(db) || quote(sort_key) || quote(props) FROM cedb_records "
+        "ORDER BY oid"}) {
+    auto rows = db->Prepare(query);
+    std::string dump;
+    for (int rc = rows.Step(); rc == SQLITE_ROW; rc = rows.Step()) dump += rows.Text(0) + "\n";
+    files[query] = dump;
+  }
+  return files;
+}
+
+TEST(RunningQuillet, AScreenshotLeavesEveryFileAsItWas) {
+  testing::DeviceFixture fx;
+  // An alert that fires, a stock that keeps a history and a portfolio whose daily point a normal
+  // start would write: each of them would otherwise change a file.
+  fx.Seed({"Tech"}, {{.name = "Alpha", .symbol = "A", .portfolio = 1, .price = "7"}},
+          [](PortfolioStore& s) {
+            auto alert = std::make_unique<StockAlert>();
+            *alert = {};
+            CopyToField(alert->szQuoteSymbol, "A");
+            alert->ucCompare = 4;
+            alert->dThreshold = 1;
+            s.alerts.push_back(std::move(alert));
+            s.SetNote(s.stocks[0]->dwId, u"a note");
+          });
+  const std::string root = fx.ctx().root();
+  const auto before = FilesOf(root);
+  ASSERT_TRUE(before.count("Program Files/Quillet/QuilletDB"));
+  const std::string png = fx.root.dir.File("screen.png");
+  EXPECT_EQ(testing::RunCommand(testing::ShellQuote(testing::BuiltProgram("bin/Quillet")) +
+                                " --device-root " + testing::ShellQuote(root) + " --screenshot " +
+                                testing::ShellQuote(png) + " >/dev/null 2>&1"),
+            0);
+  EXPECT_TRUE(std::filesystem::exists(png));
+  const auto after = FilesOf(root);
+  ASSERT_EQ(before.size(), after.size());
+  for (const auto& [name, bytes] : before) {
+    auto it = after.find(name);
+    ASSERT_NE(it, after.end()) << name;
+    EXPECT_TRUE(it->second == bytes) << name << " changed";
+  }
+  EXPECT_EQ(ReadAlertValue(fx.ctx().registry()), 0u) << "not even the alert value is written";
+}
+
+// ---- The close request in the running program -------------------------------------------------
+
+TEST(RunningQuillet, TheCloseRequestAnswersAnOpenQuestionNoAndEndsWithEverythingSaved) {
+  DeviceFixture fx;
+  SeedRich(fx);
+  const std::string root = fx.ctx().root();
+  RunningProgram program(root);
+  WindowStation station(root);
+  HWND hwnd = WaitForWindow(station, program.pid(), 60000);
+  ASSERT_NE(hwnd, 0u);
+  // "Delete ALL Stocks" asks its question and waits for the user...
+  ASSERT_TRUE(station.PostMessage(hwnd, WM_COMMAND, ID_DELETE_ALL, 0));
+  // ... when the desktop asks the program to close: the question is answered No, unseen.
+  ASSERT_TRUE(station.PostMessage(hwnd, WM_QUILLET_CLOSE, 0, 0));
+  EXPECT_EQ(program.WaitForExit(60000), 0);
+  auto saved = fx.LoadSaved();
+  EXPECT_EQ(saved->stocks.size(), 2u) << "nothing was deleted";
+  EXPECT_EQ(saved->notes.size(), 1u);
+  EXPECT_EQ(saved->alerts.size(), 1u);
+}
+
+TEST(RunningQuillet, TheCloseRequestDuringAnUpdateCancelsItAndSaves) {
+  DeviceFixture fx;
+  SeedRich(fx);
+  // A quote server that never answers: without the close request the run would wait for its
+  // time-outs (three attempts of 30 seconds).
+  testing::QuoteSimProcess sim({"--silent"});
+  ASSERT_TRUE(sim.running());
+  const std::string root = fx.ctx().root();
+  RunningProgram program(root, "127.0.0.1:" + std::to_string(sim.port()));
+  WindowStation station(root);
+  HWND hwnd = WaitForWindow(station, program.pid(), 60000);
+  ASSERT_NE(hwnd, 0u);
+  ASSERT_TRUE(station.PostMessage(hwnd, WM_COMMAND, ID_UPDATE_STOCKS, 0));
+  // The request is out (the simulator saw it) before the close request comes.
+  for (int i = 0; i < 600 && sim.Requests().empty(); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  ASSERT_FALSE(sim.Requests().empty()) << "the update did not start";
+  const auto asked = std::chrono::steady_clock::now();
+  ASSERT_TRUE(station.PostMessage(hwnd, WM_QUILLET_CLOSE, 0, 0));
+  EXPECT_EQ(program.WaitForExit(60000), 0);
+  EXPECT_LT(std::chrono::steady_clock::now() - asked, std::chrono::seconds(25))
+      << "the run was cancelled, not waited out";
+  EXPECT_EQ(sim.Requests().size(), 1u) << "no retry after the cancel";
+  auto saved = fx.LoadSaved();
+  EXPECT_EQ(saved->stocks.size(), 2u);
+  EXPECT_EQ(saved->notes.size(), 1u);
 }
 
 }  // namespace

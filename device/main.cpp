@@ -1,6 +1,6 @@
 // Quillet, the handheld program. `Quillet [--device-root DIR]` runs it on a device root (default
 // $QUILLET_DEVICE_ROOT); `Quillet --screenshot FILE` starts it without a display, writes the
-// main window as a PNG, prints the totals and ends, saving as a normal end does.
+// main window as a PNG, prints the totals and ends, leaving every file of the device as it was.
 #include <unistd.h>
 
 #include <QApplication>
@@ -70,6 +70,7 @@ int main(int argc, char** argv) {
   }
   quillet::CQuilletApp::Options options;
   options.skipAboutBox = !screenshot.empty();
+  options.readOnly = !screenshot.empty();
   quillet::CQuilletApp app(*ctx, &station, options);
   if (screenshot.empty()) {
     ctx->messageBoxes().SetAnswerer(quillet::QtMessageBoxAnswerer(app));

@@ -73,6 +73,9 @@ CMainFrame::CMainFrame(CQuilletApp& app) : QWidget(nullptr), app_(app) {
   setObjectName(QStringLiteral("mainFrame"));
   setWindowTitle(QString::fromLatin1(kWindowTitle));
   setFixedSize(kScreenWidth, kScreenHeight);
+  titleClock_.setObjectName(QStringLiteral("titleClock"));
+  titleClock_.setSingleShot(true);
+  connect(&titleClock_, &QTimer::timeout, this, [this] { TickTitleClock(); });
 }
 
 CMainFrame::~CMainFrame() {
@@ -95,6 +98,7 @@ bool CMainFrame::Create() {
   }
   RegisterWindow();
   UpdateCommandStates();
+  TickTitleClock();
   return list_ && commandBar_ && actions_.size() > 0 && toolbar_.size() == std::size(kToolbar);
 }
 
@@ -296,6 +300,11 @@ LRESULT CMainFrame::OnWindowMessage(const WindowMessage& m) {
     case WM_CLOSE:
       close();
       return 0;
+    case WM_COMMAND:
+      // A menu command sent by another process, as a window accepts them; it runs as if chosen
+      // from the menu.
+      if (!app_.closing()) OnCommand(static_cast<UINT>(m.wParam & 0xFFFF));
+      return 0;
     default:
       return 0;
   }
@@ -323,16 +332,27 @@ void CMainFrame::paintEvent(QPaintEvent*) {
   p.setFont(f);
   p.drawText(bar.adjusted(6, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter,
              QString::fromLatin1(kWindowTitle));
-  LocalTime now = ToLocal(app_.context().clock().Now());
   f.setBold(false);
   f.setPixelSize(12);
   p.setFont(f);
-  p.drawText(bar.adjusted(0, 0, -6, 0), Qt::AlignRight | Qt::AlignVCenter,
-             QString::asprintf("%d:%02d", now.hour, now.minute));
+  p.drawText(bar.adjusted(0, 0, -6, 0), Qt::AlignRight | Qt::AlignVCenter, TitleClockText());
   QRect cmd(0, height() - kCommandBarHeight, width(), kCommandBarHeight);
   p.fillRect(cmd, QColor(214, 211, 206));
   p.setPen(QColor(128, 128, 128));
   p.drawLine(cmd.topLeft(), cmd.topRight());
+}
+
+QString CMainFrame::TitleClockText() const {
+  LocalTime now = ToLocal(app_.context().clock().Now());
+  return QString::asprintf("%d:%02d", now.hour, now.minute);
+}
+
+void CMainFrame::TickTitleClock() {
+  update(0, 0, width(), kTitleBarHeight);
+  // Wake at the next whole minute of the program's clock (a second late rather than early, so
+  // the new minute has begun when the bar is painted).
+  LocalTime now = ToLocal(app_.context().clock().Now());
+  titleClock_.start((60 - now.second) * 1000 + 50);
 }
 
 }  // namespace quillet

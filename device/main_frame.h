@@ -8,6 +8,7 @@
 #include <QAction>
 #include <QMenu>
 #include <QSocketNotifier>
+#include <QTimer>
 #include <QToolButton>
 #include <QWidget>
 #include <map>
@@ -63,6 +64,11 @@ class CMainFrame : public QWidget, public AlertIndicator {
   // A window message from another process (or from this one through the station).
   LRESULT OnWindowMessage(const WindowMessage& m);
 
+  // The time the title bar shows ("9:05"), from the program's clock.
+  QString TitleClockText() const;
+  // Repaints the title bar's time, then waits for the start of the next minute to do it again.
+  QTimer& titleClock() { return titleClock_; }
+
  protected:
   void closeEvent(QCloseEvent* event) override;
   void changeEvent(QEvent* event) override;
@@ -72,6 +78,7 @@ class CMainFrame : public QWidget, public AlertIndicator {
   QAction* AddMenuItem(QMenu* menu, UINT id, const char* text);
   void BuildCommandBar();
   void RegisterWindow();
+  void TickTitleClock();
 
   CQuilletApp& app_;
   CStockListView* list_ = nullptr;
@@ -83,6 +90,7 @@ class CMainFrame : public QWidget, public AlertIndicator {
   CAlertBubble* bubble_ = nullptr;
   HWND hwnd_ = 0;
   std::unique_ptr<QSocketNotifier> notifier_;
+  QTimer titleClock_;
 };
 
 }  // namespace quillet

@@ -589,5 +589,41 @@ TEST_F(MainFrameTest, NotificationBubbleIsReplacedAndGoesWithOpenOrDismiss) {
   EXPECT_TRUE(frame->isVisible());
 }
 
+// Counts the paint events a widget receives.
+class PaintCounter final : public QObject {
+ public:
+  int paints = 0;
+
+ protected:
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Paint) ++paints;
+    return false;
+  }
+};
+
+TEST_F(MainFrameTest, TheTitleBarClockMovesWithTheMinutes) {
+  testing::ScopedTimeZone utc("UTC");
+  fx.root.clock.Set(1051891200 + 45);  // 2003-05-02 16:00:45
+  fx.Seed({}, {{.name = "Alpha", .symbol = "A"}});
+  Start();
+  EXPECT_EQ(frame->TitleClockText(), QString("16:00"));
+  QTimer& clock = frame->titleClock();
+  ASSERT_TRUE(clock.isActive()) << "the time is painted again, not once";
+  EXPECT_EQ(clock.interval(), 15 * 1000 + 50) << "woken just after the next whole minute";
+
+  PaintCounter counter;
+  frame->installEventFilter(&counter);
+  QApplication::processEvents();
+  counter.paints = 0;
+  fx.root.clock.Advance(20);  // 16:01:05: the minute has turned
+  clock.start(0);             // and the timer fires
+  for (int i = 0; i < 250 && counter.paints == 0; ++i) QTest::qWait(20);
+  EXPECT_GT(counter.paints, 0) << "the title bar was painted again";
+  EXPECT_EQ(frame->TitleClockText(), QString("16:01"));
+  EXPECT_TRUE(clock.isActive());
+  EXPECT_EQ(clock.interval(), 55 * 1000 + 50);
+  frame->removeEventFilter(&counter);
+}
+
 }  // namespace
 }  // namespace quillet

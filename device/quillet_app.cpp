@@ -50,6 +50,9 @@ bool CQuilletApp::LoadData() {
   store_->notes.clear();
   store_->alerts.clear();
   if (!store_->LoadStocks() || !store_->LoadNotes() || !store_->LoadAlerts()) return false;
+  // Opening the chart store creates it when missing, and the list would add the day's
+  // portfolio points to it: a read-only start leaves it closed.
+  if (options_.readOnly) return true;
   if (!charts_->OpenChartStore()) return false;
   store_->hChartDB = charts_.get();
   return true;
@@ -88,7 +91,10 @@ bool CQuilletApp::InitInstance() {
   CreateUpdateParts();
   // The evaluation leaves the stocks in symbol order; the user's sort comes back from it
   // unless "Auto Sort" sorts them just after.
-  store_->bAlertActive = CheckAlerts(*store_, store_->bAutoSort == 0) ? 1 : 0;
+  store_->bAlertActive = (options_.readOnly ? EvaluateAlerts(*store_, store_->bAutoSort == 0)
+                                            : CheckAlerts(*store_, store_->bAutoSort == 0))
+                             ? 1
+                             : 0;
   if (store_->bAutoSort) store_->SortStocks();
   if (!frame_->Create()) {
     // Nothing was changed yet; the end sequence saves what was read.
@@ -104,7 +110,7 @@ bool CQuilletApp::InitInstance() {
   frame_->SetActiveSoldImage(store_->bShowClosed != 0);
   frame_->UpdateAlertButton(store_->bAlertActive != 0);
   frame_->UpdateCommandStates();
-  timer_->Arm();
+  if (!options_.readOnly) timer_->Arm();
   return !closing_;
 }
 
@@ -124,7 +130,7 @@ void CQuilletApp::ExitInstance() {
     StockRecord* r = frame_->list()->SelectedOrFirstStock();
     store_->dwSelectedStock = r ? r->dwId : 0;
   }
-  if (started_ && store_ && !released_) SaveAll();
+  if (started_ && store_ && !released_ && !options_.readOnly) SaveAll();
   frame_.reset();
   FreeData();
   started_ = false;
@@ -216,7 +222,7 @@ int CQuilletApp::RunModal(QDialog& dialog) {
 }
 
 UpdateOutcome CQuilletApp::UpdateStocks(bool background) {
-  if (!update_ || released_) return UpdateOutcome::kTurnedAway;
+  if (!update_ || released_ || options_.readOnly) return UpdateOutcome::kTurnedAway;
   UpdateOutcome outcome = update_->UpdateStocks(background);
   if (frame_) frame_->UpdateCommandStates();
   return outcome;

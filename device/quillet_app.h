@@ -31,6 +31,10 @@ class CQuilletApp : public QObject {
   struct Options {
     // Start without the first-start About box (the screenshot of the main window).
     bool skipAboutBox = false;
+    // Only show the data: nothing is written, not at the start (the alert value, a new chart
+    // database, the day's portfolio points), not at the end (files and preferences), and no
+    // update runs. A picture of the screen must leave the device as it found it.
+    bool readOnly = false;
   };
 
   // `station` may be null (no other process can reach the window).

@@ -27,6 +27,7 @@ using LRESULT = std::int64_t;
 inline constexpr UINT WM_CLOSE = 0x0010;
 inline constexpr UINT WM_ACTIVATE = 0x0006;
 inline constexpr UINT WM_HIBERNATE = 0x03FF;
+inline constexpr UINT WM_COMMAND = 0x0111;  // wParam's low word: the command id
 
 struct WindowInfo {
   HWND hwnd = 0;
