@@ -17,7 +17,6 @@ using page::Euro;
 using page::NumberIn;
 using page::PageLines;
 using page::Store;
-using page::Trimmed;
 
 // Fields between vertical bars, empty ones kept in their places.
 std::vector<std::string> BarFields(std::string_view line) {
@@ -112,10 +111,11 @@ bool ReadNordicQuote(PageLines& lines, QuoteResult& result) {
           })) {
     return false;
   }
+  // Date and time stand alone on their lines, at most inside their cells' tags.
   if (!lines.MarkerLine("Update Date", 3)) return false;
-  Store(result.szDate, Trimmed(lines.Text()));
+  Store(result.szDate, page::LineValue(lines.Text()));
   if (!lines.MarkerLine("Time<", 3)) return false;
-  Store(result.szTime, Trimmed(lines.Text()));
+  Store(result.szTime, page::LineValue(lines.Text()));
   return true;
 }
 
@@ -127,11 +127,14 @@ bool ReadCyprusQuote(PageLines& lines, QuoteResult& result) {
   }
   Store(result.szLast, text);
 
+  // A range is "low - high"; the high follows the dash after the low, not the first dash of the
+  // line, which may stand in the cell's attributes ("text-align").
+  std::size_t next = 0;
   if (!lines.MarkerLine("52-wk Range", 1)) return false;
   std::string line(lines.Text());
-  if (!Between(line, "25%>", "-", &text)) return false;
+  if (!page::BetweenFrom(line, 0, "25%>", "-", &text, &next)) return false;
   Store(result.szYearLow, text);
-  if (!Between(line, "-", "</td>", &text)) return false;
+  if (!page::BetweenFrom(line, next, nullptr, "</td>", &text)) return false;
   Store(result.szYearHigh, text);
 
   if (!lines.MarkerLine("Buy", 1) || !Between(lines.Text(), "25%>", "</td>", &text)) {
@@ -154,9 +157,9 @@ bool ReadCyprusQuote(PageLines& lines, QuoteResult& result) {
 
   if (!lines.MarkerLine("Day's Range", 1)) return false;
   line = lines.Text();
-  if (!Between(line, "tbve\">", "-", &text)) return false;
+  if (!page::BetweenFrom(line, 0, "tbve\">", "-", &text, &next)) return false;
   Store(result.szLow, text);
-  if (!Between(line, "-", "</td>", &text)) return false;
+  if (!page::BetweenFrom(line, next, nullptr, "</td>", &text)) return false;
   Store(result.szHigh, text);
 
   // "Last update: 02/05/2003 17:35:10": the date, then five characters of time.

@@ -49,17 +49,20 @@ bool ReadViennaQuote(PageLines& lines, QuoteResult& result) {
   if (!lines.MarkerLine("Letztes Update") || !Between(lines.Text(), "Update: ", nullptr, &text)) {
     return false;
   }
-  Store(result.szDate, page::Word(text, 0));
+  // "Update: 02-May-2003 17:36:02", where the date may also end at the paragraph's closing tag.
+  std::string date = page::Word(text, 0);
+  Store(result.szDate, std::string_view(date).substr(0, date.find('<')));
 
+  // The values below stand alone on their lines, at most followed by their cells' closing tags.
   if (!lines.MarkerLine("invueber.pl") || !lines.MarkerLine("cell33", 1)) return false;
-  Store(result.szLast, Euro(Trimmed(lines.Text())));
+  Store(result.szLast, Euro(page::LineValue(lines.Text())));
 
   if (!lines.MarkerLine("#CC0000") || !lines.MarkerLine("#CC0000", 2)) return false;
-  Store(result.szChange, Euro(Trimmed(lines.Text())));
+  Store(result.szChange, Euro(page::LineValue(lines.Text())));
 
   // "17:35:12" is kept as "17:35".
   if (!lines.MarkerLine("cell33", 1)) return false;
-  std::string time = Trimmed(lines.Text());
+  std::string time = page::LineValue(lines.Text());
   std::size_t colon = time.find(':');
   if (colon != std::string::npos) {
     std::size_t second = time.find(':', colon + 1);
@@ -68,11 +71,11 @@ bool ReadViennaQuote(PageLines& lines, QuoteResult& result) {
   Store(result.szTime, time);
 
   if (!lines.MarkerLine("cell33", 1)) return false;
-  Store(result.szHigh, Euro(Trimmed(lines.Text())));
+  Store(result.szHigh, Euro(page::LineValue(lines.Text())));
   if (!lines.MarkerLine("cell33", 1)) return false;
-  Store(result.szLow, Euro(Trimmed(lines.Text())));
+  Store(result.szLow, Euro(page::LineValue(lines.Text())));
   if (!lines.MarkerLine("cell33", 1)) return false;
-  Store(result.szVolume, page::WithoutChar(Trimmed(lines.Text()), ','));
+  Store(result.szVolume, page::WithoutChar(page::LineValue(lines.Text()), ','));
   return true;
 }
 

@@ -208,13 +208,13 @@ bool ReadQuickChartQuote(PageLines& lines, QuoteResult& result) {
 }
 
 bool ReadCanadaTrustQuote(PageLines& lines, QuoteResult& result) {
-  // "02 May 2003 16:01</TD>", possibly indented with tabs.
+  // "02 May 2003 16:01</TD>", indented with tabs; a tab between the words separates them as a
+  // blank does.
   std::string text;
   if (!lines.MarkerLine("text\">Last Trade:", 1) ||
       !Between(lines.Text(), nullptr, "</TD>", &text)) {
     return false;
   }
-  text = WithoutChar(text, '\t');
   std::string date;
   for (std::size_t i = 0; i < 3; ++i) {
     std::string word = page::Word(text, i);

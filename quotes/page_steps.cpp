@@ -159,6 +159,21 @@ std::string Trimmed(std::string_view text) {
   return std::string(text);
 }
 
+std::string LineValue(std::string_view line) {
+  std::string text;
+  bool inTag = false;
+  for (char c : line) {
+    if (c == '<') {
+      inTag = true;
+    } else if (c == '>' && inTag) {
+      inTag = false;
+    } else if (!inTag) {
+      text += c;
+    }
+  }
+  return Trimmed(text);
+}
+
 std::string Word(std::string_view text, std::size_t index) {
   std::size_t pos = 0;
   for (std::size_t n = 0;; ++n) {
@@ -173,10 +188,14 @@ std::string Word(std::string_view text, std::size_t index) {
 
 std::string ChangeOf(std::string_view last, std::string_view previous) {
   if (last.empty() || previous.empty()) return "N/A";
-  double change = ParseDecimal(last, 2) - ParseDecimal(previous, 2);
-  std::string text = FormatDecimal(change, 2);
-  if (change > 0 && text != "0") text.insert(0, "+");
-  return text;
+  // Every decimal of both prices counts: some markets quote to a tenth of a cent, and rounding
+  // the prices first can turn a small move into none. The nudge keeps a difference such as
+  // 0.025, which a double holds as 0.02499..., from being rounded down.
+  double change = ParseDecimal(last, kAllPlaces) - ParseDecimal(previous, kAllPlaces);
+  if (!std::isfinite(change)) return "N/A";
+  double cents = std::floor(std::fabs(change) * 100.0 + 0.5 + 1e-7);
+  if (cents == 0) return "0.00";
+  return (change > 0 ? "+" : "-") + FormatDecimal(cents / 100.0, 2);
 }
 
 double ReadNumber(std::string_view text) {

@@ -89,6 +89,9 @@ std::string Euro(std::string text);
 std::string WithoutChar(std::string text, char c);
 // Blanks and tabs trimmed at both ends.
 std::string Trimmed(std::string_view text);
+// The text of a line outside its tags, trimmed: the value of a line that holds nothing else,
+// without the closing tags a site writes after it.
+std::string LineValue(std::string_view line);
 // The text split at blanks and tabs, runs counting as one.
 std::string Word(std::string_view text, std::size_t index);
 
@@ -98,7 +101,8 @@ void Store(char (&field)[N], std::string_view text) {
   CopyToField(field, text);
 }
 
-// last - previous with 2 decimals, "+" in front when positive; "N/A" when either is empty.
+// last - previous with 2 decimals (rounded half up from the exact difference), "+" in front when
+// positive, no sign when 0.00; "N/A" when either is empty.
 std::string ChangeOf(std::string_view last, std::string_view previous);
 // A number read from page text, whether it uses ',' or '.' as its decimal mark (a text with a
 // ',' is read the European way).
