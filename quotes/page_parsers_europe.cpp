@@ -14,10 +14,9 @@ namespace {
 
 using page::Between;
 using page::Euro;
-using page::MarkerLine;
 using page::NumberIn;
+using page::PageLines;
 using page::Store;
-using page::Trimmed;
 
 // Fields between vertical bars, empty ones kept in their places.
 std::vector<std::string> BarFields(std::string_view line) {
@@ -46,10 +45,10 @@ std::string ClockOfDigits(std::string_view digits) {
          std::string(digits.substr(digits.size() - 2));
 }
 
-bool ReadBrusselsQuote(CQuoteClient& client, QuoteResult& result) {
+bool ReadBrusselsQuote(PageLines& lines, QuoteResult& result) {
   std::string text;
-  if (!MarkerLine(client, ".jsp?qIsin", 1)) return false;
-  std::string line(client.LineText());
+  if (!lines.MarkerLine(".jsp?qIsin", 1)) return false;
+  std::string line(lines.Text());
   if (!Between(line, "right\">", " at", &text)) return false;
   Store(result.szDate, text);
   if (!Between(line, "at ", "</th>", &text)) return false;
@@ -65,7 +64,7 @@ bool ReadBrusselsQuote(CQuoteClient& client, QuoteResult& result) {
       {"Low", result.szLow, sizeof result.szLow},
   };
   if (!page::ReadLabelledFields(
-          client, figures, 1,
+          lines, figures, 1,
           [](std::string_view figureLine, const page::LabelledField&, std::string* value) {
             if (!Between(figureLine, ">", " ", value)) return false;
             *value = Euro(*value);
@@ -73,7 +72,7 @@ bool ReadBrusselsQuote(CQuoteClient& client, QuoteResult& result) {
           })) {
     return false;
   }
-  if (!MarkerLine(client, "Volume", 1) || !Between(client.LineText(), ">", "<", &text)) {
+  if (!lines.MarkerLine("Volume", 1) || !Between(lines.Text(), ">", "<", &text)) {
     return false;
   }
   Store(result.szVolume, Euro(text));
@@ -81,20 +80,19 @@ bool ReadBrusselsQuote(CQuoteClient& client, QuoteResult& result) {
   return true;
 }
 
-bool ReadNordicQuote(CQuoteClient& client, QuoteResult& result) {
-  if (!MarkerLine(client, ">Last</", 4)) return false;
-  std::string last = NumberIn(client.LineText());
+bool ReadNordicQuote(PageLines& lines, QuoteResult& result) {
+  if (!lines.MarkerLine(">Last</", 4)) return false;
+  std::string last = NumberIn(lines.Text());
   // A page that writes the last price with a decimal comma writes every later number so.
   const bool european = last.find(',') != std::string::npos;
   auto clean = [&](std::string number) { return european ? Euro(std::move(number)) : number; };
   Store(result.szLast, clean(last));
 
-  if (!MarkerLine(client, "Volume</", 3)) return false;
-  Store(result.szVolume,
-        page::WithoutChar(page::WithoutChar(NumberIn(client.LineText()), '.'), ','));
+  if (!lines.MarkerLine("Volume</", 3)) return false;
+  Store(result.szVolume, page::WithoutChar(page::WithoutChar(NumberIn(lines.Text()), '.'), ','));
 
-  if (!MarkerLine(client, ">Change</") || !MarkerLine(client, "/images/", 3)) return false;
-  Store(result.szChange, clean(NumberIn(client.LineText())));
+  if (!lines.MarkerLine(">Change</") || !lines.MarkerLine("/images/", 3)) return false;
+  Store(result.szChange, clean(NumberIn(lines.Text())));
 
   const page::LabelledField figures[] = {
       {"Bid<", result.szBid, sizeof result.szBid},
@@ -106,63 +104,67 @@ bool ReadNordicQuote(CQuoteClient& client, QuoteResult& result) {
       {"52 Week Low", result.szYearLow, sizeof result.szYearLow},
   };
   if (!page::ReadLabelledFields(
-          client, figures, 3,
+          lines, figures, 3,
           [&](std::string_view line, const page::LabelledField&, std::string* value) {
             *value = clean(NumberIn(line));
             return true;
           })) {
     return false;
   }
-  if (!MarkerLine(client, "Update Date", 3)) return false;
-  Store(result.szDate, Trimmed(client.LineText()));
-  if (!MarkerLine(client, "Time<", 3)) return false;
-  Store(result.szTime, Trimmed(client.LineText()));
+  // Date and time stand alone on their lines, at most inside their cells' tags.
+  if (!lines.MarkerLine("Update Date", 3)) return false;
+  Store(result.szDate, page::LineValue(lines.Text()));
+  if (!lines.MarkerLine("Time<", 3)) return false;
+  Store(result.szTime, page::LineValue(lines.Text()));
   return true;
 }
 
-bool ReadCyprusQuote(CQuoteClient& client, QuoteResult& result) {
+bool ReadCyprusQuote(PageLines& lines, QuoteResult& result) {
   std::string text;
-  if (!MarkerLine(client, "Last Transaction", 1) ||
-      !Between(client.LineText(), "bold;\">", "</span>", &text)) {
+  if (!lines.MarkerLine("Last Transaction", 1) ||
+      !Between(lines.Text(), "bold;\">", "</span>", &text)) {
     return false;
   }
   Store(result.szLast, text);
 
-  if (!MarkerLine(client, "52-wk Range", 1)) return false;
-  std::string line(client.LineText());
-  if (!Between(line, "25%>", "-", &text)) return false;
+  // A range is "low - high"; the high follows the dash after the low, not the first dash of the
+  // line, which may stand in the cell's attributes ("text-align").
+  std::size_t next = 0;
+  if (!lines.MarkerLine("52-wk Range", 1)) return false;
+  std::string line(lines.Text());
+  if (!page::BetweenFrom(line, 0, "25%>", "-", &text, &next)) return false;
   Store(result.szYearLow, text);
-  if (!Between(line, "-", "</td>", &text)) return false;
+  if (!page::BetweenFrom(line, next, nullptr, "</td>", &text)) return false;
   Store(result.szYearHigh, text);
 
-  if (!MarkerLine(client, "Buy", 1) || !Between(client.LineText(), "25%>", "</td>", &text)) {
+  if (!lines.MarkerLine("Buy", 1) || !Between(lines.Text(), "25%>", "</td>", &text)) {
     return false;
   }
   Store(result.szBid, text);
-  if (!MarkerLine(client, "Volume", 1) || !Between(client.LineText(), "25%>", "</td>", &text)) {
+  if (!lines.MarkerLine("Volume", 1) || !Between(lines.Text(), "25%>", "</td>", &text)) {
     return false;
   }
   Store(result.szVolume, page::WithoutChar(text, ','));
-  if (!MarkerLine(client, "Sell", 1) || !Between(client.LineText(), "25%>", "</td>", &text)) {
+  if (!lines.MarkerLine("Sell", 1) || !Between(lines.Text(), "25%>", "</td>", &text)) {
     return false;
   }
   Store(result.szAsk, text);
   // The page has no previous close; the day's opening price stands in for it.
-  if (!MarkerLine(client, "Open", 1) || !Between(client.LineText(), "25%>", "</td>", &text)) {
+  if (!lines.MarkerLine("Open", 1) || !Between(lines.Text(), "25%>", "</td>", &text)) {
     return false;
   }
   Store(result.szPrevClose, text);
 
-  if (!MarkerLine(client, "Day's Range", 1)) return false;
-  line = client.LineText();
-  if (!Between(line, "tbve\">", "-", &text)) return false;
+  if (!lines.MarkerLine("Day's Range", 1)) return false;
+  line = lines.Text();
+  if (!page::BetweenFrom(line, 0, "tbve\">", "-", &text, &next)) return false;
   Store(result.szLow, text);
-  if (!Between(line, "-", "</td>", &text)) return false;
+  if (!page::BetweenFrom(line, next, nullptr, "</td>", &text)) return false;
   Store(result.szHigh, text);
 
   // "Last update: 02/05/2003 17:35:10": the date, then five characters of time.
-  if (!MarkerLine(client, "<center>", 1)) return false;
-  line = client.LineText();
+  if (!lines.MarkerLine("<center>", 1)) return false;
+  line = lines.Text();
   std::size_t from = line.find(": ");
   if (from == std::string::npos) return false;
   from += 2;
@@ -176,23 +178,22 @@ bool ReadCyprusQuote(CQuoteClient& client, QuoteResult& result) {
   return true;
 }
 
-bool ReadFrenchFundQuote(CQuoteClient& client, QuoteResult& result) {
+bool ReadFrenchFundQuote(PageLines& lines, QuoteResult& result) {
   std::string text;
-  if (!MarkerLine(client, "Valeur liquidative", 2) ||
-      !Between(client.LineText(), "<B>", " ", &text)) {
+  if (!lines.MarkerLine("Valeur liquidative", 2) || !Between(lines.Text(), "<B>", " ", &text)) {
     return false;
   }
   Store(result.szLast, text);
   const double last = page::ReadNumber(text);
 
   // The page gives the day's variation in percent; the amount and the previous value follow.
-  if (!MarkerLine(client, ">Variation", 2)) return false;
-  double percent = page::ReadNumber(NumberIn(client.LineText()));
+  if (!lines.MarkerLine(">Variation", 2)) return false;
+  double percent = page::ReadNumber(NumberIn(lines.Text()));
   std::string change = page::TwoDecimals(last * percent * 0.01);
   Store(result.szChange, change);
   Store(result.szPrevClose, page::TwoDecimals(last - ParseDecimal(change, 2)));
 
-  if (!MarkerLine(client, ">Date<", 2) || !Between(client.LineText(), "<B>", "</B>", &text)) {
+  if (!lines.MarkerLine(">Date<", 2) || !Between(lines.Text(), "<B>", "</B>", &text)) {
     return false;
   }
   Store(result.szDate, text);
@@ -204,8 +205,7 @@ bool ReadFrenchFundQuote(CQuoteClient& client, QuoteResult& result) {
       {"Bas 52", result.szYearLow, sizeof result.szYearLow},
   };
   return page::ReadLabelledFields(
-      client, figures, 2,
-      [](std::string_view line, const page::LabelledField&, std::string* value) {
+      lines, figures, 2, [](std::string_view line, const page::LabelledField&, std::string* value) {
         return Between(line, "2>", " ", value);
       });
 }
@@ -214,9 +214,9 @@ bool ReadFrenchFundQuote(CQuoteClient& client, QuoteResult& result) {
 
 bool ParseZurichList(CQuoteClient& client) {
   if (!client.ReadHeaders()) return false;
-  while (client.ReadLine(0)) {
-    std::string line =
-        page::WithoutChar(page::WithoutChar(std::string(client.LineText()), ' '), '\t');
+  PageLines lines(client);
+  while (lines.Next()) {
+    std::string line = page::WithoutChar(page::WithoutChar(std::string(lines.Text()), ' '), '\t');
     if (line.empty() || line.starts_with("ERROR")) continue;
     std::vector<std::string> fields = BarFields(line);
     if (fields[0].empty()) continue;  // no symbol to file the quote under
@@ -249,28 +249,32 @@ bool ParseZurichList(CQuoteClient& client) {
 bool ParseBrusselsPage(CQuoteClient& client) {
   QuoteResult* result = page::BeginPage(client);
   if (result == nullptr) return false;
-  page::LastZeroUnlessComplete(*result, ReadBrusselsQuote(client, *result));
+  PageLines lines(client);
+  page::LastZeroUnlessComplete(*result, ReadBrusselsQuote(lines, *result));
   return true;
 }
 
 bool ParseNordicPage(CQuoteClient& client) {
   QuoteResult* result = page::BeginPage(client, '&');
   if (result == nullptr) return false;
-  ReadNordicQuote(client, *result);
+  PageLines lines(client);
+  ReadNordicQuote(lines, *result);
   return true;
 }
 
 bool ParseCyprusPage(CQuoteClient& client) {
   QuoteResult* result = page::BeginPage(client);
   if (result == nullptr) return false;
-  ReadCyprusQuote(client, *result);
+  PageLines lines(client);
+  ReadCyprusQuote(lines, *result);
   return true;
 }
 
 bool ParseFrenchFundPage(CQuoteClient& client) {
   QuoteResult* result = page::BeginPage(client);
   if (result == nullptr) return false;
-  ReadFrenchFundQuote(client, *result);
+  PageLines lines(client);
+  ReadFrenchFundQuote(lines, *result);
   return true;
 }
 

@@ -14,53 +14,55 @@ namespace {
 
 using page::Between;
 using page::Euro;
-using page::MarkerLine;
 using page::NumberIn;
+using page::PageLines;
 using page::Store;
 using page::Trimmed;
 
 // Source 2 after its headline: date and time, last, and the change from the percentage.
-bool ReadAmsterdamQuote(CQuoteClient& client, QuoteResult& result) {
-  if (!MarkerLine(client, "Uhr")) return false;
-  std::string_view line = client.LineText();
+bool ReadAmsterdamQuote(PageLines& lines, QuoteResult& result) {
+  if (!lines.MarkerLine("Uhr")) return false;
+  std::string_view line = lines.Text();
   std::size_t tagEnd = line.find('>');
   if (tagEnd == std::string_view::npos) return false;
   std::string_view stamp = line.substr(tagEnd + 1);
   Store(result.szDate, page::Word(stamp, 0));
   Store(result.szTime, page::Word(stamp, 1));
 
-  if (!MarkerLine(client, "bgYellow")) return false;
-  std::string last = Euro(NumberIn(client.LineText()));
+  if (!lines.MarkerLine("bgYellow")) return false;
+  std::string last = Euro(NumberIn(lines.Text()));
   Store(result.szLast, last);
 
-  if (!MarkerLine(client, "span id")) return false;
+  if (!lines.MarkerLine("span id")) return false;
   // The page gives the change as a percentage of the last price; the amount is cut, not
   // rounded, at 4 decimals before it is written with 2. The nudge keeps a product such as
   // 0.1851, which a double holds as 0.18509999..., from being cut to 0.1850.
-  double percent = page::ReadNumber(NumberIn(client.LineText()));
+  double percent = page::ReadNumber(NumberIn(lines.Text()));
   double scaled = page::ReadNumber(last) * percent / 100.0 * 10000.0;
   double change = std::trunc(scaled + (scaled < 0 ? -1e-6 : 1e-6)) / 10000.0;
   Store(result.szChange, page::TwoDecimals(change));
   return true;
 }
 
-bool ReadViennaQuote(CQuoteClient& client, QuoteResult& result) {
+bool ReadViennaQuote(PageLines& lines, QuoteResult& result) {
   std::string text;
-  if (!MarkerLine(client, "Letztes Update") ||
-      !Between(client.LineText(), "Update: ", nullptr, &text)) {
+  if (!lines.MarkerLine("Letztes Update") || !Between(lines.Text(), "Update: ", nullptr, &text)) {
     return false;
   }
-  Store(result.szDate, page::Word(text, 0));
+  // "Update: 02-May-2003 17:36:02", where the date may also end at the paragraph's closing tag.
+  std::string date = page::Word(text, 0);
+  Store(result.szDate, std::string_view(date).substr(0, date.find('<')));
 
-  if (!MarkerLine(client, "invueber.pl") || !MarkerLine(client, "cell33", 1)) return false;
-  Store(result.szLast, Euro(Trimmed(client.LineText())));
+  // The values below stand alone on their lines, at most followed by their cells' closing tags.
+  if (!lines.MarkerLine("invueber.pl") || !lines.MarkerLine("cell33", 1)) return false;
+  Store(result.szLast, Euro(page::LineValue(lines.Text())));
 
-  if (!MarkerLine(client, "#CC0000") || !MarkerLine(client, "#CC0000", 2)) return false;
-  Store(result.szChange, Euro(Trimmed(client.LineText())));
+  if (!lines.MarkerLine("#CC0000") || !lines.MarkerLine("#CC0000", 2)) return false;
+  Store(result.szChange, Euro(page::LineValue(lines.Text())));
 
   // "17:35:12" is kept as "17:35".
-  if (!MarkerLine(client, "cell33", 1)) return false;
-  std::string time = Trimmed(client.LineText());
+  if (!lines.MarkerLine("cell33", 1)) return false;
+  std::string time = page::LineValue(lines.Text());
   std::size_t colon = time.find(':');
   if (colon != std::string::npos) {
     std::size_t second = time.find(':', colon + 1);
@@ -68,41 +70,41 @@ bool ReadViennaQuote(CQuoteClient& client, QuoteResult& result) {
   }
   Store(result.szTime, time);
 
-  if (!MarkerLine(client, "cell33", 1)) return false;
-  Store(result.szHigh, Euro(Trimmed(client.LineText())));
-  if (!MarkerLine(client, "cell33", 1)) return false;
-  Store(result.szLow, Euro(Trimmed(client.LineText())));
-  if (!MarkerLine(client, "cell33", 1)) return false;
-  Store(result.szVolume, page::WithoutChar(Trimmed(client.LineText()), ','));
+  if (!lines.MarkerLine("cell33", 1)) return false;
+  Store(result.szHigh, Euro(page::LineValue(lines.Text())));
+  if (!lines.MarkerLine("cell33", 1)) return false;
+  Store(result.szLow, Euro(page::LineValue(lines.Text())));
+  if (!lines.MarkerLine("cell33", 1)) return false;
+  Store(result.szVolume, page::WithoutChar(page::LineValue(lines.Text()), ','));
   return true;
 }
 
 // Source 6: the values stand on the five lines after the one that names the fund.
-bool ReadGermanFundQuote(CQuoteClient& client, QuoteResult& result) {
+bool ReadGermanFundQuote(PageLines& lines, QuoteResult& result) {
   std::string symbol(FieldText(result.szSymbol));
   // With nothing to look for, every line would match; such a request has no quote to find.
-  if (symbol.empty() || !MarkerLine(client, symbol.c_str(), 1)) return false;
-  Store(result.szLast, Euro(NumberIn(client.LineText())));
+  if (symbol.empty() || !lines.MarkerLine(symbol.c_str(), 1)) return false;
+  Store(result.szLast, Euro(NumberIn(lines.Text())));
 
-  if (!page::LinesFurther(client, 1)) return false;
-  Store(result.szChange, Euro(NumberIn(client.LineText())));
+  if (!lines.Further(1)) return false;
+  Store(result.szChange, Euro(NumberIn(lines.Text())));
 
-  if (!page::LinesFurther(client, 1)) return false;
+  if (!lines.Further(1)) return false;
   std::string text;
   std::size_t next = 0;
-  std::string_view line = client.LineText();
+  std::string_view line = lines.Text();
   if (!page::BetweenFrom(line, 0, "<td>", "<br>", &text, &next)) return false;
   Store(result.szHigh, Euro(text));
   // The "<br>" that ended the high starts the low.
   if (!page::BetweenFrom(line, next - 4, "<br>", "</td>", &text)) return false;
   Store(result.szLow, Euro(text));
 
-  if (!page::LinesFurther(client, 1)) return false;
-  Store(result.szVolume, Euro(NumberIn(client.LineText())));
+  if (!lines.Further(1)) return false;
+  Store(result.szVolume, Euro(NumberIn(lines.Text())));
 
   // "<td>02.05.2003 17:35</td>": the date, and the time when the page gives one.
-  if (!page::LinesFurther(client, 1)) return false;
-  line = client.LineText();
+  if (!lines.Further(1)) return false;
+  line = lines.Text();
   std::size_t cell = line.find("<td>");
   if (cell == std::string_view::npos) return false;
   std::string_view rest = line.substr(cell + 4);
@@ -119,22 +121,22 @@ bool ReadGermanFundQuote(CQuoteClient& client, QuoteResult& result) {
   return true;
 }
 
-bool ReadAustriaFundQuote(CQuoteClient& client, QuoteResult& result) {
-  if (!MarkerLine(client, "R&uuml;cknahmepreis", 1)) return false;
-  Store(result.szLast, Euro(NumberIn(client.LineText())));
+bool ReadAustriaFundQuote(PageLines& lines, QuoteResult& result) {
+  if (!lines.MarkerLine("R&uuml;cknahmepreis", 1)) return false;
+  Store(result.szLast, Euro(NumberIn(lines.Text())));
 
   std::string date;
-  if (!MarkerLine(client, "Kursdatum:", 1) || !Between(client.LineText(), ">", "<", &date)) {
+  if (!lines.MarkerLine("Kursdatum:", 1) || !Between(lines.Text(), ">", "<", &date)) {
     return false;
   }
   Store(result.szDate, date);
 
-  if (!MarkerLine(client, "Vortag", 1)) return false;
-  Store(result.szPrevClose, Euro(NumberIn(client.LineText())));
-  if (!MarkerLine(client, "Differenz", 1)) return false;
-  Store(result.szChange, Euro(NumberIn(client.LineText())));
-  if (!MarkerLine(client, "Annahmeschluss", 1)) return false;
-  Store(result.szTime, NumberIn(client.LineText()));
+  if (!lines.MarkerLine("Vortag", 1)) return false;
+  Store(result.szPrevClose, Euro(NumberIn(lines.Text())));
+  if (!lines.MarkerLine("Differenz", 1)) return false;
+  Store(result.szChange, Euro(NumberIn(lines.Text())));
+  if (!lines.MarkerLine("Annahmeschluss", 1)) return false;
+  Store(result.szTime, NumberIn(lines.Text()));
   return true;
 }
 
@@ -143,15 +145,16 @@ bool ReadAustriaFundQuote(CQuoteClient& client, QuoteResult& result) {
 bool ParseAmsterdamPage(CQuoteClient& client) {
   QuoteResult* result = page::BeginPage(client);
   if (result == nullptr) return false;
+  PageLines lines(client);
   // A headline with "--" means the bank has no quote for the symbol today: the result stays
   // without values, so the stock is marked as not priced.
-  if (!MarkerLine(client, "class=\"fHeadline\"") ||
-      client.LineText().find("--") != std::string_view::npos) {
+  if (!lines.MarkerLine("class=\"fHeadline\"") ||
+      lines.Text().find("--") != std::string_view::npos) {
     return true;
   }
   // Past the headline, a page without the rest of its markers is not a quote page this parser
   // knows; its result is dropped so that the stock keeps the values it has.
-  if (!ReadAmsterdamQuote(client, *result)) client.results().pop_back();
+  if (!ReadAmsterdamQuote(lines, *result)) client.results().pop_back();
   return true;
 }
 
@@ -159,21 +162,24 @@ bool ParseViennaPage(CQuoteClient& client) {
   QuoteResult* result = page::BeginPage(client);
   if (result == nullptr) return false;
   Store(result->szPrevClose, "N/A");  // the page does not show it
-  ReadViennaQuote(client, *result);
+  PageLines lines(client);
+  ReadViennaQuote(lines, *result);
   return true;
 }
 
 bool ParseGermanFundPage(CQuoteClient& client) {
   QuoteResult* result = page::BeginPage(client);
   if (result == nullptr) return false;
-  ReadGermanFundQuote(client, *result);
+  PageLines lines(client);
+  ReadGermanFundQuote(lines, *result);
   return true;
 }
 
 bool ParseAustriaFundPage(CQuoteClient& client) {
   QuoteResult* result = page::BeginPage(client);
   if (result == nullptr) return false;
-  page::LastZeroUnlessComplete(*result, ReadAustriaFundQuote(client, *result));
+  PageLines lines(client);
+  page::LastZeroUnlessComplete(*result, ReadAustriaFundQuote(lines, *result));
   return true;
 }
 

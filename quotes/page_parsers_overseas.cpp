@@ -15,8 +15,8 @@ namespace {
 
 using page::Between;
 using page::BetweenFrom;
-using page::MarkerLine;
 using page::NumberIn;
+using page::PageLines;
 using page::Store;
 using page::Trimmed;
 using page::WithoutChar;
@@ -42,29 +42,28 @@ bool AfterBreak(std::string_view line, int n, std::string_view* segment) {
   return true;
 }
 
-bool ReadCanadaFundQuote(CQuoteClient& client, QuoteResult& result) {
+bool ReadCanadaFundQuote(PageLines& lines, QuoteResult& result) {
   std::string symbol(FieldText(result.szSymbol));
   std::string text;
   // The page names the fund in its title and again above the figures.
-  if (symbol.empty() || !MarkerLine(client, symbol.c_str()) ||
-      !MarkerLine(client, symbol.c_str(), 1) ||
-      !Between(client.LineText(), "text\">", "</TD>", &text)) {
+  if (symbol.empty() || !lines.MarkerLine(symbol.c_str()) || !lines.MarkerLine(symbol.c_str(), 1) ||
+      !Between(lines.Text(), "text\">", "</TD>", &text)) {
     return false;
   }
   Store(result.szDate, text);
-  if (!page::LinesFurther(client, 1) || !Between(client.LineText(), "text\">", "</TD>", &text)) {
+  if (!lines.Further(1) || !Between(lines.Text(), "text\">", "</TD>", &text)) {
     return false;
   }
   Store(result.szLast, text);
   return true;
 }
 
-bool ReadTokyoQuote(CQuoteClient& client, QuoteResult& result, Clock& clock) {
+bool ReadTokyoQuote(PageLines& lines, QuoteResult& result, Clock& clock) {
   // The figures of the day share one line with the label.
   std::string line;
   do {
-    if (!client.ReadUntil(kTradePriceLabel)) return false;
-    std::string_view text = client.LineText();
+    if (!lines.MarkerLine(kTradePriceLabel)) return false;
+    std::string_view text = lines.Text();
     line = text.substr(text.find(kTradePriceLabel));
   } while (line.find("<br>") == std::string::npos);
 
@@ -101,8 +100,8 @@ bool ReadTokyoQuote(CQuoteClient& client, QuoteResult& result, Clock& clock) {
     CopyToField(figure.field, figure.size, WithoutChar(NumberIn(segment), ','));
   }
 
-  if (!client.ReadUntil(kOpeningPriceLabel)) return false;
-  std::string_view opening = client.LineText();
+  if (!lines.MarkerLine(kOpeningPriceLabel)) return false;
+  std::string_view opening = lines.Text();
   line = opening.substr(opening.find(kOpeningPriceLabel));
   std::string_view segment;
   if (!AfterBreak(line, 2, &segment)) return false;
@@ -112,41 +111,40 @@ bool ReadTokyoQuote(CQuoteClient& client, QuoteResult& result, Clock& clock) {
   return true;
 }
 
-bool ReadThaiQuote(CQuoteClient& client, QuoteResult& result) {
-  if (!MarkerLine(client, "Last") || !MarkerLine(client, "<tr", 1)) return false;
-  Store(result.szLast, NumberIn(client.LineText()));
-  if (!page::LinesFurther(client, 2)) return false;
+bool ReadThaiQuote(PageLines& lines, QuoteResult& result) {
+  if (!lines.MarkerLine("Last") || !lines.MarkerLine("<tr", 1)) return false;
+  Store(result.szLast, NumberIn(lines.Text()));
+  if (!lines.Further(2)) return false;
   // An unchanged price is shown as a bare dash, which is no change figure.
-  std::string change = NumberIn(client.LineText());
+  std::string change = NumberIn(lines.Text());
   Store(result.szChange, HasDigit(change) ? change : std::string());
 
-  if (!MarkerLine(client, "Prior") || !MarkerLine(client, "<tr", 1)) return false;
-  Store(result.szPrevClose, NumberIn(client.LineText()));
-  if (!page::LinesFurther(client, 4)) return false;
-  Store(result.szHigh, NumberIn(client.LineText()));
-  if (!page::LinesFurther(client, 2)) return false;
-  Store(result.szLow, NumberIn(client.LineText()));
+  if (!lines.MarkerLine("Prior") || !lines.MarkerLine("<tr", 1)) return false;
+  Store(result.szPrevClose, NumberIn(lines.Text()));
+  if (!lines.Further(4)) return false;
+  Store(result.szHigh, NumberIn(lines.Text()));
+  if (!lines.Further(2)) return false;
+  Store(result.szLow, NumberIn(lines.Text()));
 
   // The volume sits a few lines into its row, after the cells' opening tags.
-  if (!MarkerLine(client, "Volume") || !MarkerLine(client, "<tr")) return false;
+  if (!lines.MarkerLine("Volume") || !lines.MarkerLine("<tr")) return false;
   std::string volume;
   for (int i = 0; i < 4 && volume.empty(); ++i) {
-    if (!client.ReadLine(0)) return false;
-    volume = NumberIn(client.LineText());
+    if (!lines.Next()) return false;
+    volume = NumberIn(lines.Text());
   }
   if (volume.empty()) return false;
   Store(result.szVolume, WithoutChar(volume, ','));
 
   std::string text;
-  if (!MarkerLine(client, "Date") || !Between(client.LineText(), ">", "</s", &text)) return false;
+  if (!lines.MarkerLine("Date") || !Between(lines.Text(), ">", "</s", &text)) return false;
   Store(result.szDate, text);
   return true;
 }
 
-bool ReadQuickChartQuote(CQuoteClient& client, QuoteResult& result) {
+bool ReadQuickChartQuote(PageLines& lines, QuoteResult& result) {
   std::string stamp;
-  if (!MarkerLine(client, "#333366") ||
-      !Between(client.LineText(), "#ccccff\">", "</FONT>", &stamp)) {
+  if (!lines.MarkerLine("#333366") || !Between(lines.Text(), "#ccccff\">", "</FONT>", &stamp)) {
     return false;
   }
   // "5/2/2003&nbsp;4:01&nbsp;PM": the date, then the time with its half of the day.
@@ -166,15 +164,15 @@ bool ReadQuickChartQuote(CQuoteClient& client, QuoteResult& result) {
 
   std::string_view line;
   do {
-    if (!client.ReadLine(0)) return false;
-    line = client.LineText();
+    if (!lines.Next()) return false;
+    line = lines.Text();
   } while (line.find("Last:") == std::string_view::npos ||
            line.find("</NOBR>", line.find("Last:")) == std::string_view::npos);
   Store(result.szLast, Trimmed(line.substr(line.rfind('>') + 1)));
 
   // The arrow picture tells the direction; the figure itself carries no sign.
-  if (!page::LinesFurther(client, 1)) return false;
-  line = client.LineText();
+  if (!lines.Further(1)) return false;
+  line = lines.Text();
   std::string arrow;
   Between(line, "arrow_", "_sm", &arrow);
   if (arrow == "unch") {
@@ -189,18 +187,18 @@ bool ReadQuickChartQuote(CQuoteClient& client, QuoteResult& result) {
 
   std::string text;
   for (char* field : {result.szPrevClose, result.szHigh, result.szLow}) {
-    if (!page::LinesFurther(client, 1) || !Between(client.LineText(), "<NOBR>", "</NOBR>", &text)) {
+    if (!lines.Further(1) || !Between(lines.Text(), "<NOBR>", "</NOBR>", &text)) {
       return false;
     }
     CopyToField(field, sizeof result.szPrevClose, text);
   }
-  if (!page::LinesFurther(client, 1) || !Between(client.LineText(), "<B>", "</B>", &text)) {
+  if (!lines.Further(1) || !Between(lines.Text(), "<B>", "</B>", &text)) {
     return false;
   }
   Store(result.szVolume, WithoutChar(text, ','));
 
-  if (!page::LinesFurther(client, 3) || !client.ReadUntil("<B><NOBR><NOBR>")) return false;
-  std::string range(client.LineText());
+  if (!lines.Further(3) || !lines.MarkerLine("<B><NOBR><NOBR>")) return false;
+  std::string range(lines.Text());
   std::size_t next = 0;
   if (!BetweenFrom(range, 0, "<B><NOBR><NOBR>", "</NOBR>", &text, &next)) return false;
   Store(result.szYearLow, text);
@@ -209,14 +207,14 @@ bool ReadQuickChartQuote(CQuoteClient& client, QuoteResult& result) {
   return true;
 }
 
-bool ReadCanadaTrustQuote(CQuoteClient& client, QuoteResult& result) {
-  // "02 May 2003 16:01</TD>", possibly indented with tabs.
+bool ReadCanadaTrustQuote(PageLines& lines, QuoteResult& result) {
+  // "02 May 2003 16:01</TD>", indented with tabs; a tab between the words separates them as a
+  // blank does.
   std::string text;
-  if (!MarkerLine(client, "text\">Last Trade:", 1) ||
-      !Between(client.LineText(), nullptr, "</TD>", &text)) {
+  if (!lines.MarkerLine("text\">Last Trade:", 1) ||
+      !Between(lines.Text(), nullptr, "</TD>", &text)) {
     return false;
   }
-  text = WithoutChar(text, '\t');
   std::string date;
   for (std::size_t i = 0; i < 3; ++i) {
     std::string word = page::Word(text, i);
@@ -239,7 +237,7 @@ bool ReadCanadaTrustQuote(CQuoteClient& client, QuoteResult& result) {
       {"52 Week Low", result.szYearLow, sizeof result.szYearLow},
   };
   return page::ReadLabelledFields(
-      client, figures, 1,
+      lines, figures, 1,
       [&](std::string_view line, const page::LabelledField& f, std::string* value) {
         *value = NumberIn(line);
         // Only the volume is written with thousands separators that must go.
@@ -253,14 +251,16 @@ bool ReadCanadaTrustQuote(CQuoteClient& client, QuoteResult& result) {
 bool ParseCanadaFundPage(CQuoteClient& client) {
   QuoteResult* result = page::BeginPage(client);
   if (result == nullptr) return false;
-  page::LastZeroUnlessComplete(*result, ReadCanadaFundQuote(client, *result));
+  PageLines lines(client);
+  page::LastZeroUnlessComplete(*result, ReadCanadaFundQuote(lines, *result));
   return true;
 }
 
 bool ParseTokyoPage(CQuoteClient& client, Clock& clock) {
   QuoteResult* result = page::BeginPage(client, '&');
   if (result == nullptr) return false;
-  ReadTokyoQuote(client, *result, clock);
+  PageLines lines(client);
+  ReadTokyoQuote(lines, *result, clock);
   return true;
 }
 
@@ -269,21 +269,24 @@ bool ParseTokyoPage(CQuoteClient& client) { return ParseTokyoPage(client, Defaul
 bool ParseThaiPage(CQuoteClient& client) {
   QuoteResult* result = page::BeginPage(client);
   if (result == nullptr) return false;
-  ReadThaiQuote(client, *result);
+  PageLines lines(client);
+  ReadThaiQuote(lines, *result);
   return true;
 }
 
 bool ParseQuickChartPage(CQuoteClient& client) {
   QuoteResult* result = page::BeginPage(client);
   if (result == nullptr) return false;
-  ReadQuickChartQuote(client, *result);
+  PageLines lines(client);
+  ReadQuickChartQuote(lines, *result);
   return true;
 }
 
 bool ParseCanadaTrustPage(CQuoteClient& client) {
   QuoteResult* result = page::BeginPage(client);
   if (result == nullptr) return false;
-  page::LastZeroUnlessComplete(*result, ReadCanadaTrustQuote(client, *result));
+  PageLines lines(client);
+  page::LastZeroUnlessComplete(*result, ReadCanadaTrustQuote(lines, *result));
   return true;
 }
 

@@ -38,23 +38,70 @@ std::string SymbolFromRequest(const CQuoteClient& client, char symbolEnd) {
   return std::string(rest.substr(0, rest.find(symbolEnd)));
 }
 
-bool LinesFurther(CQuoteClient& client, int count) {
+PageLines::PageLines(CQuoteClient& client, char delimiter)
+    : client_(client), delimiter_(delimiter) {}
+
+void PageLines::ReadMore() {
+  pending_.erase(0, taken_);
+  taken_ = 0;
+  if (!client_.ReadLine(delimiter_)) {
+    ended_ = true;
+    return;
+  }
+  std::string_view text = client_.LineText();
+  pending_.append(text);
+  // A line that filled the client's buffer was cut there and goes on in the next one; any
+  // shorter one ended at the delimiter (or at the end of the data), which the client dropped.
+  if (text.size() < CQuoteClient::kLineBufferSize - 1) pending_ += delimiter_;
+}
+
+bool PageLines::Next() {
+  while (true) {
+    const std::size_t end = pending_.find_first_of("\r\n", taken_);
+    const bool found = end != std::string::npos;
+    // A CR at the very end of what was read may be the first half of a CR LF.
+    const bool mayBeHalf = found && end + 1 == pending_.size() && pending_[end] == '\r' && !ended_;
+    if (found && !mayBeHalf) {
+      line_.assign(pending_, taken_, end - taken_);
+      taken_ = end + 1;
+      if (pending_[end] == '\r' && taken_ < pending_.size() && pending_[taken_] == '\n') ++taken_;
+      return true;
+    }
+    if (!found && pending_.size() - taken_ >= kLongestLine) {
+      line_.assign(pending_, taken_, kLongestLine);
+      taken_ += kLongestLine;
+      return true;
+    }
+    if (ended_) {
+      if (taken_ >= pending_.size()) return false;
+      line_.assign(pending_, taken_);
+      taken_ = pending_.size();
+      return true;
+    }
+    ReadMore();
+  }
+}
+
+bool PageLines::Further(int count) {
   for (int i = 0; i < count; ++i) {
-    if (!client.ReadLine(0)) return false;
+    if (!Next()) return false;
   }
   return true;
 }
 
-bool MarkerLine(CQuoteClient& client, const char* marker, int count) {
-  return client.ReadUntil(marker, 0) && LinesFurther(client, count);
+bool PageLines::MarkerLine(const char* marker, int count) {
+  while (Next()) {
+    if (line_.find(marker) != std::string::npos) return Further(count);
+  }
+  return false;
 }
 
-bool ReadLabelledFields(CQuoteClient& client, std::span<const LabelledField> fields, int offset,
+bool ReadLabelledFields(PageLines& lines, std::span<const LabelledField> fields, int offset,
                         const std::function<bool(std::string_view line, const LabelledField& field,
                                                  std::string* value)>& cut) {
   std::string value;
   for (const LabelledField& f : fields) {
-    if (!MarkerLine(client, f.label, offset) || !cut(client.LineText(), f, &value)) return false;
+    if (!lines.MarkerLine(f.label, offset) || !cut(lines.Text(), f, &value)) return false;
     CopyToField(f.field, f.size, value);
   }
   return true;
@@ -112,6 +159,21 @@ std::string Trimmed(std::string_view text) {
   return std::string(text);
 }
 
+std::string LineValue(std::string_view line) {
+  std::string text;
+  bool inTag = false;
+  for (char c : line) {
+    if (c == '<') {
+      inTag = true;
+    } else if (c == '>' && inTag) {
+      inTag = false;
+    } else if (!inTag) {
+      text += c;
+    }
+  }
+  return Trimmed(text);
+}
+
 std::string Word(std::string_view text, std::size_t index) {
   std::size_t pos = 0;
   for (std::size_t n = 0;; ++n) {
@@ -126,10 +188,14 @@ std::string Word(std::string_view text, std::size_t index) {
 
 std::string ChangeOf(std::string_view last, std::string_view previous) {
   if (last.empty() || previous.empty()) return "N/A";
-  double change = ParseDecimal(last, 2) - ParseDecimal(previous, 2);
-  std::string text = FormatDecimal(change, 2);
-  if (change > 0 && text != "0") text.insert(0, "+");
-  return text;
+  // Every decimal of both prices counts: some markets quote to a tenth of a cent, and rounding
+  // the prices first can turn a small move into none. The nudge keeps a difference such as
+  // 0.025, which a double holds as 0.02499..., from being rounded down.
+  double change = ParseDecimal(last, kAllPlaces) - ParseDecimal(previous, kAllPlaces);
+  if (!std::isfinite(change)) return "N/A";
+  double cents = std::floor(std::fabs(change) * 100.0 + 0.5 + 1e-7);
+  if (cents == 0) return "0.00";
+  return (change > 0 ? "+" : "-") + FormatDecimal(cents / 100.0, 2);
 }
 
 double ReadNumber(std::string_view text) {

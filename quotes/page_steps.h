@@ -26,12 +26,41 @@ QuoteResult* BeginPage(CQuoteClient& client, char symbolEnd = ' ');
 // follows). This is the decorated symbol the update run matches answers against.
 std::string SymbolFromRequest(const CQuoteClient& client, char symbolEnd);
 
-// Reads `count` more lines; false when the data ends first.
-bool LinesFurther(CQuoteClient& client, int count);
+// The lines of an answer's body as the parsers read them. The client ends a line at one
+// delimiter and hands out a longer line in pieces the size of its buffer; sites end their lines
+// with LF, CR LF or a bare CR, and many write lines far longer than that buffer. This joins the
+// pieces again and ends a line at any of the three, so that a marker is found wherever the
+// reads cut the page, and "the n-th line after the marker" is the same line whatever line ends
+// the server used.
+class PageLines {
+ public:
+  // `delimiter` is the one the client reads with: '\n' for pages, CR for the XML list.
+  explicit PageLines(CQuoteClient& client, char delimiter = '\n');
 
-// Reads lines until one contains `marker` and then `count` lines further, leaving that line in
-// the client's buffer. False when the data ends first.
-bool MarkerLine(CQuoteClient& client, const char* marker, int count = 0);
+  // The next line; false at the end of the data (or after a cancel or time-out).
+  bool Next();
+  // Reads `count` more lines; false when the data ends first.
+  bool Further(int count);
+  // Reads lines until one contains `marker` and then `count` lines further. False when the data
+  // ends first.
+  bool MarkerLine(const char* marker, int count = 0);
+  // The line read last.
+  std::string_view Text() const { return line_; }
+
+ private:
+  // Appends the client's next line to the text not yet handed out.
+  void ReadMore();
+
+  // A line without any line end goes out in parts of this size rather than fill memory.
+  static constexpr std::size_t kLongestLine = 1 << 16;
+
+  CQuoteClient& client_;
+  char delimiter_;
+  std::string pending_;  // read from the client, from `taken_` on not yet handed out
+  std::size_t taken_ = 0;
+  bool ended_ = false;
+  std::string line_;
+};
 
 // A result field and the label of the page line it is read from.
 struct LabelledField {
@@ -42,7 +71,7 @@ struct LabelledField {
 // For each field in turn: finds the next line holding its label, goes `offset` lines further,
 // lets `cut` take the value out of that line and stores it in the field (cut to fit). False,
 // ending the chain, when a label is missing or `cut` fails.
-bool ReadLabelledFields(CQuoteClient& client, std::span<const LabelledField> fields, int offset,
+bool ReadLabelledFields(PageLines& lines, std::span<const LabelledField> fields, int offset,
                         const std::function<bool(std::string_view line, const LabelledField& field,
                                                  std::string* value)>& cut);
 
@@ -60,6 +89,9 @@ std::string Euro(std::string text);
 std::string WithoutChar(std::string text, char c);
 // Blanks and tabs trimmed at both ends.
 std::string Trimmed(std::string_view text);
+// The text of a line outside its tags, trimmed: the value of a line that holds nothing else,
+// without the closing tags a site writes after it.
+std::string LineValue(std::string_view line);
 // The text split at blanks and tabs, runs counting as one.
 std::string Word(std::string_view text, std::size_t index);
 
@@ -69,7 +101,8 @@ void Store(char (&field)[N], std::string_view text) {
   CopyToField(field, text);
 }
 
-// last - previous with 2 decimals, "+" in front when positive; "N/A" when either is empty.
+// last - previous with 2 decimals (rounded half up from the exact difference), "+" in front when
+// positive, no sign when 0.00; "N/A" when either is empty.
 std::string ChangeOf(std::string_view last, std::string_view previous);
 // A number read from page text, whether it uses ',' or '.' as its decimal mark (a text with a
 // ',' is read the European way).

@@ -44,9 +44,9 @@ void FillField(std::string_view line, QuoteResult& result) {
 }
 
 // Reads one element after its opening line. False when the data ends inside it.
-bool ReadElement(CQuoteClient& client, QuoteResult& result) {
-  while (client.ReadLine(kCr)) {
-    std::string_view line = client.LineText();
+bool ReadElement(page::PageLines& lines, QuoteResult& result) {
+  while (lines.Next()) {
+    std::string_view line = lines.Text();
     if (line.find("</QUOTE_ELEMENT>") != std::string_view::npos) return true;
     FillField(line, result);
   }
@@ -73,16 +73,19 @@ bool AddNotFound(CQuoteClient& client, std::string_view list) {
 
 bool ParseXmlQuotes(CQuoteClient& client) {
   if (!client.ReadHeaders()) return false;
-  if (!client.ReadUntil("<QUOTE_LIST>", kCr)) return true;
-  while (client.ReadLine(kCr)) {
-    std::string_view line = client.LineText();
+  // The service ends its lines with CR LF, which the client is asked to split at the CR; a
+  // list that comes with LF or CR alone reads the same.
+  page::PageLines lines(client, kCr);
+  if (!lines.MarkerLine("<QUOTE_LIST>")) return true;
+  while (lines.Next()) {
+    std::string_view line = lines.Text();
     if (line.find("<QUOTE_ELEMENT>") != std::string_view::npos) {
       QuoteResult* result = client.AddResult();
       if (result == nullptr) {
         client.SetResultCode(QR_ERROR);
         return false;
       }
-      if (!ReadElement(client, *result)) {
+      if (!ReadElement(lines, *result)) {
         // An answer cut off inside an element is not a whole answer: the half-read quote is
         // dropped and the request counts as failed.
         client.results().pop_back();
