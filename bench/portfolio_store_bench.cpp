@@ -7,6 +7,8 @@
 #include <random>
 #include <string>
 
+#include "core/data_files.h"
+#include "core/portfolio_math.h"
 #include "core/portfolio_store.h"
 #include "platform/testing/test_support.h"
 
@@ -68,16 +70,16 @@ void BM_LoadAndSave(benchmark::State& state) {
   {
     PortfolioStore store(*root.ctx);
     Fill(store);
-    store.SaveStocks();
+    SaveStocks(store);
   }
   const double floor = ReadFloor(*root.ctx);
   for (auto _ : state) {
     PortfolioStore store(*root.ctx);
     auto start = std::chrono::steady_clock::now();
-    store.LoadStocks();
+    LoadStocks(store);
     double load = Seconds(start);
     start = std::chrono::steady_clock::now();
-    store.SaveStocks();
+    SaveStocks(store);
     double save = Seconds(start);
     state.SetIterationTime(load + save);
     state.counters["read_ms"] = floor * 1e3;
@@ -92,21 +94,25 @@ void BM_SortByKey(benchmark::State& state) {
   testing::TestRoot root;
   PortfolioStore store(*root.ctx);
   Fill(store);
-  store.SaveStocks();
+  SaveStocks(store);
   const double floor = ReadFloor(*root.ctx);
   const int key = static_cast<int>(state.range(0));
   std::mt19937 rng(7);
   for (auto _ : state) {
     std::shuffle(store.stocks.begin(), store.stocks.end(), rng);
     auto start = std::chrono::steady_clock::now();
-    store.SortStocks(key, key % 2 == 1, true);
+    SortStocks(store, key, key % 2 == 1, true);
     double sort = Seconds(start);
     state.SetIterationTime(sort);
     state.counters["sort_over_read"] = sort / floor;
   }
   state.SetLabel("key " + std::to_string(key));
 }
-BENCHMARK(BM_SortByKey)->DenseRange(0, 10)->Iterations(3)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SortByKey)
+    ->DenseRange(0, 10)
+    ->Iterations(3)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace quillet

@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "core/portfolio_math.h"
 #include "core/preferences.h"
 #include "core/quote_tables.h"
 #include "core/registry/registry_store.h"
@@ -44,8 +45,8 @@ struct Group {
 };
 
 void AddToGroup(const PortfolioStore& store, const StockRecord& r, Group* g) {
-  g->profit += store.StockValue(r, kValueProfit, kNoConversion);
-  g->cost += store.StockValue(r, kValueCost, kNoConversion);
+  g->profit += StockValue(store, r, kValueProfit, kNoConversion);
+  g->cost += StockValue(store, r, kValueCost, kNoConversion);
   g->price = ParseDecimal(FieldText(r.szPrice), 4, store.cDecimalSeparator);
   g->change = ParseDecimal(FieldText(r.szChange), 4, store.cDecimalSeparator);
   g->prevClose = ParseDecimal(FieldText(r.szPrevClose), 4, store.cDecimalSeparator);
@@ -177,7 +178,7 @@ const char* AlertCompareText(int compare) {
 }
 
 void SortForEvaluation(PortfolioStore& store) {
-  store.SortStocks(kSortSymbol, false, false);
+  SortStocks(store, kSortSymbol, false, false);
   std::stable_sort(store.alerts.begin(), store.alerts.end(),
                    [](const std::unique_ptr<StockAlert>& a, const std::unique_ptr<StockAlert>& b) {
                      int order = CompareNoCase(a->QuoteSymbol(), b->QuoteSymbol());
@@ -199,7 +200,7 @@ bool EvaluateAlerts(PortfolioStore& store, bool restoreSort) {
       fired = f;
       return !f;
     });
-    if (restoreSort) store.SortStocks();
+    if (restoreSort) SortStocks(store);
   }
   return fired;
 }

@@ -1,9 +1,12 @@
 // The three data files, against bytes built by hand from the layout tables.
+#include "core/data_files.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
 
 #include "core/messages.h"
+#include "core/portfolio_math.h"
 #include "core/portfolio_store.h"
 #include "platform/testing/test_support.h"
 
@@ -135,9 +138,9 @@ TEST_F(DataFiles, GoldenFilesLoadIntoTheStoreAndSaveBackIdentically) {
   Write("StockNoteDB", notes);
   Write("StockAlertDB", alerts);
 
-  ASSERT_TRUE(store.LoadStocks());
-  ASSERT_TRUE(store.LoadNotes());
-  ASSERT_TRUE(store.LoadAlerts());
+  ASSERT_TRUE(LoadStocks(store));
+  ASSERT_TRUE(LoadNotes(store));
+  ASSERT_TRUE(LoadAlerts(store));
   ASSERT_EQ(store.stocks.size(), 2u);
   EXPECT_EQ(store.stocks[0]->dwId, 7u);
   EXPECT_EQ(store.stocks[0]->Name(), "Microsoft");
@@ -161,9 +164,9 @@ TEST_F(DataFiles, GoldenFilesLoadIntoTheStoreAndSaveBackIdentically) {
   PosixFiles().Delete(Path("QuilletDB"));
   PosixFiles().Delete(Path("StockNoteDB"));
   PosixFiles().Delete(Path("StockAlertDB"));
-  ASSERT_TRUE(store.SaveStocks());
-  ASSERT_TRUE(store.SaveNotes());
-  ASSERT_TRUE(store.SaveAlerts());
+  ASSERT_TRUE(SaveStocks(store));
+  ASSERT_TRUE(SaveNotes(store));
+  ASSERT_TRUE(SaveAlerts(store));
   EXPECT_EQ(Read("QuilletDB"), stocks);
   EXPECT_EQ(Read("StockNoteDB"), notes);
   EXPECT_EQ(Read("StockAlertDB"), alerts);
@@ -172,26 +175,26 @@ TEST_F(DataFiles, GoldenFilesLoadIntoTheStoreAndSaveBackIdentically) {
 }
 
 TEST_F(DataFiles, MissingEmptyAndShortFilesGiveAnEmptyPortfolio) {
-  EXPECT_TRUE(store.LoadStocks());
-  EXPECT_TRUE(store.LoadNotes());
-  EXPECT_TRUE(store.LoadAlerts());
+  EXPECT_TRUE(LoadStocks(store));
+  EXPECT_TRUE(LoadNotes(store));
+  EXPECT_TRUE(LoadAlerts(store));
   EXPECT_TRUE(store.stocks.empty());
 
   Write("QuilletDB", "");
-  EXPECT_TRUE(store.LoadStocks());
+  EXPECT_TRUE(LoadStocks(store));
   Write("QuilletDB", "d");
-  EXPECT_TRUE(store.LoadStocks());
+  EXPECT_TRUE(LoadStocks(store));
   // A header cut short: nothing from it, defaults kept.
   Write("QuilletDB", HeaderBytes(Header{}).substr(0, 1599));
-  EXPECT_TRUE(store.LoadStocks());
+  EXPECT_TRUE(LoadStocks(store));
   EXPECT_TRUE(store.stocks.empty());
   EXPECT_EQ(store.wPortfolioCount, 2);
   EXPECT_EQ(store.dwMaxStockId, 0u);
   // Note and alert files of another version load nothing.
   Write("StockNoteDB", U16(101) + NoteBytes(1, "a"));
   Write("StockAlertDB", U16(99) + AlertBytes("A", 0, 0, 0, 1));
-  EXPECT_TRUE(store.LoadNotes());
-  EXPECT_TRUE(store.LoadAlerts());
+  EXPECT_TRUE(LoadNotes(store));
+  EXPECT_TRUE(LoadAlerts(store));
   EXPECT_TRUE(store.notes.empty());
   EXPECT_TRUE(store.alerts.empty());
   EXPECT_TRUE(root.answers.shown().empty());
@@ -202,9 +205,9 @@ TEST_F(DataFiles, TrailingPartialRecordsAreIgnored) {
                          StockBytes(2, 0, 0, 0, "B", "B", "1", "1") + std::string(100, 'x'));
   Write("StockAlertDB", U16(100) + AlertBytes("A", 0, 0, 0, 1) + std::string(31, 'y'));
   Write("StockNoteDB", U16(100) + NoteBytes(1, "abc") + std::string(11, 'z'));
-  ASSERT_TRUE(store.LoadStocks());
-  ASSERT_TRUE(store.LoadNotes());
-  ASSERT_TRUE(store.LoadAlerts());
+  ASSERT_TRUE(LoadStocks(store));
+  ASSERT_TRUE(LoadNotes(store));
+  ASSERT_TRUE(LoadAlerts(store));
   EXPECT_EQ(store.stocks.size(), 2u);
   EXPECT_EQ(store.notes.size(), 1u);
   EXPECT_EQ(store.alerts.size(), 1u);
@@ -213,7 +216,7 @@ TEST_F(DataFiles, TrailingPartialRecordsAreIgnored) {
 TEST_F(DataFiles, AHeaderlessOldFileIsReadAsRecordsFromTheStart) {
   Write("QuilletDB", StockBytes(5, 1, 0, 0, "Old", "OLD", "3", "4") +
                          StockBytes(9, 0, 1, 0, "Older", "OLDR", "", ""));
-  ASSERT_TRUE(store.LoadStocks());
+  ASSERT_TRUE(LoadStocks(store));
   ASSERT_EQ(store.stocks.size(), 2u);
   EXPECT_EQ(store.stocks[0]->Symbol(), "OLD");
   EXPECT_EQ(store.dwMaxStockId, 9u);
@@ -229,7 +232,7 @@ TEST_F(DataFiles, IndexesFromTheFileAreBroughtIntoRange) {
   h.portfolioCurrency = {0, 40, 1};
   std::string stock = StockBytes(1, 45, 0, 0, "Far", "FAR", "1", "1");
   Write("QuilletDB", HeaderBytes(h) + stock);
-  ASSERT_TRUE(store.LoadStocks());
+  ASSERT_TRUE(LoadStocks(store));
   EXPECT_EQ(store.wPortfolioCount, 32);
   EXPECT_EQ(store.wCurrencyCount, 1);
   EXPECT_EQ(store.ucPortfolioCurrency[1], 0);
@@ -242,7 +245,7 @@ TEST_F(DataFiles, IndexesFromTheFileAreBroughtIntoRange) {
   PortfolioStore other(*root.ctx);
   Write("QuilletDB", HeaderBytes(h) + StockBytes(1, 1, 0, 0, "A", "A", "1", "1"));
   other.wViewPortfolio = 5;
-  ASSERT_TRUE(other.LoadStocks());
+  ASSERT_TRUE(LoadStocks(other));
   EXPECT_EQ(other.wPortfolioCount, 1);
   EXPECT_EQ(other.stocks[0]->ucPortfolio, 1);
   EXPECT_EQ(other.wViewPortfolio, PORTFOLIO_ALL);
@@ -255,7 +258,7 @@ TEST_F(DataFiles, APortfolioNumberPastTheCountIsKeptThroughEverySave) {
   Write("QuilletDB", HeaderBytes(h) + StockBytes(1, 7, 0, 0, "Seven", "SVN", "2", "10", "12") +
                          StockBytes(2, 40, 0, 0, "Forty", "FRT", "1", "5", "6") +
                          StockBytes(3, 1, 0, 0, "Nasdaq", "NDQ", "1", "1", "1"));
-  ASSERT_TRUE(store.LoadStocks());
+  ASSERT_TRUE(LoadStocks(store));
   ASSERT_EQ(store.stocks.size(), 3u);
   // "All" shows them; no portfolio's own view does.
   int inAll = 0, unfiled = 0;
@@ -266,17 +269,17 @@ TEST_F(DataFiles, APortfolioNumberPastTheCountIsKeptThroughEverySave) {
   EXPECT_EQ(inAll, 3);
   EXPECT_EQ(unfiled, 0);
   // Their figures are in the base currency and count in the totals of "All".
-  EXPECT_DOUBLE_EQ(store.ComputeTotals(PORTFOLIO_ALL, false).cost, 2 * 10 + 5 + 1);
-  store.SnapshotLastUpdateProfit();  // indexes the 32-entry table by portfolio: 40 is skipped
+  EXPECT_DOUBLE_EQ(ComputeTotals(store, PORTFOLIO_ALL, false).cost, 2 * 10 + 5 + 1);
+  SnapshotLastUpdateProfit(store);  // indexes the 32-entry table by portfolio: 40 is skipped
   EXPECT_EQ(store.dLastUpdateProfit[7], 4);
 
-  ASSERT_TRUE(store.SaveStocks());
+  ASSERT_TRUE(SaveStocks(store));
   const std::string saved = Read("QuilletDB");
   ASSERT_EQ(saved.size(), 1600u + 3 * 264u);
   EXPECT_EQ(saved[1600 + 4], 7) << "the stored byte, not 0";
   EXPECT_EQ(saved[1600 + 264 + 4], 40);
   PortfolioStore again(*root.ctx);
-  ASSERT_TRUE(again.LoadStocks());
+  ASSERT_TRUE(LoadStocks(again));
   EXPECT_EQ(again.stocks[0]->ucPortfolio, 7);
 }
 
@@ -286,25 +289,25 @@ TEST_F(DataFiles, TextFieldsWithoutTerminatorAreReadWithinTheirField) {
   std::string stock = StockBytes(1, 1, 0, 0, "NNNNNNNNNNNNNNNNNNNN", "SSSSSSSSSSSSSSSS",
                                  "123456789012", "1");  // every field full to the brim
   Write("QuilletDB", HeaderBytes(h) + stock);
-  ASSERT_TRUE(store.LoadStocks());
+  ASSERT_TRUE(LoadStocks(store));
   EXPECT_EQ(store.PortfolioName(1), "ABCDEFGHIJKLMNOP");
   EXPECT_EQ(store.stocks[0]->Name().size(), 20u);
   EXPECT_EQ(store.stocks[0]->Symbol(), "SSSSSSSSSSSSSSSS");
-  EXPECT_DOUBLE_EQ(store.StockValue(*store.stocks[0], kValueCost, kNoConversion), 123456789012.0);
-  store.FormatStockValue(*store.stocks[0], kValueProfit, PORTFOLIO_ALL);
-  store.SortStocks(kSortSymbol, false, true);
+  EXPECT_DOUBLE_EQ(StockValue(store, *store.stocks[0], kValueCost, kNoConversion), 123456789012.0);
+  FormatStockValue(store, *store.stocks[0], kValueProfit, PORTFOLIO_ALL);
+  SortStocks(store, kSortSymbol, false, true);
 }
 
 TEST_F(DataFiles, ANoteLongerThanTheRestOfTheFileEndsTheReading) {
   // A length past the end, and one so large that length + 12 wraps in 32 bits.
   Write("StockNoteDB", U16(100) + NoteBytes(1, "ok") + U32(2) + U32(1000) + "abc");
-  ASSERT_TRUE(store.LoadNotes());
+  ASSERT_TRUE(LoadNotes(store));
   ASSERT_EQ(store.notes.size(), 1u);
   EXPECT_EQ(store.notes[0]->Text(), "ok");
 
   PortfolioStore other(*root.ctx);
   Write("StockNoteDB", U16(100) + U32(2) + U32(0xFFFFFFF8u) + std::string(40, 'q'));
-  ASSERT_TRUE(other.LoadNotes());
+  ASSERT_TRUE(LoadNotes(other));
   EXPECT_TRUE(other.notes.empty());
   EXPECT_TRUE(root.answers.shown().empty());
 }
@@ -314,11 +317,11 @@ TEST_F(DataFiles, AnAllocationFailureIsReportedAndTheReaderStaysInStep) {
                          StockBytes(2, 0, 0, 0, "B", "B", "1", "1"));
   Write("StockNoteDB", U16(100) + NoteBytes(1, "first") + NoteBytes(2, "second"));
   store.InjectAllocationFailure(0);
-  EXPECT_FALSE(store.LoadStocks());
+  EXPECT_FALSE(LoadStocks(store));
   ASSERT_EQ(store.stocks.size(), 1u);
   EXPECT_EQ(store.stocks[0]->dwId, 2u);
   store.InjectAllocationFailure(0);
-  EXPECT_FALSE(store.LoadNotes());
+  EXPECT_FALSE(LoadNotes(store));
   ASSERT_EQ(store.notes.size(), 1u);
   EXPECT_EQ(store.notes[0]->Text(), "second");
   EXPECT_EQ(root.answers.texts(),
@@ -331,17 +334,17 @@ TEST_F(DataFiles, AFileThatExistsButCannotBeReadStopsTheStart) {
   FaultInjectingFileSystem faulty(PosixFiles());
   faulty.FailOn(FaultInjectingFileSystem::Op::kOpen, "QuilletDB", 0, ERROR_ACCESS_DENIED);
   root.ctx->SetFiles(&faulty);
-  EXPECT_FALSE(store.LoadStocks());
+  EXPECT_FALSE(LoadStocks(store));
   EXPECT_EQ(root.answers.texts(), std::vector<std::string>{text::kCannotReadStocks});
   root.ctx->SetFiles(nullptr);
 }
 
 TEST_F(DataFiles, SavingCreatesTheFoldersWhenMissing) {
   ASSERT_NE(store.NewStock(), nullptr);
-  ASSERT_TRUE(store.SaveStocks());
+  ASSERT_TRUE(SaveStocks(store));
   EXPECT_EQ(Read("QuilletDB").size(), 1600u + 264u);
   ASSERT_TRUE(store.SetNote(1, u"n"));
-  ASSERT_TRUE(store.SaveNotes());
+  ASSERT_TRUE(SaveNotes(store));
   EXPECT_EQ(Read("StockNoteDB"), U16(100) + NoteBytes(1, "n"));
 }
 
@@ -354,7 +357,7 @@ TEST_F(DataFiles, AFailedSaveKeepsThePreviousFile) {
   Write("QuilletDB", oldStocks);
   Write("StockNoteDB", oldNotes);
   Write("StockAlertDB", oldAlerts);
-  ASSERT_TRUE(store.LoadStocks() && store.LoadNotes() && store.LoadAlerts());
+  ASSERT_TRUE(LoadStocks(store) && LoadNotes(store) && LoadAlerts(store));
   for (int i = 0; i < 40; ++i) ASSERT_NE(store.NewStock(), nullptr);
   ASSERT_TRUE(store.SetNote(1, std::u16string(5000, u'n')));
   store.alerts.push_back(std::make_unique<StockAlert>(*store.alerts[0]));
@@ -373,9 +376,9 @@ TEST_F(DataFiles, AFailedSaveKeepsThePreviousFile) {
       faulty.Clear();
       root.answers.ClearShown();
       arm();
-      bool saved = std::string(file) == "QuilletDB"     ? store.SaveStocks()
-                   : std::string(file) == "StockNoteDB" ? store.SaveNotes()
-                                                        : store.SaveAlerts();
+      bool saved = std::string(file) == "QuilletDB"     ? SaveStocks(store)
+                   : std::string(file) == "StockNoteDB" ? SaveNotes(store)
+                                                        : SaveAlerts(store);
       EXPECT_FALSE(saved) << file;
       ASSERT_EQ(root.answers.shown().size(), 1u) << file;
       EXPECT_EQ(root.answers.shown()[0].text, std::string(file) == "QuilletDB"
@@ -388,7 +391,7 @@ TEST_F(DataFiles, AFailedSaveKeepsThePreviousFile) {
   EXPECT_EQ(Read("StockNoteDB"), oldNotes);
   EXPECT_EQ(Read("StockAlertDB"), oldAlerts);
   // And the next save goes through.
-  EXPECT_TRUE(store.SaveStocks());
+  EXPECT_TRUE(SaveStocks(store));
   EXPECT_EQ(Read("QuilletDB").size(), 1600u + 41u * 264u);
 }
 

@@ -1,13 +1,11 @@
-// Every figure shown about a holding or a portfolio, computed on demand from the stock's
-// decimal texts; nothing computed is stored in a record. Each division is guarded and a
-// guarded case yields 0.
+#include "core/portfolio_math.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <limits>
 #include <numeric>
 
-#include "core/portfolio_store.h"
 #include "core/quote_tables.h"
 
 namespace quillet {
@@ -19,18 +17,18 @@ struct Inputs {
 
 }  // namespace
 
-double PortfolioStore::ConvertValue(double value, const StockRecord& r, int context) const {
+double ConvertValue(const PortfolioStore& s, double value, const StockRecord& r, int context) {
   if (context == kNoConversion) return value;
-  if (context == PORTFOLIO_ALL) return value * CurrencyRate(CurrencyOfPortfolio(r.ucPortfolio));
+  if (context == PORTFOLIO_ALL) return value * s.CurrencyRate(s.CurrencyOfPortfolio(r.ucPortfolio));
   if (context < 0 || context >= kMaxPortfolios) return value;
-  int currency = CurrencyOfPortfolio(context);
-  if (currency != 0 && ConvertToBase()) return value * CurrencyRate(currency);
+  int currency = s.CurrencyOfPortfolio(context);
+  if (currency != 0 && s.ConvertToBase()) return value * s.CurrencyRate(currency);
   return value;
 }
 
-double PortfolioStore::StockValue(const StockRecord& r, int kind, int context) const {
+double StockValue(const PortfolioStore& s, const StockRecord& r, int kind, int context) {
   if (kind < 0 || kind >= kValueKindCount) return 0;
-  const char sep = cDecimalSeparator;
+  const char sep = s.cDecimalSeparator;
   auto parse = [&](const DecimalText& field, int places) {
     return ParseDecimal(FieldText(field), places, sep);
   };
@@ -39,18 +37,18 @@ double PortfolioStore::StockValue(const StockRecord& r, int kind, int context) c
   const double B = parse(r.szBuyPrice, 4);
   switch (kind) {
     case kValueCost:
-      return ConvertValue(N * B + parse(r.szBuyFee, 2), r, context);
+      return ConvertValue(s, N * B + parse(r.szBuyFee, 2), r, context);
     case kValueCurrentValue:
-      return ConvertValue(N * parse(r.szPrice, 4) - parse(r.szSellFee, 2), r, context);
+      return ConvertValue(s, N * parse(r.szPrice, 4) - parse(r.szSellFee, 2), r, context);
     case kValueFeePercent: {
       double nb = N * B;
       if (nb == 0) return 0;
       return (parse(r.szSellFee, 2) + parse(r.szBuyFee, 2)) * (100 / nb);
     }
     case kValueBuyPrice:
-      return ConvertValue(B, r, context);
+      return ConvertValue(s, B, r, context);
     case kValueChange:
-      return ConvertValue(parse(r.szChange, 4), r, context);
+      return ConvertValue(s, parse(r.szChange, 4), r, context);
     case kValueChangePercent: {
       double Q = parse(r.szPrevClose, 4);
       if (sold || Q == 0) return 0;
@@ -58,7 +56,7 @@ double PortfolioStore::StockValue(const StockRecord& r, int kind, int context) c
     }
     case kValueDayChange:
       if (sold) return 0;
-      return ConvertValue(N * parse(r.szChange, 4), r, context);
+      return ConvertValue(s, N * parse(r.szChange, 4), r, context);
     default:
       break;
   }
@@ -67,35 +65,35 @@ double PortfolioStore::StockValue(const StockRecord& r, int kind, int context) c
   const double Fb = parse(r.szBuyFee, 2);
   const double Fs = parse(r.szSellFee, 2);
   double D = parse(r.szDividend, 4);
-  if (bDividendTimesPrice) D *= P;  // the dividend field then counts shares received
+  if (s.bDividendTimesPrice) D *= P;  // the dividend field then counts shares received
   const bool shortPosition = (r.ucFlags & kFlagShort) != 0;
   if (kind == kValueProfit) {
     double G = (P - B) * N;
     if (shortPosition) G = -G;
-    return ConvertValue(G - Fb - Fs + D, r, context);
+    return ConvertValue(s, G - Fb - Fs + D, r, context);
   }
   const double K = N * B + Fb;
   double G = (P - B) * std::fabs(N);
   if (shortPosition) G = -G;
   if (K == 0) return 0;
   if (kind == kValueProfitPercent) return (G - Fb - Fs + D) * (100 / K);
-  std::int64_t end = sold ? static_cast<std::int64_t>(r.tSellDate) : ctx_.clock().Now();
+  std::int64_t end = sold ? static_cast<std::int64_t>(r.tSellDate) : s.context().clock().Now();
   double T = static_cast<double>(end - static_cast<std::int64_t>(r.tBuyDate)) / 86400.0;
   if (T == 0) return 0;
   return ((G - Fb - Fs + D) / K * 100 / T) * 365;
 }
 
-std::string PortfolioStore::FormatStockValue(const StockRecord& r, int kind, int context) const {
-  const char sep = cDecimalSeparator;
+std::string FormatStockValue(const PortfolioStore& s, const StockRecord& r, int kind, int context) {
+  const char sep = s.cDecimalSeparator;
   if (kind == kValueChange) {
     if (r.IsSold()) return {};
     double stored = ParseDecimal(FieldText(r.szChange), 4, sep);
-    double converted = ConvertValue(stored, r, context);
+    double converted = ConvertValue(s, stored, r, context);
     if (converted == stored) return ToDisplayText(FieldText(r.szChange), sep);
     std::string text = FormatDecimal(converted, 2, 0, sep);
     return converted > 0 ? "+" + text : text;
   }
-  double value = StockValue(r, kind, context);
+  double value = StockValue(s, r, kind, context);
   int places = value > -1000000.0 && value < 10000000.0 ? 2 : 0;
   bool percent = kind == kValueProfitPercent || kind == kValueProfitPerYear ||
                  kind == kValueFeePercent || kind == kValueChangePercent;
@@ -109,36 +107,36 @@ static double ConvertPortfolioAmount(const PortfolioStore& s, double amount, int
   return amount;
 }
 
-double PortfolioStore::PortfolioCash(int portfolio) const {
+double PortfolioCash(const PortfolioStore& s, int portfolio) {
   if (portfolio == PORTFOLIO_ALL) {
     double sum = 0;
     for (int k = 0; k < kMaxPortfolios; ++k) {
-      sum += dCash[k] * CurrencyRate(CurrencyOfPortfolio(k));
+      sum += s.dCash[k] * s.CurrencyRate(s.CurrencyOfPortfolio(k));
     }
     return sum;
   }
   if (portfolio < 0 || portfolio >= kMaxPortfolios) return 0;
-  return ConvertPortfolioAmount(*this, dCash[portfolio], portfolio);
+  return ConvertPortfolioAmount(s, s.dCash[portfolio], portfolio);
 }
 
-std::string_view PortfolioStore::DisplayCurrencyCode(int portfolio) const {
-  if (portfolio == PORTFOLIO_ALL || ConvertToBase()) return CurrencyCode(0);
-  return CurrencyCode(CurrencyOfPortfolio(portfolio));
+std::string_view DisplayCurrencyCode(const PortfolioStore& s, int portfolio) {
+  if (portfolio == PORTFOLIO_ALL || s.ConvertToBase()) return s.CurrencyCode(0);
+  return s.CurrencyCode(s.CurrencyOfPortfolio(portfolio));
 }
 
-PortfolioTotals PortfolioStore::ComputeTotals(int portfolio, bool sold) const {
+PortfolioTotals ComputeTotals(const PortfolioStore& s, int portfolio, bool sold) {
   PortfolioTotals t;
-  const std::int64_t now = ctx_.clock().Now();
+  const std::int64_t now = s.context().clock().Now();
   std::int64_t daySum = 0;
   int counted = 0;
   // Totals walk the list from its end, as every total of the program does.
-  for (std::size_t i = stocks.size(); i-- > 0;) {
-    const StockRecord& r = *stocks[i];
-    if (!InView(r, portfolio, sold) || r.IsWatched()) continue;
-    t.profit += StockValue(r, kValueProfit, portfolio);
-    t.cost += StockValue(r, kValueCost, portfolio);
-    t.value += StockValue(r, kValueCurrentValue, portfolio);
-    t.dayChange += StockValue(r, kValueDayChange, portfolio);
+  for (std::size_t i = s.stocks.size(); i-- > 0;) {
+    const StockRecord& r = *s.stocks[i];
+    if (!PortfolioStore::InView(r, portfolio, sold) || r.IsWatched()) continue;
+    t.profit += StockValue(s, r, kValueProfit, portfolio);
+    t.cost += StockValue(s, r, kValueCost, portfolio);
+    t.value += StockValue(s, r, kValueCurrentValue, portfolio);
+    t.dayChange += StockValue(s, r, kValueDayChange, portfolio);
     // Whole days held, from the buy date even for a sold stock.
     daySum += (now - static_cast<std::int64_t>(r.tBuyDate)) / 86400;
     ++counted;
@@ -148,21 +146,21 @@ PortfolioTotals PortfolioStore::ComputeTotals(int portfolio, bool sold) const {
     double averageDays = static_cast<double>(daySum) / counted;
     if (averageDays > 0) t.profitPerYear = 365 / averageDays * t.profitPercent;
   }
-  if (!sold) t.value += PortfolioCash(portfolio);
+  if (!sold) t.value += PortfolioCash(s, portfolio);
   return t;
 }
 
-ChangeFigures PortfolioStore::ChangeSinceLastUpdate(int portfolio) const {
+ChangeFigures ChangeSinceLastUpdate(const PortfolioStore& s, int portfolio) {
   double last = 0;
   if (portfolio == PORTFOLIO_ALL) {
     for (int k = 0; k < kMaxPortfolios; ++k) {
-      last += dLastUpdateProfit[k] * CurrencyRate(CurrencyOfPortfolio(k));
+      last += s.dLastUpdateProfit[k] * s.CurrencyRate(s.CurrencyOfPortfolio(k));
     }
   } else if (portfolio >= 0 && portfolio < kMaxPortfolios) {
-    last = ConvertPortfolioAmount(*this, dLastUpdateProfit[portfolio], portfolio);
+    last = ConvertPortfolioAmount(s, s.dLastUpdateProfit[portfolio], portfolio);
   }
   ChangeFigures c;
-  c.amount = ComputeTotals(portfolio, false).profit - last;
+  c.amount = ComputeTotals(s, portfolio, false).profit - last;
   if (last != 0) {
     // Measured against the profit of the last update, the figure the change starts from; the
     // sign always follows the amount.
@@ -172,55 +170,55 @@ ChangeFigures PortfolioStore::ChangeSinceLastUpdate(int portfolio) const {
   return c;
 }
 
-ChangeFigures PortfolioStore::ChangeToday(int portfolio) const {
-  PortfolioTotals t = ComputeTotals(portfolio, false);
+ChangeFigures ChangeToday(const PortfolioStore& s, int portfolio) {
+  PortfolioTotals t = ComputeTotals(s, portfolio, false);
   ChangeFigures c;
   c.amount = t.dayChange;
-  double base = t.value - PortfolioCash(portfolio) - c.amount;
+  double base = t.value - PortfolioCash(s, portfolio) - c.amount;
   if (base != 0) c.percent = c.amount * 100 / base;
   return c;
 }
 
-CombinedHolding PortfolioStore::CombineHoldings(const std::vector<const StockRecord*>& entries,
-                                                int context) const {
+CombinedHolding CombineHoldings(const PortfolioStore& s,
+                                const std::vector<const StockRecord*>& entries, int context) {
   CombinedHolding c;
   if (entries.size() == 1) {
     const StockRecord& r = *entries[0];
-    c.shares = ParseDecimal(FieldText(r.szShares), 2, cDecimalSeparator);
-    c.buyPrice = StockValue(r, kValueBuyPrice, context);
-    c.cost = StockValue(r, kValueCost, context);
-    c.value = StockValue(r, kValueCurrentValue, context);
-    c.profit = StockValue(r, kValueProfit, context);
-    c.profitPercent = StockValue(r, kValueProfitPercent, context);
+    c.shares = ParseDecimal(FieldText(r.szShares), 2, s.cDecimalSeparator);
+    c.buyPrice = StockValue(s, r, kValueBuyPrice, context);
+    c.cost = StockValue(s, r, kValueCost, context);
+    c.value = StockValue(s, r, kValueCurrentValue, context);
+    c.profit = StockValue(s, r, kValueProfit, context);
+    c.profitPercent = StockValue(s, r, kValueProfitPercent, context);
     return c;
   }
   double pricedShares = 0;
   for (const StockRecord* r : entries) {
-    double n = ParseDecimal(FieldText(r->szShares), 2, cDecimalSeparator);
+    double n = ParseDecimal(FieldText(r->szShares), 2, s.cDecimalSeparator);
     c.shares += n;
-    c.cost += StockValue(*r, kValueCost, context);
-    c.value += StockValue(*r, kValueCurrentValue, context);
-    c.profit += StockValue(*r, kValueProfit, context);
-    pricedShares += StockValue(*r, kValueBuyPrice, context) * n;
+    c.cost += StockValue(s, *r, kValueCost, context);
+    c.value += StockValue(s, *r, kValueCurrentValue, context);
+    c.profit += StockValue(s, *r, kValueProfit, context);
+    pricedShares += StockValue(s, *r, kValueBuyPrice, context) * n;
   }
   if (c.shares != 0) c.buyPrice = pricedShares / c.shares;
   if (c.cost != 0) c.profitPercent = 100 / c.cost * c.profit;
   return c;
 }
 
-void PortfolioStore::SnapshotLastUpdateProfit() {
-  const BYTE saved = ucPrefFlags;
-  ucPrefFlags = static_cast<BYTE>(ucPrefFlags & ~kPrefConvertToBase);
-  std::fill(std::begin(dLastUpdateProfit), std::end(dLastUpdateProfit), 0.0);
-  for (const auto& s : stocks) {
-    if (!InView(*s, PORTFOLIO_ALL, false) || s->IsWatched()) continue;
-    if (s->ucPortfolio >= kMaxPortfolios) continue;
-    dLastUpdateProfit[s->ucPortfolio] += StockValue(*s, kValueProfit, s->ucPortfolio);
+void SnapshotLastUpdateProfit(PortfolioStore& s) {
+  const BYTE saved = s.ucPrefFlags;
+  s.ucPrefFlags = static_cast<BYTE>(s.ucPrefFlags & ~kPrefConvertToBase);
+  std::fill(std::begin(s.dLastUpdateProfit), std::end(s.dLastUpdateProfit), 0.0);
+  for (const auto& r : s.stocks) {
+    if (!PortfolioStore::InView(*r, PORTFOLIO_ALL, false) || r->IsWatched()) continue;
+    if (r->ucPortfolio >= kMaxPortfolios) continue;
+    s.dLastUpdateProfit[r->ucPortfolio] += StockValue(s, *r, kValueProfit, r->ucPortfolio);
   }
-  ucPrefFlags = saved;
+  s.ucPrefFlags = saved;
 }
 
-void PortfolioStore::SortStocks(int key, bool descending, bool watchedAtBottom) {
+void SortStocks(PortfolioStore& s, int key, bool descending, bool watchedAtBottom) {
   if (key < 0 || key >= kSortKeyCount) return;
   // Every key is computed once per stock; comparisons then only compare keys.
   struct Item {
@@ -230,9 +228,9 @@ void PortfolioStore::SortStocks(int key, bool descending, bool watchedAtBottom) 
     std::size_t index = 0;
   };
   const bool textKey = key == kSortName || key == kSortSymbol;
-  std::vector<Item> items(stocks.size());
-  for (std::size_t i = 0; i < stocks.size(); ++i) {
-    const StockRecord& r = *stocks[i];
+  std::vector<Item> items(s.stocks.size());
+  for (std::size_t i = 0; i < s.stocks.size(); ++i) {
+    const StockRecord& r = *s.stocks[i];
     Item& it = items[i];
     it.index = i;
     it.watched = r.IsWatched();
@@ -246,10 +244,10 @@ void PortfolioStore::SortStocks(int key, bool descending, bool watchedAtBottom) 
     double v = 0;
     switch (key) {
       case kSortPrice:
-        v = ParseDecimal(FieldText(r.szPrice), 4, cDecimalSeparator);
+        v = ParseDecimal(FieldText(r.szPrice), 4, s.cDecimalSeparator);
         break;
       case kSortProfit:
-        v = StockValue(r, kValueProfit, wViewPortfolio);
+        v = StockValue(s, r, kValueProfit, s.wViewPortfolio);
         break;
       case kSortBuyDate:
         v = r.tBuyDate;
@@ -258,19 +256,19 @@ void PortfolioStore::SortStocks(int key, bool descending, bool watchedAtBottom) 
         v = r.tSellDate;
         break;
       case kSortChange:
-        v = ParseDecimal(FieldText(r.szChange), 4, cDecimalSeparator);
+        v = ParseDecimal(FieldText(r.szChange), 4, s.cDecimalSeparator);
         break;
       case kSortValue:
-        v = StockValue(r, kValueCurrentValue, wViewPortfolio);
+        v = StockValue(s, r, kValueCurrentValue, s.wViewPortfolio);
         break;
       case kSortCost:
-        v = StockValue(r, kValueCost, wViewPortfolio);
+        v = StockValue(s, r, kValueCost, s.wViewPortfolio);
         break;
       case kSortProfitPercent:
-        v = StockValue(r, kValueProfitPercent, wViewPortfolio);
+        v = StockValue(s, r, kValueProfitPercent, s.wViewPortfolio);
         break;
       case kSortChangePercent:
-        v = StockValue(r, kValueChangePercent, wViewPortfolio);
+        v = StockValue(s, r, kValueChangePercent, s.wViewPortfolio);
         break;
       default:
         break;
@@ -284,16 +282,9 @@ void PortfolioStore::SortStocks(int key, bool descending, bool watchedAtBottom) 
     return descending ? a.number > b.number : a.number < b.number;
   });
   std::vector<std::unique_ptr<StockRecord>> sorted;
-  sorted.reserve(stocks.size());
-  for (const Item& it : items) sorted.push_back(std::move(stocks[it.index]));
-  stocks = std::move(sorted);
-}
-
-std::string FeeFromPercent(std::string_view number, std::string_view price, double percent,
-                           char decimalSeparator) {
-  double fee = ParseDecimal(number, 4, decimalSeparator) *
-               ParseDecimal(price, 4, decimalSeparator) * percent * 0.01;
-  return FormatDecimal(fee, 2, 0, decimalSeparator);
+  sorted.reserve(s.stocks.size());
+  for (const Item& it : items) sorted.push_back(std::move(s.stocks[it.index]));
+  s.stocks = std::move(sorted);
 }
 
 }  // namespace quillet

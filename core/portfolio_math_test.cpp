@@ -1,4 +1,6 @@
 // Figures of holdings and portfolios, conversion, totals, sorting and the holding operations.
+#include "core/portfolio_math.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -6,6 +8,7 @@
 #include "core/euro_rates.h"
 #include "core/messages.h"
 #include "core/portfolio_store.h"
+#include "core/stock_operations.h"
 #include "platform/testing/test_support.h"
 
 namespace quillet {
@@ -64,7 +67,7 @@ class Figures : public ::testing::Test {
     return out;
   }
   double V(const StockRecord* r, int kind, int ctx = kNoConversion) {
-    return store.StockValue(*r, kind, ctx);
+    return StockValue(store, *r, kind, ctx);
   }
 
   TestRoot root;
@@ -73,8 +76,14 @@ class Figures : public ::testing::Test {
 };
 
 TEST_F(Figures, ValueKindsOfAnActiveHolding) {
-  StockRecord* r = Add({.shares = "100", .buyPrice = "10", .buyFee = "10", .price = "12",
-                        .sellFee = "5", .dividend = "20", .change = "+0.5", .prevClose = "11.5",
+  StockRecord* r = Add({.shares = "100",
+                        .buyPrice = "10",
+                        .buyFee = "10",
+                        .price = "12",
+                        .sellFee = "5",
+                        .dividend = "20",
+                        .change = "+0.5",
+                        .prevClose = "11.5",
                         .buyDate = Now() - 73 * kDay});
   EXPECT_DOUBLE_EQ(V(r, kValueProfit), 200 - 10 - 5 + 20);
   EXPECT_DOUBLE_EQ(V(r, kValueProfitPercent), 205 * (100.0 / 1010));
@@ -108,8 +117,13 @@ TEST_F(Figures, GuardsShortPositionsDividendsAndSoldStocks) {
   store.bDividendTimesPrice = 1;
   EXPECT_DOUBLE_EQ(V(d, kValueProfit), 100);
   // A sold stock: its holding period ends on the sell date, no day change.
-  StockRecord* sold = Add({.status = kStatusSold, .shares = "10", .buyPrice = "10", .price = "20",
-                           .change = "1", .prevClose = "19", .buyDate = 1000 * kDay,
+  StockRecord* sold = Add({.status = kStatusSold,
+                           .shares = "10",
+                           .buyPrice = "10",
+                           .price = "20",
+                           .change = "1",
+                           .prevClose = "19",
+                           .buyDate = 1000 * kDay,
                            .sellDate = 1365 * kDay});
   EXPECT_DOUBLE_EQ(V(sold, kValueProfitPerYear), 100.0);
   EXPECT_DOUBLE_EQ(V(sold, kValueDayChange), 0);
@@ -118,33 +132,33 @@ TEST_F(Figures, GuardsShortPositionsDividendsAndSoldStocks) {
 
 TEST_F(Figures, FormatStockValueChoosesPlacesSuffixAndLocaleSeparator) {
   StockRecord* r = Add({.shares = "1", .price = "12345678.9"});
-  EXPECT_EQ(store.FormatStockValue(*r, kValueProfit, kNoConversion), "12345678");
+  EXPECT_EQ(FormatStockValue(store, *r, kValueProfit, kNoConversion), "12345678");
   CopyToField(r->szPrice, "9999999.996");
-  EXPECT_EQ(store.FormatStockValue(*r, kValueCurrentValue, kNoConversion), "10000000.00");
+  EXPECT_EQ(FormatStockValue(store, *r, kValueCurrentValue, kNoConversion), "10000000.00");
   CopyToField(r->szPrice, "-2000000");
-  EXPECT_EQ(store.FormatStockValue(*r, kValueProfit, kNoConversion), "-2000000");
+  EXPECT_EQ(FormatStockValue(store, *r, kValueProfit, kNoConversion), "-2000000");
   CopyToField(r->szPrice, "");
-  EXPECT_EQ(store.FormatStockValue(*r, kValueProfit, kNoConversion), "0");
-  EXPECT_EQ(store.FormatStockValue(*r, kValueProfitPercent, kNoConversion), "0%");
+  EXPECT_EQ(FormatStockValue(store, *r, kValueProfit, kNoConversion), "0");
+  EXPECT_EQ(FormatStockValue(store, *r, kValueProfitPercent, kNoConversion), "0%");
   CopyToField(r->szBuyPrice, "8");
   CopyToField(r->szPrice, "10");
   store.cDecimalSeparator = ',';
-  EXPECT_EQ(store.FormatStockValue(*r, kValueProfitPercent, kNoConversion), "25,00%");
-  EXPECT_EQ(store.FormatStockValue(*r, kValueProfit, kNoConversion), "2,00");
+  EXPECT_EQ(FormatStockValue(store, *r, kValueProfitPercent, kNoConversion), "25,00%");
+  EXPECT_EQ(FormatStockValue(store, *r, kValueProfit, kNoConversion), "2,00");
 }
 
 TEST_F(Figures, ChangeColumnShowsTheStoredTextUnlessConverted) {
   ASSERT_TRUE(store.AddCurrency("GBP", "1.5"));
   ASSERT_TRUE(store.SetPortfolioCurrency(1, 1));
   StockRecord* r = Add({.shares = "1", .change = "+0.25"});
-  EXPECT_EQ(store.FormatStockValue(*r, kValueChange, 1), "+0.25");
+  EXPECT_EQ(FormatStockValue(store, *r, kValueChange, 1), "+0.25");
   store.cDecimalSeparator = ',';
-  EXPECT_EQ(store.FormatStockValue(*r, kValueChange, 1), "+0,25");
-  EXPECT_EQ(store.FormatStockValue(*r, kValueChange, PORTFOLIO_ALL), "+0,38");
+  EXPECT_EQ(FormatStockValue(store, *r, kValueChange, 1), "+0,25");
+  EXPECT_EQ(FormatStockValue(store, *r, kValueChange, PORTFOLIO_ALL), "+0,38");
   CopyToField(r->szChange, "-0.5");
-  EXPECT_EQ(store.FormatStockValue(*r, kValueChange, PORTFOLIO_ALL), "-0,75");
+  EXPECT_EQ(FormatStockValue(store, *r, kValueChange, PORTFOLIO_ALL), "-0,75");
   r->ucStatus = kStatusSold;
-  EXPECT_EQ(store.FormatStockValue(*r, kValueChange, 1), "");
+  EXPECT_EQ(FormatStockValue(store, *r, kValueChange, 1), "");
 }
 
 TEST_F(Figures, ForeignPortfolioShowsOwnAmountsAloneAndConvertedInAll) {
@@ -154,30 +168,33 @@ TEST_F(Figures, ForeignPortfolioShowsOwnAmountsAloneAndConvertedInAll) {
   EXPECT_DOUBLE_EQ(V(r, kValueProfit, 1), 20);
   EXPECT_DOUBLE_EQ(V(r, kValueProfit, PORTFOLIO_ALL), 30);
   EXPECT_DOUBLE_EQ(V(r, kValueProfit, kNoConversion), 20);
-  EXPECT_EQ(store.DisplayCurrencyCode(1), "GBP");
-  EXPECT_EQ(store.DisplayCurrencyCode(PORTFOLIO_ALL), "USD");
+  EXPECT_EQ(DisplayCurrencyCode(store, 1), "GBP");
+  EXPECT_EQ(DisplayCurrencyCode(store, PORTFOLIO_ALL), "USD");
   store.ucPrefFlags |= kPrefConvertToBase;
   EXPECT_DOUBLE_EQ(V(r, kValueProfit, 1), 30);
-  EXPECT_EQ(store.DisplayCurrencyCode(1), "USD");
+  EXPECT_EQ(DisplayCurrencyCode(store, 1), "USD");
   // Percentages are never converted.
   EXPECT_DOUBLE_EQ(V(r, kValueProfitPercent, 1), 20);
 
   store.dCash[1] = 100;
   store.dCash[0] = 7;
-  EXPECT_DOUBLE_EQ(store.PortfolioCash(1), 150);
-  EXPECT_DOUBLE_EQ(store.PortfolioCash(PORTFOLIO_ALL), 157);
+  EXPECT_DOUBLE_EQ(PortfolioCash(store, 1), 150);
+  EXPECT_DOUBLE_EQ(PortfolioCash(store, PORTFOLIO_ALL), 157);
   store.ucPrefFlags &= static_cast<BYTE>(~kPrefConvertToBase);
-  EXPECT_DOUBLE_EQ(store.PortfolioCash(1), 100);
+  EXPECT_DOUBLE_EQ(PortfolioCash(store, 1), 100);
 }
 
 TEST_F(Figures, TotalsSkipWatchedStocksAndAddCash) {
-  Add({.shares = "10", .buyPrice = "10", .price = "12", .change = "1",
+  Add({.shares = "10",
+       .buyPrice = "10",
+       .price = "12",
+       .change = "1",
        .buyDate = Now() - 100 * kDay});
   Add({.shares = "10", .buyPrice = "10", .price = "11", .change = "-0.5", .buyDate = Now()});
   Add({.status = kStatusWatched, .shares = "1000", .buyPrice = "1", .price = "9"});
   Add({.portfolio = 2, .shares = "1", .buyPrice = "1", .price = "1000"});
   store.dCash[1] = 50;
-  PortfolioTotals t = store.ComputeTotals(1, false);
+  PortfolioTotals t = ComputeTotals(store, 1, false);
   EXPECT_DOUBLE_EQ(t.profit, 30);
   EXPECT_DOUBLE_EQ(t.cost, 200);
   EXPECT_DOUBLE_EQ(t.value, 230 + 50);
@@ -186,11 +203,11 @@ TEST_F(Figures, TotalsSkipWatchedStocksAndAddCash) {
   // Days held average 100 + 0 over two stocks: the one bought today does not stop it.
   EXPECT_DOUBLE_EQ(t.profitPerYear, 365 / 50.0 * 15);
 
-  ChangeFigures today = store.ChangeToday(1);
+  ChangeFigures today = ChangeToday(store, 1);
   EXPECT_DOUBLE_EQ(today.amount, 5);
   EXPECT_DOUBLE_EQ(today.percent, 5 * 100 / 225.0);
 
-  PortfolioTotals empty = store.ComputeTotals(5, false);
+  PortfolioTotals empty = ComputeTotals(store, 5, false);
   EXPECT_DOUBLE_EQ(empty.profitPercent, 0);
   EXPECT_DOUBLE_EQ(empty.profitPerYear, 0);
 }
@@ -202,36 +219,55 @@ TEST_F(Figures, ChangeSinceLastUpdateComparesWithTheSnapshot) {
   Add({.portfolio = 0, .shares = "1", .buyPrice = "1", .price = "5"});
   Add({.status = kStatusWatched, .shares = "1", .buyPrice = "1", .price = "99"});
   store.ucPrefFlags |= kPrefConvertToBase;
-  store.SnapshotLastUpdateProfit();
-  EXPECT_TRUE(store.ConvertToBase());               // restored afterwards
+  SnapshotLastUpdateProfit(store);
+  EXPECT_TRUE(store.ConvertToBase());                // restored afterwards
   EXPECT_DOUBLE_EQ(store.dLastUpdateProfit[1], 20);  // the portfolio's own currency
   EXPECT_DOUBLE_EQ(store.dLastUpdateProfit[0], 4);
 
   CopyToField(a->szPrice, "13");
-  ChangeFigures c = store.ChangeSinceLastUpdate(1);
+  ChangeFigures c = ChangeSinceLastUpdate(store, 1);
   EXPECT_DOUBLE_EQ(c.amount, 60 - 40);  // converted to base: 30 * 2 - 20 * 2
   EXPECT_DOUBLE_EQ(c.percent, 50);
-  ChangeFigures all = store.ChangeSinceLastUpdate(PORTFOLIO_ALL);
+  ChangeFigures all = ChangeSinceLastUpdate(store, PORTFOLIO_ALL);
   EXPECT_DOUBLE_EQ(all.amount, 64 - 44);
   CopyToField(a->szPrice, "11");
-  EXPECT_DOUBLE_EQ(store.ChangeSinceLastUpdate(1).percent, -50);
+  EXPECT_DOUBLE_EQ(ChangeSinceLastUpdate(store, 1).percent, -50);
   store.dLastUpdateProfit[1] = 0;
-  EXPECT_DOUBLE_EQ(store.ChangeSinceLastUpdate(1).percent, 0);
+  EXPECT_DOUBLE_EQ(ChangeSinceLastUpdate(store, 1).percent, 0);
   // A loss at the last update turning into a smaller loss is a positive change.
   store.dLastUpdateProfit[1] = -20;
   CopyToField(a->szPrice, "9.5");
-  ChangeFigures better = store.ChangeSinceLastUpdate(1);
+  ChangeFigures better = ChangeSinceLastUpdate(store, 1);
   EXPECT_DOUBLE_EQ(better.amount, -10 + 40);
   EXPECT_DOUBLE_EQ(better.percent, 75);
 }
 
 TEST_F(Figures, SortByEveryKeyInBothOrders) {
-  Add({.name = "beta", .shares = "1", .buyPrice = "5", .price = "20", .change = "2",
-       .prevClose = "18", .buyDate = 300, .symbol = "BB"});
-  Add({.name = "Alpha", .shares = "1", .buyPrice = "1", .price = "10", .change = "-1",
-       .prevClose = "11", .buyDate = 200, .symbol = "cc"});
-  Add({.name = "gamma", .shares = "2", .buyPrice = "2", .price = "30", .change = "0.1",
-       .prevClose = "30", .buyDate = 100, .symbol = "aa", .market = 1});
+  Add({.name = "beta",
+       .shares = "1",
+       .buyPrice = "5",
+       .price = "20",
+       .change = "2",
+       .prevClose = "18",
+       .buyDate = 300,
+       .symbol = "BB"});
+  Add({.name = "Alpha",
+       .shares = "1",
+       .buyPrice = "1",
+       .price = "10",
+       .change = "-1",
+       .prevClose = "11",
+       .buyDate = 200,
+       .symbol = "cc"});
+  Add({.name = "gamma",
+       .shares = "2",
+       .buyPrice = "2",
+       .price = "30",
+       .change = "0.1",
+       .prevClose = "30",
+       .buyDate = 100,
+       .symbol = "aa",
+       .market = 1});
   store.stocks[1]->tSellDate = 50;
   store.stocks[2]->tSellDate = 60;
   struct Expect {
@@ -252,14 +288,14 @@ TEST_F(Figures, SortByEveryKeyInBothOrders) {
       {kSortChangePercent, {"Alpha", "gamma", "beta"}},
   };
   for (const Expect& e : cases) {
-    store.SortStocks(e.key, false, true);
+    SortStocks(store, e.key, false, true);
     EXPECT_EQ(Names(), e.ascending) << "key " << e.key;
-    store.SortStocks(e.key, true, true);
+    SortStocks(store, e.key, true, true);
     std::vector<std::string> descending(e.ascending.rbegin(), e.ascending.rend());
     EXPECT_EQ(Names(), descending) << "key " << e.key;
   }
   std::vector<std::string> before = Names();
-  store.SortStocks(11, false, true);
+  SortStocks(store, 11, false, true);
   EXPECT_EQ(Names(), before);
 }
 
@@ -268,27 +304,27 @@ TEST_F(Figures, WatchedStocksSortToTheBottomInBothOrders) {
   Add({.name = "a", .shares = "1", .price = "5"});
   Add({.name = "w2", .status = kStatusWatched, .shares = "1", .price = "-1000"});
   Add({.name = "s", .status = kStatusSold, .shares = "1", .price = "7"});
-  store.SortStocks(kSortProfit, false, true);
+  SortStocks(store, kSortProfit, false, true);
   EXPECT_EQ(Names(), (std::vector<std::string>{"a", "s", "w2", "w1"}));
-  store.SortStocks(kSortProfit, true, true);
+  SortStocks(store, kSortProfit, true, true);
   EXPECT_EQ(Names(), (std::vector<std::string>{"s", "a", "w1", "w2"}));
-  store.SortStocks(kSortProfit, false, false);
+  SortStocks(store, kSortProfit, false, false);
   EXPECT_EQ(Names(), (std::vector<std::string>{"w2", "a", "s", "w1"}));
 }
 
 TEST_F(Figures, AddingSharesAveragesThePrice) {
   StockRecord* r = Add({.shares = "100", .buyPrice = "10", .buyFee = "5.5"});
-  EXPECT_EQ(store.AddSharesToStock(r, "20", "0", "1"), StockOpResult::kNothingToDo);
+  EXPECT_EQ(AddSharesToStock(store, r, "20", "0", "1"), StockOpResult::kNothingToDo);
   EXPECT_EQ(FieldText(r->szShares), "100");
-  EXPECT_EQ(store.AddSharesToStock(r, "20", "100", "4.25"), StockOpResult::kDone);
+  EXPECT_EQ(AddSharesToStock(store, r, "20", "100", "4.25"), StockOpResult::kDone);
   EXPECT_EQ(FieldText(r->szShares), "200.0000");
   EXPECT_EQ(FieldText(r->szBuyPrice), "15");
   EXPECT_EQ(FieldText(r->szBuyFee), "9.75");
   store.cDecimalSeparator = ',';
-  EXPECT_EQ(store.AddSharesToStock(r, "10,5", "100", ""), StockOpResult::kDone);
+  EXPECT_EQ(AddSharesToStock(store, r, "10,5", "100", ""), StockOpResult::kDone);
   EXPECT_EQ(FieldText(r->szBuyPrice), "13.5");  // stored with '.' whatever the locale
   // A result too large for the field is refused, not stored cut.
-  EXPECT_EQ(store.AddSharesToStock(r, "1", "99999999999", "0"), StockOpResult::kRefused);
+  EXPECT_EQ(AddSharesToStock(store, r, "1", "99999999999", "0"), StockOpResult::kRefused);
   EXPECT_EQ(FieldText(r->szShares), "300.0000");
   EXPECT_EQ(root.answers.texts(), std::vector<std::string>{text::kNumberTooLarge});
 }
@@ -300,7 +336,7 @@ TEST_F(Figures, PartialSaleKeepsTheUnsoldPartUnderTheOldId) {
   const DWORD oldId = r->dwId;
   store.dCash[1] = 1;
   store.ucSortKey = kSortBuyDate;  // all equal: the sort keeps the order
-  ASSERT_EQ(store.SellStock(r, "30", "12", "2.50", Now()), StockOpResult::kDone);
+  ASSERT_EQ(SellStock(store, r, "30", "12", "2.50", Now()), StockOpResult::kDone);
   EXPECT_EQ(Names(), (std::vector<std::string>{"first", "lot", "last", "lot"}));
   StockRecord* kept = store.stocks[1].get();
   StockRecord* sold = store.stocks[3].get();
@@ -324,31 +360,31 @@ TEST_F(Figures, PartialSaleKeepsTheUnsoldPartUnderTheOldId) {
 TEST_F(Figures, FullSaleAndRefusals) {
   StockRecord* r = Add({.shares = "10", .buyPrice = "10", .buyFee = "1"});
   StockRecord* w = Add({.status = kStatusWatched, .shares = "10"});
-  EXPECT_EQ(store.SellStock(r, "11", "12", "0", Now()), StockOpResult::kRefused);
-  EXPECT_EQ(store.SellStock(w, "1", "12", "0", Now()), StockOpResult::kRefused);
-  EXPECT_EQ(store.SellStock(r, "0", "12", "0", Now()), StockOpResult::kNothingToDo);
+  EXPECT_EQ(SellStock(store, r, "11", "12", "0", Now()), StockOpResult::kRefused);
+  EXPECT_EQ(SellStock(store, w, "1", "12", "0", Now()), StockOpResult::kRefused);
+  EXPECT_EQ(SellStock(store, r, "0", "12", "0", Now()), StockOpResult::kNothingToDo);
   EXPECT_EQ(root.answers.texts(),
             (std::vector<std::string>{text::kCannotSellMore, text::kNotOwned}));
-  EXPECT_FALSE(store.AskToSell(*w));
+  EXPECT_FALSE(AskToSell(store, *w));
   root.answers.Push(IDYES);
-  EXPECT_TRUE(store.AskToSell(*r));
+  EXPECT_TRUE(AskToSell(store, *r));
   EXPECT_EQ(root.answers.texts().back(), text::kSellStock);
 
   store.cDecimalSeparator = ',';
-  ASSERT_EQ(store.SellStock(r, "10", "12,5", "1,25", 99), StockOpResult::kDone);
+  ASSERT_EQ(SellStock(store, r, "10", "12,5", "1,25", 99), StockOpResult::kDone);
   EXPECT_EQ(store.stocks.size(), 2u);
   EXPECT_EQ(FieldText(r->szPrice), "12.5");
   EXPECT_EQ(FieldText(r->szSellFee), "1.25");
   EXPECT_EQ(FieldText(r->szBuyFee), "1");
   EXPECT_DOUBLE_EQ(store.dCash[1], 125 - 1.25);
-  EXPECT_EQ(store.SellStock(r, "1", "1", "0", 99), StockOpResult::kNothingToDo);
+  EXPECT_EQ(SellStock(store, r, "1", "1", "0", 99), StockOpResult::kNothingToDo);
 }
 
 TEST_F(Figures, APartialSaleWithoutMemoryLosesNothing) {
   StockRecord* r = Add({.shares = "100", .buyPrice = "10", .buyFee = "10"});
   const StockRecord before = *r;
   store.InjectAllocationFailure(0);
-  EXPECT_EQ(store.SellStock(r, "30", "12", "1", Now()), StockOpResult::kOutOfMemory);
+  EXPECT_EQ(SellStock(store, r, "30", "12", "1", Now()), StockOpResult::kOutOfMemory);
   ASSERT_EQ(store.stocks.size(), 1u);
   EXPECT_EQ(std::memcmp(store.stocks[0].get(), &before, sizeof before), 0);
   EXPECT_DOUBLE_EQ(store.dCash[1], 0);
@@ -359,9 +395,9 @@ TEST_F(Figures, SplitAdjustsHoldingAndOptionallyTheChart) {
   quillet::testing::ScopedTimeZone tz("UTC");
   StockRecord* r = Add({.shares = "100", .buyPrice = "10", .price = "12.5", .symbol = "ABC"});
   history.PutSeries("ABC", 0, {{Now() - kDay, 125000, 120000, 130000, 5}, {Now(), 62500, 0, 0, 6}});
-  EXPECT_EQ(store.SplitStock(r, Now(), "0", "1"), StockOpResult::kNothingToDo);
+  EXPECT_EQ(SplitStock(store, r, Now(), "0", "1"), StockOpResult::kNothingToDo);
   root.answers.Push(IDYES);
-  ASSERT_EQ(store.SplitStock(r, Now(), "2", "1"), StockOpResult::kDone);
+  ASSERT_EQ(SplitStock(store, r, Now(), "2", "1"), StockOpResult::kDone);
   EXPECT_EQ(FieldText(r->szShares), "200");
   EXPECT_EQ(FieldText(r->szBuyPrice), "5");
   EXPECT_EQ(FieldText(r->szPrice), "6.25");
@@ -369,28 +405,28 @@ TEST_F(Figures, SplitAdjustsHoldingAndOptionallyTheChart) {
   EXPECT_EQ((*history.Series("ABC", 0))[0].dwPrice, 62500u);
   EXPECT_EQ((*history.Series("ABC", 0))[1].dwPrice, 62500u);
   // Declining leaves the chart alone.
-  ASSERT_EQ(store.SplitStock(r, Now(), "1", "3"), StockOpResult::kDone);
+  ASSERT_EQ(SplitStock(store, r, Now(), "1", "3"), StockOpResult::kDone);
   EXPECT_EQ(FieldText(r->szShares), "66.6667");
   EXPECT_EQ((*history.Series("ABC", 0))[0].dwPrice, 62500u);
-  EXPECT_EQ(store.SplitStock(nullptr, Now(), "2", "1"), StockOpResult::kRefused);
+  EXPECT_EQ(SplitStock(store, nullptr, Now(), "2", "1"), StockOpResult::kRefused);
   EXPECT_EQ(root.answers.texts().back(), text::kNoStockSelected);
 }
 
 TEST_F(Figures, CombinedHoldingOfSeveralEntries) {
   StockRecord* a = Add({.shares = "100", .buyPrice = "10", .buyFee = "10", .price = "12"});
   StockRecord* b = Add({.shares = "50.004", .buyPrice = "16", .price = "12"});
-  CombinedHolding one = store.CombineHoldings({a}, 1);
+  CombinedHolding one = CombineHoldings(store, {a}, 1);
   EXPECT_DOUBLE_EQ(one.shares, 100);
   EXPECT_DOUBLE_EQ(one.buyPrice, 10);
   EXPECT_DOUBLE_EQ(one.cost, 1010);
   EXPECT_DOUBLE_EQ(one.profitPercent, V(a, kValueProfitPercent));
-  CombinedHolding both = store.CombineHoldings({a, b}, 1);
+  CombinedHolding both = CombineHoldings(store, {a, b}, 1);
   EXPECT_DOUBLE_EQ(both.shares, 150);  // shares are read with 2 places
   EXPECT_DOUBLE_EQ(both.buyPrice, (10 * 100 + 16 * 50) / 150.0);
   EXPECT_DOUBLE_EQ(both.cost, 1010 + 16 * 50.004);
   EXPECT_DOUBLE_EQ(both.profit, V(a, kValueProfit) + V(b, kValueProfit));
   EXPECT_DOUBLE_EQ(both.profitPercent, 100 / both.cost * both.profit);
-  CombinedHolding none = store.CombineHoldings({}, 1);
+  CombinedHolding none = CombineHoldings(store, {}, 1);
   EXPECT_DOUBLE_EQ(none.buyPrice, 0);
   EXPECT_DOUBLE_EQ(none.profitPercent, 0);
 }

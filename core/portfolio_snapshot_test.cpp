@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "core/portfolio_math.h"
 #include "platform/testing/test_support.h"
 
 namespace quillet {
@@ -9,8 +10,10 @@ namespace {
 
 class SnapshotTest : public ::testing::Test {
  protected:
-  SnapshotTest() : tz("America/New_York"), charts(t.ctx->objectStore(), t.ctx->messageBoxes()),
-                   store(*t.ctx, &charts) {}
+  SnapshotTest()
+      : tz("America/New_York"),
+        charts(t.ctx->objectStore(), t.ctx->messageBoxes()),
+        store(*t.ctx, &charts) {}
   void SetUp() override {
     ASSERT_TRUE(charts.OpenChartStore());
     store.ResetToDefaults();
@@ -37,7 +40,7 @@ TEST_F(SnapshotTest, OnePortfolioInItsOwnCurrencyGetsCostValueAndProfit) {
   auto s = Series();
   ASSERT_TRUE(s);
   ASSERT_EQ(s->points.size(), 1u);
-  PortfolioTotals totals = store.ComputeTotals(1, false);
+  PortfolioTotals totals = ComputeTotals(store, 1, false);
   EXPECT_EQ(SignedAmount(s->points[0].dwPrice), static_cast<int>(totals.cost + 0.5));
   EXPECT_EQ(SignedAmount(s->points[0].dwLow), static_cast<int>(totals.value + 0.5));
   EXPECT_LT(SignedAmount(s->points[0].dwHigh), 0) << "a loss is kept negative";

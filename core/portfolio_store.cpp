@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <new>
 
+#include "core/data_files.h"
 #include "core/euro_rates.h"
 #include "core/messages.h"
 #include "core/quote_tables.h"
@@ -292,7 +293,7 @@ void PortfolioStore::DeleteStock(StockRecord* record) {
     std::erase_if(alerts, [&](const auto& a) { return AlertNamesStock(*a, *record); });
   }
   stocks.erase(stocks.begin() + index);
-  SaveStocks();
+  SaveStocks(*this);
 }
 
 bool PortfolioStore::DeleteAllStocks() {
@@ -302,7 +303,7 @@ bool PortfolioStore::DeleteAllStocks() {
   if (hChartDB && !hChartDB->DeleteAll()) Message(text::kCannotRecreateChartDb, MB_ICONSTOP);
   notes.clear();
   alerts.clear();
-  SaveStocks();
+  SaveStocks(*this);
   return true;
 }
 

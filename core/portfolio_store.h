@@ -64,25 +64,6 @@ inline constexpr BYTE kPrefTodayItemOff = 0x10;
 inline constexpr BYTE kPrefModemOff = 0x20;
 inline constexpr BYTE kPrefChartMinMax = 0x40;
 
-struct PortfolioTotals {
-  double profit = 0;
-  double profitPercent = 0;
-  double profitPerYear = 0;
-  double cost = 0;
-  double value = 0;  // includes the portfolio's cash in the active view
-  double dayChange = 0;
-};
-
-// The "Stock Calculator": one entry, or several entries of the same stock taken together.
-struct CombinedHolding {
-  double shares = 0;
-  double buyPrice = 0;
-  double cost = 0;
-  double value = 0;
-  double profit = 0;
-  double profitPercent = 0;
-};
-
 // The stocks one view shows: one portfolio (or PORTFOLIO_ALL) and either the sold stocks or
 // the others (active and watched).
 struct ViewFilter {
@@ -94,19 +75,6 @@ struct ViewFilter {
   }
 };
 
-struct ChangeFigures {
-  double amount = 0;
-  double percent = 0;
-};
-
-// Results of the holding operations, for callers that report them their own way.
-enum class StockOpResult {
-  kDone,
-  kNothingToDo,  // e.g. a zero number or ratio: nothing changed, nothing shown
-  kRefused,      // a message told the user why; nothing changed
-  kOutOfMemory,  // a message was shown; nothing changed
-};
-
 class PortfolioStore {
  public:
   // `chartStore` may be null (no chart database open); `windows` may be null (no broadcasts).
@@ -115,7 +83,8 @@ class PortfolioStore {
   PortfolioStore(const PortfolioStore&) = delete;
   PortfolioStore& operator=(const PortfolioStore&) = delete;
 
-  PlatformContext& context() { return ctx_; }
+  PlatformContext& context() const { return ctx_; }
+  WindowMessages* windows() const { return windows_; }
 
   // ---- Lists and tables ----------------------------------------------------------------
   std::vector<std::unique_ptr<StockRecord>> stocks;
@@ -172,6 +141,7 @@ class PortfolioStore {
   BYTE bAlertActive = 0;
 
   bool ConvertToBase() const { return (ucPrefFlags & kPrefConvertToBase) != 0; }
+  bool TodayItemOn() const { return (ucPrefFlags & kPrefTodayItemOff) == 0; }
   std::string_view PortfolioName(int portfolio) const;
   // The currency index of a portfolio, 0 (base) for anything out of range.
   int CurrencyOfPortfolio(int portfolio) const;
@@ -186,26 +156,6 @@ class PortfolioStore {
   void BringIntoRange();
   // The part of BringIntoRange that needs no table counts: choices of the preference record.
   void ClampPreferenceChoices();
-
-  // ---- Data files ------------------------------------------------------------------------
-  // Each returns false only when the program cannot run (memory for a record, or a file that
-  // exists but cannot be read); the reason was shown.
-  bool LoadStocks();
-  bool LoadNotes();
-  bool LoadAlerts();
-  // Each returns false when the file could not be written; the message was shown and the
-  // previous file is unchanged.
-  bool SaveStocks();
-  bool SaveNotes();
-  bool SaveAlerts();
-
-  // ---- Preferences -----------------------------------------------------------------------
-  // Returns true when no preference record existed (a first start).
-  bool LoadPreferences();
-  void SavePreferences();
-  // Registers (on) or removes (off) the Today-screen item and tells the windows.
-  void SetTodayItem(bool on);
-  bool TodayItemOn() const { return (ucPrefFlags & kPrefTodayItemOff) == 0; }
 
   // ---- Stocks -----------------------------------------------------------------------------
   StockRecord* FindStock(DWORD id);
@@ -254,63 +204,25 @@ class PortfolioStore {
   // True when the alert names the stock: same quote symbol (without regard to case) and market.
   static bool AlertNamesStock(const StockAlert& alert, const StockRecord& stock);
 
-  // ---- Figures -----------------------------------------------------------------------------
-  // `context`: a portfolio 0..31, PORTFOLIO_ALL, or kNoConversion.
-  double StockValue(const StockRecord& r, int kind, int context) const;
-  std::string FormatStockValue(const StockRecord& r, int kind, int context) const;
-  double ConvertValue(double value, const StockRecord& r, int context) const;
-  double PortfolioCash(int portfolio) const;
-  PortfolioTotals ComputeTotals(int portfolio, bool sold) const;
-  ChangeFigures ChangeSinceLastUpdate(int portfolio) const;
-  ChangeFigures ChangeToday(int portfolio) const;
-  void SnapshotLastUpdateProfit();
-  CombinedHolding CombineHoldings(const std::vector<const StockRecord*>& entries,
-                                  int context) const;
-  // The code of the currency the figures of `portfolio` are shown in.
-  std::string_view DisplayCurrencyCode(int portfolio) const;
-  // Sorts every stock; nothing for a key above 10.
-  void SortStocks(int key, bool descending, bool watchedAtBottom);
-  // With the stored sort settings.
-  void SortStocks() { SortStocks(ucSortKey, bSortDescending != 0, bWatchedAtBottom != 0); }
-
-  // ---- Holding operations (the dialogs' values as typed) ---------------------------------
-  StockOpResult AddSharesToStock(StockRecord* record, std::string_view price,
-                                 std::string_view number, std::string_view fee);
-  // The first step of a sale: a watched stock is refused with a message, a sold one silently;
-  // otherwise the question. True when the sell dialog should open.
-  bool AskToSell(const StockRecord& record);
-  StockOpResult SellStock(StockRecord* record, std::string_view number, std::string_view price,
-                          std::string_view fee, StockTime date);
-  // `a` for `b`; asks whether to split the chart data too.
-  StockOpResult SplitStock(StockRecord* record, StockTime date, std::string_view a,
-                           std::string_view b);
-
+  // ---- Services of the operations -------------------------------------------------------
+  // A message box with the program's caption (an OK button and `icon`).
+  void Message(const char* text, UINT icon);
+  // A Yes/No question with the program's caption; true for Yes.
+  bool Ask(const char* text, UINT icon = 0x20);
+  // A zero-filled record, or null when memory ran out (or a test said it would).
+  template <class T>
+  std::unique_ptr<T> Allocate();
   // For tests: the (skip + 1)-th record allocation from now fails as if memory ran out.
   void InjectAllocationFailure(int skip) { allocationsUntilFailure_ = skip; }
 
  private:
-  void Message(const char* text, UINT icon);
-  bool Ask(const char* text, UINT icon = 0x20);
-  std::string DataFilePath(const char* name) const;
-  bool SaveFile(const char* name, const std::string& bytes, const char* failureText);
-  bool ReadDataFile(const char* name, std::string* bytes, bool* exists, const char* failureText);
   // False when an injected failure says memory ran out.
   bool AllocationAllowed();
-  template <class T>
-  std::unique_ptr<T> Allocate();
   std::unique_ptr<StockRecord> AllocateStockForList();
 
   PlatformContext& ctx_;
   WindowMessages* windows_;
   int allocationsUntilFailure_ = -1;
 };
-
-// The fee for `percent` % of number * price (as typed on the Info page), with 2 places and
-// the given separator.
-std::string FeeFromPercent(std::string_view number, std::string_view price, double percent,
-                           char decimalSeparator);
-// The percentages the fee menu offers before "Custom...".
-inline constexpr double kFeePercentChoices[] = {0.25, 0.5, 0.75, 1, 1.25, 1.5,
-                                                1.75, 2,   2.5,  3, 4,    5};
 
 }  // namespace quillet

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "core/data_files.h"
 #include "core/messages.h"
 #include "core/quote_tables.h"
 #include "platform/testing/test_support.h"
@@ -103,7 +104,7 @@ TEST_F(Store, DeleteStockRemovesNoteAndAsksAboutChartAndAlerts) {
             (std::vector<std::string>{text::kDeleteChartData, text::kDeleteAlerts}));
   // Saved at once.
   PortfolioStore reread(*root.ctx);
-  ASSERT_TRUE(reread.LoadStocks());
+  ASSERT_TRUE(LoadStocks(reread));
   EXPECT_EQ(reread.stocks.size(), 1u);
 
   root.answers.ClearShown();

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "core/portfolio_store.h"
+#include "core/data_codecs.h"
 #include "core/registry/registry_store.h"
 #include "platform/ras.h"
 
@@ -16,121 +16,123 @@ void CopyText(char (&to)[N], const char* from, std::size_t fromSize) {
 
 }  // namespace
 
-bool PortfolioStore::LoadPreferences() {
-  ResetToDefaults();
-  RegistryStore reg(ctx_.registry());
+bool LoadPreferences(PortfolioStore& s) {
+  s.ResetToDefaults();
+  RegistryStore reg(s.context().registry());
   reg.SetProductKey(kProductName);
   DWORD size = reg.GetDword(kPrefSizeValue, 0);
-  PrefRecord r;
-  reg.GetBinary(kPrefBufValue, &r, sizeof r);  // zero-filled first; a short value leaves zeros
+  char stored[kPrefRecordSize] = {};
+  reg.GetBinary(kPrefBufValue, stored, sizeof stored);  // a short value leaves zeros
+  const PrefRecord r = DecodePrefRecord(std::string_view(stored, sizeof stored));
   const bool firstStart = size == 0;
   if (!firstStart) {
-    wPrefKept4 = r.wKept4;
-    ucColumnText = r.ucColumnText;
-    ucColumnData = r.ucColumnData;
-    ucColumnValue = r.ucColumnValue;
-    bShowClosed = r.bShowClosed;
-    ucDefaultMarket = r.ucDefaultMarket;
-    wViewPortfolio = r.wViewPortfolio;
-    wNewStockPortfolio = r.wNewStockPortfolio >= kMaxPortfolios ? 0 : r.wNewStockPortfolio;
-    CopyText(szProxyHost, r.szProxyHost, sizeof r.szProxyHost);
-    wProxyPort = r.wProxyPort;
-    bUseProxy = r.bUseProxy;
-    bCloseConnection = r.bCloseConnection;
-    ucChartSize = r.ucChartSize;
-    wPassword = r.wPassword;
-    dwSelectedStock = r.dwSelectedStock;
-    fCustomFeePercent = r.fCustomFeePercent;
-    tLastUpdate = r.tLastUpdate;
-    bPassword = r.bPassword;
-    ucSortKey = r.ucSortKey;
-    bSortDescending = r.bSortDescending;
-    bWatchedAtBottom = r.bWatchedAtBottom;
-    bAutoSort = r.bAutoSort;
-    bDividendTimesPrice = r.bDividendTimesPrice;
-    wPortfolioChartMode = r.wPortfolioChartMode;
-    wPortfolioChartValue = r.wPortfolioChartValue;
-    ucPrefKept118 = r.ucKept118;
-    bNameInCharts = r.bNameInCharts;
-    std::memcpy(szPrefKept124, r.szKept124, sizeof szPrefKept124);
-    CopyText(szRasEntry, r.szRasEntry, sizeof r.szRasEntry);
-    ucPrefFlags = r.ucPrefFlags;
-    bAutoUpdate = r.bAutoUpdate;
-    ucUpdateMinutes = r.ucUpdateMinutes;
+    s.wPrefKept4 = r.wKept4;
+    s.ucColumnText = r.ucColumnText;
+    s.ucColumnData = r.ucColumnData;
+    s.ucColumnValue = r.ucColumnValue;
+    s.bShowClosed = r.bShowClosed;
+    s.ucDefaultMarket = r.ucDefaultMarket;
+    s.wViewPortfolio = r.wViewPortfolio;
+    s.wNewStockPortfolio = r.wNewStockPortfolio >= kMaxPortfolios ? 0 : r.wNewStockPortfolio;
+    CopyText(s.szProxyHost, r.szProxyHost, sizeof r.szProxyHost);
+    s.wProxyPort = r.wProxyPort;
+    s.bUseProxy = r.bUseProxy;
+    s.bCloseConnection = r.bCloseConnection;
+    s.ucChartSize = r.ucChartSize;
+    s.wPassword = r.wPassword;
+    s.dwSelectedStock = r.dwSelectedStock;
+    s.fCustomFeePercent = r.fCustomFeePercent;
+    s.tLastUpdate = r.tLastUpdate;
+    s.bPassword = r.bPassword;
+    s.ucSortKey = r.ucSortKey;
+    s.bSortDescending = r.bSortDescending;
+    s.bWatchedAtBottom = r.bWatchedAtBottom;
+    s.bAutoSort = r.bAutoSort;
+    s.bDividendTimesPrice = r.bDividendTimesPrice;
+    s.wPortfolioChartMode = r.wPortfolioChartMode;
+    s.wPortfolioChartValue = r.wPortfolioChartValue;
+    s.ucPrefKept118 = r.ucKept118;
+    s.bNameInCharts = r.bNameInCharts;
+    std::memcpy(s.szPrefKept124, r.szKept124, sizeof s.szPrefKept124);
+    CopyText(s.szRasEntry, r.szRasEntry, sizeof r.szRasEntry);
+    s.ucPrefFlags = r.ucPrefFlags;
+    s.bAutoUpdate = r.bAutoUpdate;
+    s.ucUpdateMinutes = r.ucUpdateMinutes;
     // The portfolio count is only known once the stock file is read, which checks the view
     // against it again; here the choices are brought into the tables' bounds.
-    ClampPreferenceChoices();
+    s.ClampPreferenceChoices();
   }
-  if (ucUpdateMinutes == 0) ucUpdateMinutes = 5;
-  if (szRasEntry[0] == '\0' || szRasEntry[0] == '`') {
+  if (s.ucUpdateMinutes == 0) s.ucUpdateMinutes = 5;
+  if (s.szRasEntry[0] == '\0' || s.szRasEntry[0] == '`') {
     std::vector<std::u16string> entries;
-    if (RasEnumEntries(ctx_.registry(), &entries) == ERROR_SUCCESS && !entries.empty()) {
-      CopyToField(szRasEntry, Utf16ToAnsi(entries.front()));
+    if (RasEnumEntries(s.context().registry(), &entries) == ERROR_SUCCESS && !entries.empty()) {
+      CopyToField(s.szRasEntry, Utf16ToAnsi(entries.front()));
     }
   }
-  reg.SetString(kProgramPathValue, Utf8ToUtf16(ctx_.programPath()));
+  reg.SetString(kProgramPathValue, Utf8ToUtf16(s.context().programPath()));
   return firstStart;
 }
 
-void PortfolioStore::SavePreferences() {
+void SavePreferences(PortfolioStore& s) {
   PrefRecord r;
   std::memset(&r, 0, sizeof r);
   r.wVersion = kPrefVersion;
-  r.wKept4 = wPrefKept4;
-  r.ucColumnText = ucColumnText;
-  r.ucColumnData = ucColumnData;
-  r.ucColumnValue = ucColumnValue;
-  r.bShowClosed = bShowClosed;
-  r.ucDefaultMarket = ucDefaultMarket;
-  r.wViewPortfolio = wViewPortfolio;
-  r.wNewStockPortfolio = wNewStockPortfolio;
-  CopyText(r.szProxyHost, szProxyHost, sizeof szProxyHost);
-  r.wProxyPort = wProxyPort;
-  r.bUseProxy = bUseProxy;
-  r.bCloseConnection = bCloseConnection;
-  r.ucChartSize = ucChartSize;
-  r.wPassword = wPassword;
-  r.dwSelectedStock = dwSelectedStock;
-  r.fCustomFeePercent = fCustomFeePercent;
-  r.tLastUpdate = tLastUpdate;
-  r.bPassword = bPassword;
-  r.ucSortKey = ucSortKey;
-  r.bSortDescending = bSortDescending;
-  r.bWatchedAtBottom = bWatchedAtBottom;
-  r.bAutoSort = bAutoSort;
-  r.bDividendTimesPrice = bDividendTimesPrice;
-  r.wPortfolioChartMode = wPortfolioChartMode;
-  r.wPortfolioChartValue = wPortfolioChartValue;
-  r.ucKept118 = ucPrefKept118;
-  r.bNameInCharts = bNameInCharts;
-  std::memcpy(r.szKept124, szPrefKept124, sizeof r.szKept124);
-  CopyText(r.szRasEntry, szRasEntry, sizeof szRasEntry);
-  r.ucPrefFlags = ucPrefFlags;
-  r.bAutoUpdate = bAutoUpdate;
-  r.ucUpdateMinutes = ucUpdateMinutes;
-  RegistryStore reg(ctx_.registry());
+  r.wKept4 = s.wPrefKept4;
+  r.ucColumnText = s.ucColumnText;
+  r.ucColumnData = s.ucColumnData;
+  r.ucColumnValue = s.ucColumnValue;
+  r.bShowClosed = s.bShowClosed;
+  r.ucDefaultMarket = s.ucDefaultMarket;
+  r.wViewPortfolio = s.wViewPortfolio;
+  r.wNewStockPortfolio = s.wNewStockPortfolio;
+  CopyText(r.szProxyHost, s.szProxyHost, sizeof s.szProxyHost);
+  r.wProxyPort = s.wProxyPort;
+  r.bUseProxy = s.bUseProxy;
+  r.bCloseConnection = s.bCloseConnection;
+  r.ucChartSize = s.ucChartSize;
+  r.wPassword = s.wPassword;
+  r.dwSelectedStock = s.dwSelectedStock;
+  r.fCustomFeePercent = s.fCustomFeePercent;
+  r.tLastUpdate = s.tLastUpdate;
+  r.bPassword = s.bPassword;
+  r.ucSortKey = s.ucSortKey;
+  r.bSortDescending = s.bSortDescending;
+  r.bWatchedAtBottom = s.bWatchedAtBottom;
+  r.bAutoSort = s.bAutoSort;
+  r.bDividendTimesPrice = s.bDividendTimesPrice;
+  r.wPortfolioChartMode = s.wPortfolioChartMode;
+  r.wPortfolioChartValue = s.wPortfolioChartValue;
+  r.ucKept118 = s.ucPrefKept118;
+  r.bNameInCharts = s.bNameInCharts;
+  std::memcpy(r.szKept124, s.szPrefKept124, sizeof r.szKept124);
+  CopyText(r.szRasEntry, s.szRasEntry, sizeof s.szRasEntry);
+  r.ucPrefFlags = s.ucPrefFlags;
+  r.bAutoUpdate = s.bAutoUpdate;
+  r.ucUpdateMinutes = s.ucUpdateMinutes;
+  RegistryStore reg(s.context().registry());
   reg.SetProductKey(kProductName);
   // Write failures are not reported: the settings stay in effect for this run.
   reg.SetDword(kPrefSizeValue, kPrefRecordSize);
-  reg.SetBinary(kPrefBufValue, &r, sizeof r);
+  const std::string bytes = EncodePrefRecord(r);
+  reg.SetBinary(kPrefBufValue, bytes.data(), static_cast<DWORD>(bytes.size()));
 }
 
-void PortfolioStore::SetTodayItem(bool on) {
-  if (on == TodayItemOn()) return;
-  RegistryStore reg(ctx_.registry());
+void SetTodayItem(PortfolioStore& s, bool on) {
+  if (on == s.TodayItemOn()) return;
+  RegistryStore reg(s.context().registry());
   reg.SetRoot(HKEY_LOCAL_MACHINE);
   reg.SetKeyPath(kTodayItemKey);
   if (on) {
-    ucPrefFlags = static_cast<BYTE>(ucPrefFlags & ~kPrefTodayItemOff);
+    s.ucPrefFlags = static_cast<BYTE>(s.ucPrefFlags & ~kPrefTodayItemOff);
     reg.SetDword(u"Type", 4);
     reg.SetDword(u"Options", 0);
     reg.SetDword(u"Enabled", 1);
     reg.SetString(u"DLL", kTodayItemDll);
   } else {
-    ucPrefFlags = static_cast<BYTE>(ucPrefFlags | kPrefTodayItemOff);
+    s.ucPrefFlags = static_cast<BYTE>(s.ucPrefFlags | kPrefTodayItemOff);
     reg.DeleteKey(kTodayItemKey);
   }
-  if (windows_) windows_->Broadcast(WM_SETTINGCHANGE, kTodayReloadWParam, 0);
+  if (s.windows()) s.windows()->Broadcast(WM_SETTINGCHANGE, kTodayReloadWParam, 0);
 }
 
 }  // namespace quillet

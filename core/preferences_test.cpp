@@ -5,6 +5,8 @@
 
 #include <cstring>
 
+#include "core/data_files.h"
+#include "core/portfolio_math.h"
 #include "core/portfolio_store.h"
 #include "core/registry/registry_store.h"
 #include "platform/locale_settings.h"
@@ -62,33 +64,33 @@ std::string GoldenRecord() {
     for (int i = 0; i < 4; ++i) r[at + i] = static_cast<char>((v >> (8 * i)) & 0xFF);
   };
   put16(0, 100);
-  put16(4, 0x1234);        // kept field
-  r[6] = 1;                // column text: Symbol
-  r[7] = 3;                // column data: Buy Date
-  r[8] = 9;                // column value: DChange
-  r[9] = 1;                // closed list
-  r[10] = 24;              // default market
-  put16(12, 2);            // view portfolio
-  put16(14, 3);            // new-stock portfolio
+  put16(4, 0x1234);  // kept field
+  r[6] = 1;          // column text: Symbol
+  r[7] = 3;          // column data: Buy Date
+  r[8] = 9;          // column value: DChange
+  r[9] = 1;          // closed list
+  r[10] = 24;        // default market
+  put16(12, 2);      // view portfolio
+  put16(14, 3);      // new-stock portfolio
   std::memcpy(&r[16], "proxy.example", 13);
   put16(80, 3128);
   put16(82, 1);
-  r[88] = 0;               // close connection off
-  r[89] = 2;               // chart size Big
+  r[88] = 0;  // close connection off
+  r[89] = 2;  // chart size Big
   put16(90, 4321);
-  put32(96, 77);           // selected stock
+  put32(96, 77);  // selected stock
   float fee = 0.75f;
   std::memcpy(&r[100], &fee, 4);
   put32(104, 1051891200);  // last update
   r[108] = 1;
-  r[109] = 9;              // sort key Profit %
+  r[109] = 9;  // sort key Profit %
   r[110] = 1;
   r[111] = 0;
   r[112] = 0;
   r[113] = 1;
   put16(114, 2);
   put16(116, 1);
-  r[118] = 5;              // kept field
+  r[118] = 5;  // kept field
   r[119] = 1;
   std::memcpy(&r[124], "kept text", 9);
   std::memcpy(&r[144], "Office modem", 12);
@@ -99,7 +101,7 @@ std::string GoldenRecord() {
 }
 
 TEST_F(Preferences, AFirstStartHasTheDefaults) {
-  EXPECT_TRUE(store.LoadPreferences());
+  EXPECT_TRUE(LoadPreferences(store));
   EXPECT_EQ(store.wPortfolioCount, 2);
   EXPECT_EQ(store.PortfolioName(0), "Unfiled");
   EXPECT_EQ(store.PortfolioName(1), "NASDAQ");
@@ -121,7 +123,7 @@ TEST_F(Preferences, AFirstStartHasTheDefaults) {
 
 TEST_F(Preferences, AGoldenRecordLoadsAndSavesBackIdentically) {
   StoreRecord(GoldenRecord());
-  EXPECT_FALSE(store.LoadPreferences());
+  EXPECT_FALSE(LoadPreferences(store));
   EXPECT_EQ(store.ucColumnText, 1);
   EXPECT_EQ(store.ucColumnData, 3);
   EXPECT_EQ(store.ucColumnValue, 9);
@@ -141,7 +143,7 @@ TEST_F(Preferences, AGoldenRecordLoadsAndSavesBackIdentically) {
   EXPECT_TRUE(store.ConvertToBase());
   EXPECT_EQ(store.ucUpdateMinutes, 30);
   Product().DeleteValue(u"PrefBuf");
-  store.SavePreferences();
+  SavePreferences(store);
   EXPECT_EQ(StoredRecord(), GoldenRecord());
   EXPECT_EQ(Product().GetDword(u"PrefSize", 0), 216u);
 }
@@ -150,23 +152,23 @@ TEST_F(Preferences, TheDesktopFieldIsWrittenAsZero) {
   std::string r = GoldenRecord();
   r[120] = 9;
   StoreRecord(r);
-  store.LoadPreferences();
-  store.SavePreferences();
+  LoadPreferences(store);
+  SavePreferences(store);
   EXPECT_EQ(StoredRecord(), GoldenRecord());
 }
 
 TEST_F(Preferences, OutOfRangeChoicesAreBroughtIntoRange) {
   std::string r = GoldenRecord();
-  r[6] = 7;                          // column text
-  r[7] = 9;                          // column data
-  r[8] = 10;                         // column value
-  r[10] = static_cast<char>(200);    // market
-  r[12] = 40;                        // view portfolio beyond the table
-  r[14] = 32;                        // new-stock portfolio of 32 reads as 0
-  r[109] = 11;                       // sort key
-  r[171] = 0;                        // interval 0 reads as 5
+  r[6] = 7;                        // column text
+  r[7] = 9;                        // column data
+  r[8] = 10;                       // column value
+  r[10] = static_cast<char>(200);  // market
+  r[12] = 40;                      // view portfolio beyond the table
+  r[14] = 32;                      // new-stock portfolio of 32 reads as 0
+  r[109] = 11;                     // sort key
+  r[171] = 0;                      // interval 0 reads as 5
   StoreRecord(r);
-  store.LoadPreferences();
+  LoadPreferences(store);
   EXPECT_EQ(store.ucColumnText, 0);
   EXPECT_EQ(store.ucColumnData, 0);
   EXPECT_EQ(store.ucColumnValue, 0);
@@ -180,9 +182,9 @@ TEST_F(Preferences, OutOfRangeChoicesAreBroughtIntoRange) {
   r = GoldenRecord();
   r[12] = 9;
   StoreRecord(r);
-  store.LoadPreferences();
+  LoadPreferences(store);
   EXPECT_EQ(store.wViewPortfolio, 9);
-  ASSERT_TRUE(store.LoadStocks());
+  ASSERT_TRUE(LoadStocks(store));
   EXPECT_EQ(store.wViewPortfolio, PORTFOLIO_ALL);
 }
 
@@ -190,7 +192,7 @@ TEST_F(Preferences, AShortRecordLeavesTheRestZeroAndUnterminatedTextStaysInItsFi
   std::string r = GoldenRecord().substr(0, 100);
   std::memset(&r[16], 'p', 64);  // proxy host without its terminator
   StoreRecord(r);
-  store.LoadPreferences();
+  LoadPreferences(store);
   EXPECT_EQ(FieldText(store.szProxyHost).size(), 63u);
   EXPECT_EQ(store.ucSortKey, 0);
   EXPECT_EQ(store.bAutoSort, 0);
@@ -200,16 +202,16 @@ TEST_F(Preferences, AShortRecordLeavesTheRestZeroAndUnterminatedTextStaysInItsFi
 TEST_F(Preferences, TheRasEntryFallsBackToTheFirstPhoneBookEntry) {
   ASSERT_EQ(RasAddEntry(root.ctx->registry(), u"A very long phone book entry name", u"555"), 0u);
   ASSERT_EQ(RasAddEntry(root.ctx->registry(), u"Second", u"556"), 0u);
-  store.LoadPreferences();
+  LoadPreferences(store);
   EXPECT_EQ(FieldText(store.szRasEntry), "A very long phone book ");  // 23 characters
 
   std::string r = GoldenRecord();
   std::memcpy(&r[144], "`Backquoted", 12);
   StoreRecord(r);
-  store.LoadPreferences();
+  LoadPreferences(store);
   EXPECT_EQ(FieldText(store.szRasEntry), "A very long phone book ");
   StoreRecord(GoldenRecord());
-  store.LoadPreferences();
+  LoadPreferences(store);
   EXPECT_EQ(FieldText(store.szRasEntry), "Office modem");
 }
 
@@ -219,24 +221,24 @@ TEST_F(Preferences, TheSeparatorsComeFromTheDevicesLocale) {
   locale.thousandsSeparator = '.';
   WriteLocaleSettings(root.ctx->registry(), locale);
   root.ctx->ReloadLocale();
-  store.LoadPreferences();
+  LoadPreferences(store);
   EXPECT_EQ(store.cDecimalSeparator, ',');
   EXPECT_EQ(store.cThousandsSeparator, '.');
   StockRecord* r = store.NewStock();
   CopyToField(r->szShares, "1000");
   CopyToField(r->szPrice, "1.5");
-  EXPECT_EQ(store.FormatStockValue(*r, kValueCurrentValue, PORTFOLIO_ALL), "1500,00");
+  EXPECT_EQ(FormatStockValue(store, *r, kValueCurrentValue, PORTFOLIO_ALL), "1500,00");
 }
 
 TEST_F(Preferences, TheTodayItemIsRegisteredRemovedAndAnnounced) {
-  store.LoadPreferences();
-  store.SetTodayItem(true);  // already on: nothing happens
+  LoadPreferences(store);
+  SetTodayItem(store, true);  // already on: nothing happens
   EXPECT_TRUE(windows.sent().empty());
   EXPECT_FALSE(TodayKeyExists());
 
-  store.SetTodayItem(false);
+  SetTodayItem(store, false);
   EXPECT_TRUE(store.ucPrefFlags & kPrefTodayItemOff);
-  store.SetTodayItem(true);
+  SetTodayItem(store, true);
   EXPECT_FALSE(store.ucPrefFlags & kPrefTodayItemOff);
   ASSERT_TRUE(TodayKeyExists());
   RegistryStore today(root.ctx->registry());
@@ -246,7 +248,7 @@ TEST_F(Preferences, TheTodayItemIsRegisteredRemovedAndAnnounced) {
   EXPECT_EQ(today.GetDword(u"Options", 9), 0u);
   EXPECT_EQ(today.GetDword(u"Enabled", 0), 1u);
   EXPECT_EQ(today.GetString(u"DLL", u""), u"QuilletToday.dll");
-  store.SetTodayItem(false);
+  SetTodayItem(store, false);
   EXPECT_FALSE(TodayKeyExists());
   RecordingWindowMessages::Message reload{WM_SETTINGCHANGE, 0xF2, 0};
   EXPECT_EQ(windows.sent(), (std::vector<RecordingWindowMessages::Message>(3, reload)));

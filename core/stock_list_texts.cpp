@@ -1,5 +1,7 @@
 #include "core/stock_list_texts.h"
 
+#include "core/portfolio_math.h"
+
 namespace quillet {
 
 int ArrowImageOf(const PortfolioStore& store, const StockRecord& r) {
@@ -38,7 +40,7 @@ StockRowTexts StockRowTextsOf(PortfolioStore& store, const StockRecord& r, int v
       row.column1 = ToDisplayText(FieldText(r.szPrice), sep);
       break;
   }
-  row.column2 = store.FormatStockValue(r, store.ucColumnValue % kValueKindCount, view);
+  row.column2 = FormatStockValue(store, r, store.ucColumnValue % kValueKindCount, view);
   row.arrowImage = ArrowImageOf(store, r);
   row.hasNote = store.FindNote(r.dwId) != nullptr;
   row.watched = r.IsWatched();

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "core/portfolio_math.h"
 #include "core/portfolio_store.h"
 #include "platform/locale_settings.h"
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "core/portfolio_math.h"
+#include "core/preferences.h"
 #include "platform/testing/test_support.h"
 
 namespace quillet {
@@ -9,7 +11,7 @@ namespace {
 
 class StockListTextsTest : public ::testing::Test {
  protected:
-  StockListTextsTest() : store(*root.ctx) { store.LoadPreferences(); }
+  StockListTextsTest() : store(*root.ctx) { LoadPreferences(store); }
 
   StockRecord* Add(const char* name, const char* shares, const char* buy, const char* price) {
     StockRecord* r = store.NewStock();

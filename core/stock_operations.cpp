@@ -1,19 +1,19 @@
-// The operations that rewrite holdings: buying more, selling all or part, splitting. Each
-// works out every new text before it changes anything, so a refusal or a failed allocation
-// leaves the records exactly as they were.
+#include "core/stock_operations.h"
+
 #include <new>
+#include <string>
 
 #include "core/messages.h"
-#include "core/portfolio_store.h"
+#include "core/portfolio_math.h"
 #include "core/quote_tables.h"
 #include "platform/message_box.h"
 
 namespace quillet {
 
-StockOpResult PortfolioStore::AddSharesToStock(StockRecord* record, std::string_view price,
-                                               std::string_view number, std::string_view fee) {
-  if (!record || IndexOfStock(record) < 0) return StockOpResult::kNothingToDo;
-  const char sep = cDecimalSeparator;
+StockOpResult AddSharesToStock(PortfolioStore& s, StockRecord* record, std::string_view price,
+                               std::string_view number, std::string_view fee) {
+  if (!record || s.IndexOfStock(record) < 0) return StockOpResult::kNothingToDo;
+  const char sep = s.cDecimalSeparator;
   const double Pa = ParseDecimal(price, 4, sep);
   const double Na = ParseDecimal(number, 4, sep);
   const double Fa = ParseDecimal(fee, 4, sep);
@@ -28,7 +28,7 @@ StockOpResult PortfolioStore::AddSharesToStock(StockRecord* record, std::string_
   if (!DecimalFieldText((B * N + Na * Pa) / total, 4, true, &buyPrice) ||
       !DecimalFieldText(total, 4, false, &shares) ||
       !DecimalFieldText(Fb + Fa, 2, false, &buyFee)) {
-    Message(text::kNumberTooLarge, MB_ICONSTOP);
+    s.Message(text::kNumberTooLarge, MB_ICONSTOP);
     return StockOpResult::kRefused;
   }
   CopyToField(record->szBuyPrice, buyPrice);
@@ -37,30 +37,29 @@ StockOpResult PortfolioStore::AddSharesToStock(StockRecord* record, std::string_
   return StockOpResult::kDone;
 }
 
-bool PortfolioStore::AskToSell(const StockRecord& record) {
+bool AskToSell(PortfolioStore& s, const StockRecord& record) {
   if (record.IsWatched()) {
-    Message(text::kNotOwned, MB_ICONINFORMATION);
+    s.Message(text::kNotOwned, MB_ICONINFORMATION);
     return false;
   }
   if (record.IsSold()) return false;
-  return Ask(text::kSellStock);
+  return s.Ask(text::kSellStock);
 }
 
-StockOpResult PortfolioStore::SellStock(StockRecord* record, std::string_view number,
-                                        std::string_view price, std::string_view fee,
-                                        StockTime date) {
-  const int index = record ? IndexOfStock(record) : -1;
+StockOpResult SellStock(PortfolioStore& s, StockRecord* record, std::string_view number,
+                        std::string_view price, std::string_view fee, StockTime date) {
+  const int index = record ? s.IndexOfStock(record) : -1;
   if (index < 0) return StockOpResult::kNothingToDo;
   if (record->IsWatched()) {
-    Message(text::kNotOwned, MB_ICONINFORMATION);
+    s.Message(text::kNotOwned, MB_ICONINFORMATION);
     return StockOpResult::kRefused;
   }
   if (record->IsSold()) return StockOpResult::kNothingToDo;
-  const char sep = cDecimalSeparator;
+  const char sep = s.cDecimalSeparator;
   const double n = ParseDecimal(number, 4, sep);
   const double N = ParseDecimal(FieldText(record->szShares), 4, sep);
   if (n > N) {
-    Message(text::kCannotSellMore, MB_ICONINFORMATION);
+    s.Message(text::kCannotSellMore, MB_ICONINFORMATION);
     return StockOpResult::kRefused;
   }
   // Selling nothing, or a negative number, would make a sold record out of thin air.
@@ -76,7 +75,7 @@ StockOpResult PortfolioStore::SellStock(StockRecord* record, std::string_view nu
            DecimalFieldText(Fb - Fb * n / N, 2, false, &keptBuyFee);
   }
   if (!fits) {
-    Message(text::kNumberTooLarge, MB_ICONSTOP);
+    s.Message(text::kNumberTooLarge, MB_ICONSTOP);
     return StockOpResult::kRefused;
   }
 
@@ -84,22 +83,22 @@ StockOpResult PortfolioStore::SellStock(StockRecord* record, std::string_view nu
   // does not happen, rather than losing the part that was not sold.
   std::unique_ptr<StockRecord> kept;
   if (partial) {
-    kept = Allocate<StockRecord>();
+    kept = s.Allocate<StockRecord>();
     if (kept) {
       try {
-        stocks.reserve(stocks.size() + 1);
+        s.stocks.reserve(s.stocks.size() + 1);
       } catch (const std::bad_alloc&) {
         kept.reset();
       }
     }
     if (!kept) {
-      Message(text::kNoMemorySale, MB_ICONSTOP);
+      s.Message(text::kNoMemorySale, MB_ICONSTOP);
       return StockOpResult::kOutOfMemory;
     }
     *kept = *record;  // keeps the id: the holding that stays is the same stock
     CopyToField(kept->szShares, keptShares);
     CopyToField(kept->szBuyFee, keptBuyFee);
-    record->dwId = ++dwMaxStockId;
+    record->dwId = ++s.dwMaxStockId;
     CopyToField(record->szBuyFee, soldBuyFee);
   }
   CopyToField(record->szShares, soldShares);
@@ -109,25 +108,25 @@ StockOpResult PortfolioStore::SellStock(StockRecord* record, std::string_view nu
   record->ucStatus = kStatusSold;
   record->ucTrend = kTrendNotUpdated;
   if (partial) {
-    std::unique_ptr<StockRecord> sold = std::move(stocks[static_cast<std::size_t>(index)]);
-    stocks[static_cast<std::size_t>(index)] = std::move(kept);
-    stocks.push_back(std::move(sold));  // capacity reserved above: cannot fail
+    std::unique_ptr<StockRecord> sold = std::move(s.stocks[static_cast<std::size_t>(index)]);
+    s.stocks[static_cast<std::size_t>(index)] = std::move(kept);
+    s.stocks.push_back(std::move(sold));  // capacity reserved above: cannot fail
   }
   if (record->ucPortfolio < kMaxPortfolios) {
-    dCash[record->ucPortfolio] += StockValue(*record, kValueCurrentValue, kNoConversion);
+    s.dCash[record->ucPortfolio] += StockValue(s, *record, kValueCurrentValue, kNoConversion);
   }
-  if (partial) SortStocks();
+  if (partial) SortStocks(s);
   return StockOpResult::kDone;
 }
 
-StockOpResult PortfolioStore::SplitStock(StockRecord* record, StockTime date, std::string_view a,
-                                         std::string_view b) {
-  if (!record || IndexOfStock(record) < 0) {
-    Message(text::kNoStockSelected, MB_ICONINFORMATION);
+StockOpResult SplitStock(PortfolioStore& s, StockRecord* record, StockTime date, std::string_view a,
+                         std::string_view b) {
+  if (!record || s.IndexOfStock(record) < 0) {
+    s.Message(text::kNoStockSelected, MB_ICONINFORMATION);
     return StockOpResult::kRefused;
   }
   if (record->IsSold()) return StockOpResult::kNothingToDo;
-  const char sep = cDecimalSeparator;
+  const char sep = s.cDecimalSeparator;
   const double ra = ParseDecimal(a, 2, sep);
   const double rb = ParseDecimal(b, 2, sep);
   if (ra == 0 || rb == 0) return StockOpResult::kNothingToDo;
@@ -135,22 +134,28 @@ StockOpResult PortfolioStore::SplitStock(StockRecord* record, StockTime date, st
   // A negative ratio would turn holdings and prices negative.
   if (r < 0) return StockOpResult::kNothingToDo;
   std::string shares, buyPrice, price;
-  if (!DecimalFieldText(ParseDecimal(FieldText(record->szShares), 4, sep) * r, 4, true,
-                        &shares) ||
+  if (!DecimalFieldText(ParseDecimal(FieldText(record->szShares), 4, sep) * r, 4, true, &shares) ||
       !DecimalFieldText(ParseDecimal(FieldText(record->szBuyPrice), 4, sep) / r, 4, true,
                         &buyPrice) ||
       !DecimalFieldText(ParseDecimal(FieldText(record->szPrice), 4, sep) / r, 4, true, &price)) {
-    Message(text::kNumberTooLarge, MB_ICONSTOP);
+    s.Message(text::kNumberTooLarge, MB_ICONSTOP);
     return StockOpResult::kRefused;
   }
   CopyToField(record->szShares, shares);
   CopyToField(record->szBuyPrice, buyPrice);
   CopyToField(record->szPrice, price);
-  if (hChartDB && Ask(text::kSplitChartData)) {
-    hChartDB->SplitSeries(QuoteSymbol(record->Symbol(), record->ucMarket), record->ucMarket,
-                          date, r);
+  if (s.hChartDB && s.Ask(text::kSplitChartData)) {
+    s.hChartDB->SplitSeries(QuoteSymbol(record->Symbol(), record->ucMarket), record->ucMarket, date,
+                            r);
   }
   return StockOpResult::kDone;
+}
+
+std::string FeeFromPercent(std::string_view number, std::string_view price, double percent,
+                           char decimalSeparator) {
+  double fee = ParseDecimal(number, 4, decimalSeparator) *
+               ParseDecimal(price, 4, decimalSeparator) * percent * 0.01;
+  return FormatDecimal(fee, 2, 0, decimalSeparator);
 }
 
 }  // namespace quillet

@@ -4,7 +4,10 @@
 #include <new>
 
 #include "core/alert_evaluation.h"
+#include "core/data_files.h"
 #include "core/messages.h"
+#include "core/portfolio_math.h"
+#include "core/preferences.h"
 #include "device/about_dialog.h"
 #include "device/main_frame.h"
 #include "device/modal_dialog.h"
@@ -49,7 +52,7 @@ bool CQuilletApp::LoadData() {
   store_->stocks.clear();
   store_->notes.clear();
   store_->alerts.clear();
-  if (!store_->LoadStocks() || !store_->LoadNotes() || !store_->LoadAlerts()) return false;
+  if (!LoadStocks(*store_) || !LoadNotes(*store_) || !LoadAlerts(*store_)) return false;
   // Opening the chart store creates it when missing, and the list would add the day's
   // portfolio points to it: a read-only start leaves it closed.
   if (options_.readOnly) return true;
@@ -81,7 +84,7 @@ bool CQuilletApp::InitInstance() {
     started_ = false;
     return false;
   }
-  firstStart_ = store_->LoadPreferences();
+  firstStart_ = LoadPreferences(*store_);
   if (!LoadData()) {
     FreeData();
     started_ = false;
@@ -95,7 +98,7 @@ bool CQuilletApp::InitInstance() {
                                             : CheckAlerts(*store_, store_->bAutoSort == 0))
                              ? 1
                              : 0;
-  if (store_->bAutoSort) store_->SortStocks();
+  if (store_->bAutoSort) SortStocks(*store_);
   if (!frame_->Create()) {
     // Nothing was changed yet; the end sequence saves what was read.
     return false;
@@ -116,10 +119,10 @@ bool CQuilletApp::InitInstance() {
 
 void CQuilletApp::SaveAll() {
   if (timer_) timer_->Kill();
-  store_->SavePreferences();
-  store_->SaveStocks();
-  store_->SaveNotes();
-  store_->SaveAlerts();
+  SavePreferences(*store_);
+  SaveStocks(*store_);
+  SaveNotes(*store_);
+  SaveAlerts(*store_);
   charts_->CloseChartStore();
   store_->hChartDB = nullptr;
 }
@@ -168,7 +171,7 @@ bool CQuilletApp::ReloadStore() {
   if (!ok) {
     ctx_.messageBoxes().Show(kNoMemoryRelaunch, text::kCaption, MB_OK | MB_ICONSTOP);
   } else {
-    store_->LoadPreferences();
+    LoadPreferences(*store_);
     ok = LoadData();
     if (!ok) {
       ctx_.messageBoxes().Show(kCannotReload, text::kCaption, MB_OK | MB_ICONSTOP);

@@ -8,6 +8,7 @@
 #include <QStandardItemModel>
 #include <cctype>
 
+#include "core/portfolio_math.h"
 #include "core/portfolio_snapshot.h"
 #include "core/stock_list_texts.h"
 #include "device/resource_ids.h"
@@ -388,7 +389,7 @@ void CStockListView::OnPortfolioChosen(int index) {
 
 void CStockListView::RefreshCurrencyLabel() {
   if (!store_) return;
-  currencyButton_->setText(FromAnsi(store_->DisplayCurrencyCode(store_->wViewPortfolio)));
+  currencyButton_->setText(FromAnsi(DisplayCurrencyCode(*store_, store_->wViewPortfolio)));
 }
 
 void CStockListView::RefillList(const StockRecord* select) {
@@ -425,7 +426,7 @@ void CStockListView::RefreshTotals() {
   if (!store_) return;
   CWaitCursor wait;
   const int view = store_->wViewPortfolio;
-  PortfolioTotals totals = store_->ComputeTotals(view, store_->bShowClosed != 0);
+  PortfolioTotals totals = ComputeTotals(*store_, view, store_->bShowClosed != 0);
   TotalsTexts texts = TotalsTextsOf(totals, store_->cDecimalSeparator);
   const std::string* shown[5] = {&texts.profit, &texts.profitPercent, &texts.profitPerYear,
                                  &texts.cost, &texts.value};

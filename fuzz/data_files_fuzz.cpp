@@ -7,7 +7,10 @@
 #include <memory>
 #include <string>
 
+#include "core/data_files.h"
+#include "core/portfolio_math.h"
 #include "core/portfolio_store.h"
+#include "core/preferences.h"
 #include "core/registry/registry_store.h"
 #include "platform/context.h"
 #include "platform/testing/test_support.h"
@@ -47,24 +50,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   PortfolioStore store(ctx);
   store.ResetToDefaults();
-  store.LoadPreferences();
-  if (!store.LoadStocks() || !store.LoadNotes() || !store.LoadAlerts()) return 0;
+  LoadPreferences(store);
+  if (!LoadStocks(store) || !LoadNotes(store) || !LoadAlerts(store)) return 0;
   for (int context : {0, static_cast<int>(PORTFOLIO_ALL), static_cast<int>(kNoConversion)}) {
     for (const auto& s : store.stocks) {
       for (int kind = 0; kind < kValueKindCount; ++kind) {
-        (void)store.FormatStockValue(*s, kind, context);
+        (void)FormatStockValue(store, *s, kind, context);
       }
     }
   }
   for (int p = 0; p < store.wPortfolioCount; ++p) {
-    (void)store.ComputeTotals(p, false);
-    (void)store.ChangeToday(p);
+    (void)ComputeTotals(store, p, false);
+    (void)ChangeToday(store, p);
   }
-  (void)store.ComputeTotals(PORTFOLIO_ALL, true);
-  for (int key = 0; key < kSortKeyCount; ++key) store.SortStocks(key, key & 1, key & 2);
-  store.SaveStocks();
-  store.SaveNotes();
-  store.SaveAlerts();
-  store.SavePreferences();
+  (void)ComputeTotals(store, PORTFOLIO_ALL, true);
+  for (int key = 0; key < kSortKeyCount; ++key) SortStocks(store, key, key & 1, key & 2);
+  SaveStocks(store);
+  SaveNotes(store);
+  SaveAlerts(store);
+  SavePreferences(store);
   return 0;
 }

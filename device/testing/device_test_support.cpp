@@ -2,6 +2,9 @@
 
 #include <cstring>
 
+#include "core/data_files.h"
+#include "core/preferences.h"
+
 namespace quillet::testing {
 
 DeviceFixture::DeviceFixture() = default;
@@ -10,8 +13,8 @@ void DeviceFixture::Seed(const std::vector<std::string>& portfolios,
                          const std::vector<StockSeed>& stocks,
                          const std::function<void(PortfolioStore&)>& more) {
   PortfolioStore store(ctx());
-  store.LoadPreferences();
-  store.LoadStocks();
+  LoadPreferences(store);
+  LoadStocks(store);
   for (const std::string& p : portfolios) store.AddPortfolio(p);
   store.wViewPortfolio = PORTFOLIO_ALL;
   for (const StockSeed& s : stocks) {
@@ -29,18 +32,18 @@ void DeviceFixture::Seed(const std::vector<std::string>& portfolios,
     if (s.status == kStatusSold) r->tSellDate = r->tBuyDate;
   }
   if (more) more(store);
-  store.SavePreferences();
-  store.SaveStocks();
-  store.SaveNotes();
-  store.SaveAlerts();
+  SavePreferences(store);
+  SaveStocks(store);
+  SaveNotes(store);
+  SaveAlerts(store);
 }
 
 std::unique_ptr<PortfolioStore> DeviceFixture::LoadSaved() {
   auto store = std::make_unique<PortfolioStore>(ctx());
-  store->LoadPreferences();
-  store->LoadStocks();
-  store->LoadNotes();
-  store->LoadAlerts();
+  LoadPreferences(*store);
+  LoadStocks(*store);
+  LoadNotes(*store);
+  LoadAlerts(*store);
   return store;
 }
 

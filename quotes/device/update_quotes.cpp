@@ -5,6 +5,8 @@
 #include <span>
 #include <string>
 
+#include "core/data_files.h"
+#include "core/portfolio_math.h"
 #include "core/quote_tables.h"
 #include "quotes/device/connection.h"
 
@@ -154,9 +156,9 @@ bool UpdateQuotes(UpdateServices& s, const UpdateSettings& settings, bool backgr
   // has no progress window to clear the flag.
   g_cancelUpdate = 0;
 
-  store.SnapshotLastUpdateProfit();
+  SnapshotLastUpdateProfit(store);
   store.tLastUpdate = static_cast<StockTime>(store.context().clock().Now());
-  store.SortStocks(kSortSymbol, false, false);
+  SortStocks(store, kSortSymbol, false, false);
   client->SetProxy(store.bUseProxy != 0, FieldText(store.szProxyHost), store.wProxyPort, false, {},
                    {});
 
@@ -180,7 +182,7 @@ bool UpdateQuotes(UpdateServices& s, const UpdateSettings& settings, bool backgr
 
   store.bAlertActive = CheckAlerts(store, false) ? 1 : 0;
   s.alerts.UpdateAlertButton(store.bAlertActive != 0);
-  store.SortStocks();
+  SortStocks(store);
 
   progress.reset();
   if (background) {
@@ -202,7 +204,7 @@ UpdateOutcome CUpdateCommand::UpdateStocks(bool background) {
     services_.store.context().messageBoxes().Show(UpdateText(IDS_UPDATE_NOT_COMPLETE), "Quillet",
                                                   MB_OK | MB_ICONINFORMATION);
   }
-  saved_ = services_.store.SaveStocks();
+  saved_ = SaveStocks(services_.store);
   services_.host.RefillList(selected);
   g_updating = false;
   return complete ? UpdateOutcome::kComplete : UpdateOutcome::kIncomplete;

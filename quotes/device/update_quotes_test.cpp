@@ -10,6 +10,7 @@
 #include <fstream>
 #include <thread>
 
+#include "core/data_files.h"
 #include "platform/testing/test_support.h"
 #include "quotes/device/testing/recording_update_host.h"
 #include "quotes/device/testing/update_run_fixture.h"
@@ -133,7 +134,7 @@ TEST_F(UpdateRun, PenceAndPoundRulesZeroLastAndAnUnansweredCurrency) {
   EXPECT_TRUE(Logged("Quillet: [GBPUSD=X] no rate in the answer [N/A], keeping [1.600000]"));
   // The saved file keeps the rate too.
   PortfolioStore reread(*root.ctx);
-  ASSERT_TRUE(reread.LoadStocks());
+  ASSERT_TRUE(LoadStocks(reread));
   EXPECT_DOUBLE_EQ(reread.currencies[1].dRate, 1.6);
 }
 
@@ -167,7 +168,7 @@ TEST_F(UpdateRun, ATimeOutEndsTheRunWithItsEndStepsAndTheFileSaved) {
   EXPECT_EQ(store.stocks[0]->Symbol(), "SAP");
   EXPECT_EQ(host.progressClosed, 1);
   PortfolioStore reread(*root.ctx);
-  ASSERT_TRUE(reread.LoadStocks());
+  ASSERT_TRUE(LoadStocks(reread));
   EXPECT_EQ(reread.stocks.size(), 2u);
 }
 

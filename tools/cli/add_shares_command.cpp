@@ -2,6 +2,7 @@
 #include <ostream>
 
 #include "core/messages.h"
+#include "core/stock_operations.h"
 #include "platform/message_box.h"
 #include "tools/cli/portfolio_commands.h"
 
@@ -19,8 +20,8 @@ int RunAddShares(CliEnv& env, const std::vector<std::string>& argsIn) {
     return 2;
   }
   if (!s.context().messageBoxes().AskYesNo(text::kAddShares, text::kCaption)) return 1;
-  StockOpResult result = s.store().AddSharesToStock(r, Utf8ToAnsi(args[0]), Utf8ToAnsi(args[1]),
-                                                    args.size() == 3 ? Utf8ToAnsi(args[2]) : "");
+  StockOpResult result = AddSharesToStock(s.store(), r, Utf8ToAnsi(args[0]), Utf8ToAnsi(args[1]),
+                                          args.size() == 3 ? Utf8ToAnsi(args[2]) : "");
   if (result != StockOpResult::kDone) {
     if (result == StockOpResult::kNothingToDo) *env.err << "quillet-cli: no shares to add\n";
     return 1;

@@ -12,6 +12,7 @@
 #include <unordered_map>
 
 #include "core/alert_evaluation.h"
+#include "core/data_files.h"
 #include "core/quote_tables.h"
 #include "platform/codepage.h"
 #include "tools/cli/cli.h"
@@ -88,7 +89,7 @@ int List(PortfolioSession& s, bool json) {
 
 // Saves the alert file, then evaluates again so the registry value follows the change.
 int SaveAndCheck(PortfolioSession& s) {
-  if (!s.store().SaveAlerts()) return 1;
+  if (!SaveAlerts(s.store())) return 1;
   s.store().bAlertActive = CheckAlerts(s.store(), true) ? 1 : 0;
   return 0;
 }

@@ -2,6 +2,7 @@
 // and prints its id.
 #include <ostream>
 
+#include "core/portfolio_math.h"
 #include "tools/cli/portfolio_commands.h"
 
 namespace quillet::cli {
@@ -17,7 +18,7 @@ int RunNewStock(CliEnv& env, const std::vector<std::string>& argsIn) {
     if (!SetStockField(s, r, a)) return 1;  // nothing saved
   }
   const DWORD id = r->dwId;
-  if (s.store().bAutoSort) s.store().SortStocks();
+  if (s.store().bAutoSort) SortStocks(s.store());
   if (!s.Save()) return 1;
   s.out() << id << "\n";
   return 0;

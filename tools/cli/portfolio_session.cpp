@@ -2,6 +2,8 @@
 #include <cstdlib>
 #include <ostream>
 
+#include "core/data_files.h"
+#include "core/preferences.h"
 #include "core/quote_tables.h"
 #include "platform/locale_settings.h"
 #include "platform/message_box.h"
@@ -155,16 +157,16 @@ bool PortfolioSession::Open() {
   }
   windows_ = std::make_unique<WindowStation>(ctx_->root());
   store_ = std::make_unique<PortfolioStore>(*ctx_, history, windows_.get());
-  store_->LoadPreferences();
-  if (!store_->LoadStocks() || !store_->LoadNotes() || !store_->LoadAlerts()) return false;
+  LoadPreferences(*store_);
+  if (!LoadStocks(*store_) || !LoadNotes(*store_) || !LoadAlerts(*store_)) return false;
   return true;
 }
 
 bool PortfolioSession::Save() {
-  store_->SavePreferences();
-  bool ok = store_->SaveStocks();
-  ok = store_->SaveNotes() && ok;
-  ok = store_->SaveAlerts() && ok;
+  SavePreferences(*store_);
+  bool ok = SaveStocks(*store_);
+  ok = SaveNotes(*store_) && ok;
+  ok = SaveAlerts(*store_) && ok;
   return ok;
 }
 
@@ -354,7 +356,7 @@ bool SetStoreField(PortfolioSession& s, std::string_view assignment) {
   }
   if (field == "todayItem") {
     if (!number(0, 1)) return false;
-    st.SetTodayItem(v != 0);
+    SetTodayItem(st, v != 0);
     return true;
   }
   if (field == "viewPortfolio" || field == "newStockPortfolio") {

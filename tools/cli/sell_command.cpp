@@ -1,6 +1,7 @@
 // `sell --id N NUMBER PRICE [FEE] [--date DATE] [--yes]`: sells all or part of a holding.
 #include <ostream>
 
+#include "core/stock_operations.h"
 #include "tools/cli/portfolio_commands.h"
 
 namespace quillet::cli {
@@ -26,10 +27,10 @@ int RunSell(CliEnv& env, const std::vector<std::string>& argsIn) {
     }
     date = *d;
   }
-  if (!s.store().AskToSell(*r)) return 1;
+  if (!AskToSell(s.store(), *r)) return 1;
   std::string fee = args.size() == 3 ? args[2] : std::string(FieldText(r->szBuyFee));
   StockOpResult result =
-      s.store().SellStock(r, Utf8ToAnsi(args[0]), Utf8ToAnsi(args[1]), Utf8ToAnsi(fee), date);
+      SellStock(s.store(), r, Utf8ToAnsi(args[0]), Utf8ToAnsi(args[1]), Utf8ToAnsi(fee), date);
   if (result != StockOpResult::kDone) {
     if (result == StockOpResult::kNothingToDo) *env.err << "quillet-cli: nothing to sell\n";
     return 1;

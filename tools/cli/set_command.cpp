@@ -3,6 +3,7 @@
 // and portfolio table fields. Nothing is saved unless every assignment is valid.
 #include <ostream>
 
+#include "core/portfolio_math.h"
 #include "tools/cli/portfolio_commands.h"
 
 namespace quillet::cli {
@@ -28,7 +29,7 @@ int RunSet(CliEnv& env, const std::vector<std::string>& argsIn) {
     for (const std::string& a : args) {
       if (!SetStockField(s, r, a)) return 1;
     }
-    if (s.store().bAutoSort) s.store().SortStocks();
+    if (s.store().bAutoSort) SortStocks(s.store());
   } else {
     for (const std::string& a : args) {
       if (!SetStoreField(s, a)) return 1;

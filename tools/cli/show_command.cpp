@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "core/decimal_text.h"
+#include "core/portfolio_math.h"
 #include "core/stock_list_texts.h"
 #include "tools/cli/portfolio_commands.h"
 
@@ -67,9 +68,9 @@ int RunShow(CliEnv& env, const std::vector<std::string>& args) {
     rows.push_back(r);
   }
   const TotalsTexts totals =
-      TotalsTextsOf(store.ComputeTotals(view, sold), store.cDecimalSeparator);
-  ChangeFigures sinceUpdate = store.ChangeSinceLastUpdate(view);
-  ChangeFigures today = store.ChangeToday(view);
+      TotalsTextsOf(ComputeTotals(store, view, sold), store.cDecimalSeparator);
+  ChangeFigures sinceUpdate = ChangeSinceLastUpdate(store, view);
+  ChangeFigures today = ChangeToday(store, view);
   const std::string viewName =
       view == PORTFOLIO_ALL ? "All" : std::string(store.PortfolioName(view));
   const char sep = store.cDecimalSeparator;
@@ -79,7 +80,8 @@ int RunShow(CliEnv& env, const std::vector<std::string>& args) {
     out << "{\"portfolio\": "
         << (view == PORTFOLIO_ALL ? std::string("\"all\"") : std::to_string(view))
         << ", \"name\": " << JsonString(viewName) << ", \"sold\": " << (sold ? "true" : "false")
-        << ", \"currency\": " << JsonString(store.DisplayCurrencyCode(view)) << ",\n \"stocks\": [";
+        << ", \"currency\": " << JsonString(DisplayCurrencyCode(store, view))
+        << ",\n \"stocks\": [";
     for (std::size_t i = 0; i < rows.size(); ++i) {
       const StockRecord& r = *rows[i];
       const StockRowTexts row = StockRowTextsOf(store, r, view, s.context().locale());
@@ -91,7 +93,7 @@ int RunShow(CliEnv& env, const std::vector<std::string>& args) {
           << ", \"note\": " << (row.hasNote ? "true" : "false")
           << ", \"watched\": " << (row.watched ? "true" : "false") << ", \"values\": [";
       for (int k = 0; k < kValueKindCount; ++k) {
-        out << (k ? ", " : "") << JsonString(store.FormatStockValue(r, k, view));
+        out << (k ? ", " : "") << JsonString(FormatStockValue(store, r, k, view));
       }
       out << "]}";
     }
@@ -111,7 +113,7 @@ int RunShow(CliEnv& env, const std::vector<std::string>& args) {
   }
 
   out << AnsiToUtf8(viewName) << " (" << (sold ? "sold" : "active") << "), amounts in "
-      << AnsiToUtf8(store.DisplayCurrencyCode(view)) << "\n";
+      << AnsiToUtf8(DisplayCurrencyCode(store, view)) << "\n";
   out << std::left << std::setw(20) << kColumnText[store.ucColumnText & 1] << std::right
       << std::setw(12) << kColumnData[store.ucColumnData % 5] << std::setw(14)
       << kValueTitles[kind % kValueKindCount] << "  arrow note\n";

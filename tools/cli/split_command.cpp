@@ -2,6 +2,7 @@
 // question is answered Yes, of its price history before the date.
 #include <ostream>
 
+#include "core/stock_operations.h"
 #include "tools/cli/portfolio_commands.h"
 
 namespace quillet::cli {
@@ -27,7 +28,7 @@ int RunSplit(CliEnv& env, const std::vector<std::string>& argsIn) {
     }
     date = *d;
   }
-  StockOpResult result = s.store().SplitStock(r, date, args[0], args[1]);
+  StockOpResult result = SplitStock(s.store(), r, date, args[0], args[1]);
   if (result != StockOpResult::kDone) {
     if (result == StockOpResult::kNothingToDo) *env.err << "quillet-cli: nothing to split\n";
     return 1;

@@ -9,6 +9,7 @@
 #include <ostream>
 
 #include "core/chart_store.h"
+#include "core/preferences.h"
 #include "platform/ras_dial.h"
 #include "quotes/device/update_quotes.h"
 #include "tools/cli/cli.h"
@@ -115,7 +116,7 @@ int RunUpdate(CliEnv& env, const std::vector<std::string>& args) {
     outcome = command.UpdateStocks(background);
   }
   // The program keeps the time of the last update with its preferences.
-  store.SavePreferences();
+  SavePreferences(store);
   if (!command.saved()) return 1;
   return outcome == UpdateOutcome::kComplete ? 0 : 1;
 }

@@ -4,6 +4,7 @@
 
 #include <chrono>
 
+#include "core/data_files.h"
 #include "core/portfolio_store.h"
 #include "platform/codepage.h"
 #include "platform/testing/test_support.h"
@@ -122,7 +123,7 @@ TEST_F(UpdateCommand, AStallInTheFirstOfTwoBatchesIsAnIncompleteRun) {
       CopyToField(r->szSymbol, "S" + std::to_string(i));
       CopyToField(r->szPrice, "1");
     }
-    ASSERT_TRUE(store.SaveStocks());
+    ASSERT_TRUE(SaveStocks(store));
   }
   std::string out, err;
   EXPECT_EQ(Cli("update --timeout 1", &out, &err), 1) << out;
