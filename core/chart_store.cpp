@@ -5,13 +5,12 @@
 #include <cstring>
 #include <new>
 
+#include "core/messages.h"
 #include "platform/clock.h"
 #include "platform/codepage.h"
 
 namespace quillet {
 namespace {
-
-constexpr const char* kUnableToOpen = "Unable to open chart db";
 
 std::u16string SeriesKey(std::string_view name) {
   return AnsiToUtf16(name.substr(0, std::min(name.size(), kSeriesNameLength)));
@@ -47,7 +46,7 @@ ChartStore::~ChartStore() = default;
 
 bool ChartStore::OpenChartStore() {
   if (OpenQuietly()) return true;
-  messageBoxes_.Show(kUnableToOpen, "Quillet", MB_OK | MB_ICONSTOP);
+  messageBoxes_.Show(text::kUnableToOpenChartDb, text::kCaption, MB_OK | MB_ICONSTOP);
   return false;
 }
 

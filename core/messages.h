@@ -1,32 +1,31 @@
-// The fixed English texts of the portfolio core's questions and messages, kept together so the
-// user interface, the tools and the tests all see the same words.
+// The fixed English texts of the portfolio core's questions and messages, by name. A text that
+// the string table holds is the table's own entry; the others live only here.
 #pragma once
+
+#include "core/string_table.h"
 
 namespace quillet::text {
 
 inline constexpr const char* kCaption = "Quillet";
 
 // Questions (Yes/No).
-inline constexpr const char* kDeleteStock = "Delete this stock?";
-inline constexpr const char* kDeleteChartData = "Delete stock chart data?";
-inline constexpr const char* kDeleteAlerts = "Delete alert(s)?";
-inline constexpr const char* kDeleteAllStocks = "Delete ALL stocks?";
-inline constexpr const char* kCopyStock = "Create a new stock entry based on this entry?";
-inline constexpr const char* kAddShares = "Add more shares to this stock entry?";
-inline constexpr const char* kSellStock = "Sell this stock?";
-inline constexpr const char* kSplitChartData = "Split stock chart data?";
-inline constexpr const char* kDeletePortfolio =
-    "Delete portfolio (this will move all the stocks from this portfolio to the 'Unfiled' "
-    "portfolio)?";
-inline constexpr const char* kDeleteCurrency = "Delete currency?";
-inline constexpr const char* kDeleteNote = "Delete note?";
+inline constexpr const char* kDeleteStock = strings::TextOf(strings::IDS_DELETE_STOCK);
+inline constexpr const char* kDeleteChartData = strings::TextOf(strings::IDS_DELETE_CHART_DATA);
+inline constexpr const char* kDeleteAlerts = strings::TextOf(strings::IDS_DELETE_ALERTS);
+inline constexpr const char* kDeleteAllStocks = strings::TextOf(strings::IDS_DELETE_ALL_STOCKS);
+inline constexpr const char* kCopyStock = strings::TextOf(strings::IDS_COPY_STOCK);
+inline constexpr const char* kAddShares = strings::TextOf(strings::IDS_ADD_SHARES);
+inline constexpr const char* kSellStock = strings::TextOf(strings::IDS_SELL_STOCK);
+inline constexpr const char* kSplitChartData = strings::TextOf(strings::IDS_SPLIT_CHART_DATA);
+inline constexpr const char* kDeletePortfolio = strings::TextOf(strings::IDS_DELETE_PORTFOLIO);
+inline constexpr const char* kDeleteCurrency = strings::TextOf(strings::IDS_DELETE_CURRENCY);
+inline constexpr const char* kDeleteNote = strings::TextOf(strings::IDS_DELETE_NOTE);
 
 // Messages.
-inline constexpr const char* kNoStockSelected = "No stock selected!";
-inline constexpr const char* kNotOwned = "You do not own the stock.";
-inline constexpr const char* kCannotSellMore = "Cannot sell more shares!";
-inline constexpr const char* kNewSoldStock =
-    "If you want to make a new sold stock, first create a new active stock and then sell it.";
+inline constexpr const char* kNoStockSelected = strings::TextOf(strings::IDS_NO_STOCK_SELECTED);
+inline constexpr const char* kNotOwned = strings::TextOf(strings::IDS_NOT_OWNED);
+inline constexpr const char* kCannotSellMore = strings::TextOf(strings::IDS_CANNOT_SELL_MORE);
+inline constexpr const char* kNewSoldStock = strings::TextOf(strings::IDS_NEW_SOLD_STOCK);
 inline constexpr const char* kNoMemoryNewStock = "Insufficient memory to add new stock";
 inline constexpr const char* kNoMemoryNewNote = "Insufficient memory to create new note";
 inline constexpr const char* kNoMemorySale = "Insufficient memory to sell part of this stock";
@@ -39,6 +38,6 @@ inline constexpr const char* kCannotReadStocks = "Cannot read stock db";
 inline constexpr const char* kCannotReadNotes = "Cannot read note db";
 inline constexpr const char* kCannotReadAlerts = "Cannot read alert db";
 inline constexpr const char* kNumberTooLarge = "Number too large";
-inline constexpr const char* kCannotRecreateChartDb = "Unable to open chart db";
+inline constexpr const char* kUnableToOpenChartDb = "Unable to open chart db";
 
 }  // namespace quillet::text

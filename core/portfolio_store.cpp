@@ -300,7 +300,7 @@ bool PortfolioStore::DeleteAllStocks() {
   if (!Ask(text::kDeleteAllStocks, MB_ICONWARNING)) return false;
   if (!Ask(text::kDeleteAllStocks, MB_ICONSTOP)) return false;
   stocks.clear();
-  if (hChartDB && !hChartDB->DeleteAll()) Message(text::kCannotRecreateChartDb, MB_ICONSTOP);
+  if (hChartDB && !hChartDB->DeleteAll()) Message(text::kUnableToOpenChartDb, MB_ICONSTOP);
   notes.clear();
   alerts.clear();
   SaveStocks(*this);

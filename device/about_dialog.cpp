@@ -4,8 +4,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "core/string_table.h"
 #include "device/bitmaps.h"
-#include "device/string_table.h"
 
 namespace quillet {
 

@@ -5,12 +5,12 @@
 #include <QPainter>
 
 #include "core/messages.h"
+#include "core/string_table.h"
 #include "device/alert_bubble.h"
 #include "device/bitmaps.h"
 #include "device/modal_dialog.h"
 #include "device/quillet_app.h"
 #include "device/resource_ids.h"
-#include "device/string_table.h"
 #include "platform/codepage.h"
 
 namespace quillet {

@@ -8,12 +8,12 @@
 #include "core/messages.h"
 #include "core/portfolio_math.h"
 #include "core/preferences.h"
+#include "core/string_table.h"
 #include "device/about_dialog.h"
 #include "device/main_frame.h"
 #include "device/modal_dialog.h"
 #include "device/password_dialog.h"
 #include "device/resource_ids.h"
-#include "device/string_table.h"
 
 namespace quillet {
 namespace {

@@ -11,8 +11,8 @@
 #include "core/portfolio_math.h"
 #include "core/portfolio_snapshot.h"
 #include "core/stock_list_texts.h"
+#include "core/string_table.h"
 #include "device/resource_ids.h"
-#include "device/string_table.h"
 #include "device/wait_cursor.h"
 #include "platform/codepage.h"
 

@@ -4,8 +4,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "core/string_table.h"
 #include "device/modal_dialog.h"
-#include "device/string_table.h"
 #include "quotes/device/update_quotes.h"
 
 namespace quillet {
@@ -49,7 +49,6 @@ CUpdateProgressDlg* CUpdateProgressDlg::current() { return g_current; }
 
 void CUpdateProgressDlg::ShowStatus(UINT stringId) {
   std::string text = strings::LoadString(stringId);
-  if (text.empty()) text = UpdateText(stringId);
   status_->setText(QString::fromStdString(text));
   PumpMessages();
 }

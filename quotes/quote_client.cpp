@@ -263,7 +263,7 @@ int CQuoteClient::Execute() {
   // succeeded: a retry must not find a failed attempt's quotes first, and a cut answer's
   // quotes (a price cut after its first digit) must never reach a stock.
   const std::size_t resultsBefore = results_.size();
-  if (progress_ != nullptr) progress_->ShowStatus(IDS_CONNECTING_SERVER);
+  if (progress_ != nullptr) progress_->ShowStatus(strings::IDS_CONNECTING_SERVER);
   g_cancelUpdate = 0;
 
   LONG error = 0;
@@ -291,8 +291,8 @@ int CQuoteClient::Execute() {
       resultCode_ = QR_ERROR;
     } else {
       if (progress_ != nullptr) {
-        progress_->ShowStatus(source_ == kSourceHistory ? IDS_RETRIEVING_CHART
-                                                        : IDS_RETRIEVING_STOCKS);
+        progress_->ShowStatus(source_ == kSourceHistory ? strings::IDS_RETRIEVING_CHART
+                                                        : strings::IDS_RETRIEVING_STOCKS);
       }
       socket_ = connection.get();
       if (!ReadLine(0)) {

@@ -18,6 +18,7 @@
 #include <string_view>
 
 #include "core/quote_tables.h"
+#include "core/string_table.h"
 #include "platform/socket.h"
 #include "platform/win_types.h"
 #include "quotes/quote_result.h"
@@ -36,11 +37,6 @@ enum QuoteResultCode : int {
 // and when a progress window is created. The only state an update run shares.
 extern std::atomic<std::uint32_t> g_cancelUpdate;
 
-// Progress texts (string table).
-inline constexpr UINT IDS_CONNECTING_SERVER = 10059;  // "Connecting to server..."
-inline constexpr UINT IDS_RETRIEVING_STOCKS = 10060;  // "Retrieving stock information..."
-inline constexpr UINT IDS_RETRIEVING_CHART = 10061;   // "Retrieving chart information..."
-
 // The error texts of a failed request.
 inline constexpr char kErrorCannotOpenSocket[] =
     "Cannot open socket, check your network configuration";
@@ -56,7 +52,7 @@ inline constexpr char kErrorSocketFailure[] = "MFC error";
 class QuoteProgress {
  public:
   virtual ~QuoteProgress() = default;
-  // Shows a string-table text in the window.
+  // Shows a string-table text (strings::IDS_...) in the window.
   virtual void ShowStatus(UINT stringId) = 0;
   // Dispatches pending window messages, stopping early once g_cancelUpdate is set.
   virtual void PumpMessages() = 0;

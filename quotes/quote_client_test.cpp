@@ -224,7 +224,8 @@ TEST(QuoteClientWaits, SilentServerTimesOutAndLeavesCancelSet) {
   EXPECT_EQ(g_cancelUpdate.load(), 1u);
   EXPECT_GT(hooks, 0);
   EXPECT_GT(progress.pumps, 0);
-  EXPECT_EQ(progress.shown, (std::vector<UINT>{IDS_CONNECTING_SERVER, IDS_RETRIEVING_STOCKS}));
+  EXPECT_EQ(progress.shown,
+            (std::vector<UINT>{strings::IDS_CONNECTING_SERVER, strings::IDS_RETRIEVING_STOCKS}));
   // The next request starts clean.
   client->SetTimeout(5);
   client->SetPumpHook(nullptr);
@@ -264,7 +265,8 @@ TEST(QuoteClientWaits, ProgressTextForHistory) {
   client.BeginRequestWithPath(10, "/table.csv?s=IBM");
   client.EndRequest();
   EXPECT_EQ(client.Execute(), QR_OK);
-  EXPECT_EQ(progress.shown, (std::vector<UINT>{IDS_CONNECTING_SERVER, IDS_RETRIEVING_CHART}));
+  EXPECT_EQ(progress.shown,
+            (std::vector<UINT>{strings::IDS_CONNECTING_SERVER, strings::IDS_RETRIEVING_CHART}));
   EXPECT_EQ(sockets.sent.substr(0, 34), "GET /table.csv?s=IBM HTTP/1.0\r\nHos");
 }
 

@@ -361,7 +361,7 @@ class Fetch : public ::testing::Test {
 class CancelFirstRequest final : public QuoteProgress {
  public:
   void ShowStatus(UINT id) override {
-    if (id == IDS_RETRIEVING_STOCKS && ++requests == 1) g_cancelUpdate = 1;
+    if (id == strings::IDS_RETRIEVING_STOCKS && ++requests == 1) g_cancelUpdate = 1;
   }
   void PumpMessages() override {}
   int requests = 0;

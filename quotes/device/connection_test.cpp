@@ -116,7 +116,8 @@ TEST_F(Dialling, OnceARunWithTheEntrysOwnNumberAndHungUpAfter) {
   EXPECT_FALSE(fake.open);
   EXPECT_GE(host.pumps, 3);  // messages kept flowing while the line went down
   EXPECT_EQ(log.text(), "Quillet v4.36a (PocketPC)\r\n");
-  EXPECT_EQ(host.statuses, (std::vector<UINT>{IDS_CONNECTING_INTERNET, IDS_CLOSING_CONNECTION}));
+  EXPECT_EQ(host.statuses,
+            (std::vector<UINT>{strings::IDS_CONNECTING_INTERNET, strings::IDS_CLOSING_CONNECTION}));
 
   // "Close connection after update" off: the line stays up.
   store.bCloseConnection = 0;
@@ -147,7 +148,7 @@ TEST_F(Dialling, EveryFailureHasItsLineAndTheRunGoesOn) {
   Run(fake);
   EXPECT_TRUE(Logged(DialLogText(kDialFailed)));
   EXPECT_EQ(fake.hangUps, 1);
-  EXPECT_EQ(host.statuses.back(), IDS_CONNECTING_INTERNET);
+  EXPECT_EQ(host.statuses.back(), strings::IDS_CONNECTING_INTERNET);
 }
 
 TEST_F(Dialling, TheRegistryStandInAnswersEveryCode) {
@@ -160,10 +161,10 @@ TEST_F(Dialling, TheRegistryStandInAnswersEveryCode) {
             0);
   EXPECT_EQ(RunWithRegistryDialer(), "Quillet v4.36a (PocketPC)\r\n");
   // Success without a handle: nothing to hang up.
-  EXPECT_EQ(host.statuses.back(), IDS_CONNECTING_INTERNET);
+  EXPECT_EQ(host.statuses.back(), strings::IDS_CONNECTING_INTERNET);
   SetEntryValue(u"Connect", 1);
   RunWithRegistryDialer();
-  EXPECT_EQ(host.statuses.back(), IDS_CLOSING_CONNECTION);
+  EXPECT_EQ(host.statuses.back(), strings::IDS_CLOSING_CONNECTION);
   SetEntryValue(u"DialError", ERROR_RAS_PORT_NOT_AVAILABLE);
   EXPECT_NE(RunWithRegistryDialer().find(DialLogText(kDialFailed)), std::string::npos);
   SetEntryValue(u"DialError", 0);

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "core/data_files.h"
+#include "core/messages.h"
 #include "core/portfolio_math.h"
 #include "core/quote_tables.h"
 #include "quotes/device/connection.h"
@@ -30,7 +31,7 @@ class RunConnection {
       s_.log.Append(kLogInvalidRasProfile);
       return;
     }
-    if (progress_ != nullptr) progress_->ShowStatus(IDS_CONNECTING_INTERNET);
+    if (progress_ != nullptr) progress_->ShowStatus(strings::IDS_CONNECTING_INTERNET);
     int result = DialConnection(s_.dialer, entry, &connection_, Pump());
     if (const char* text = DialLogText(result)) s_.log.Append(text);
   }
@@ -38,7 +39,7 @@ class RunConnection {
   // Only a line this run dialled, and only when the preferences say so.
   void HangUpIfWanted() {
     if (s_.store.bCloseConnection == 0 || connection_ == 0) return;
-    if (progress_ != nullptr) progress_->ShowStatus(IDS_CLOSING_CONNECTION);
+    if (progress_ != nullptr) progress_->ShowStatus(strings::IDS_CLOSING_CONNECTION);
     HangUpConnection(s_.dialer, connection_, Pump());
     connection_ = 0;
   }
@@ -115,25 +116,6 @@ SourceOutcome FetchSource(int source, CQuoteClient& client, UpdateServices& s,
 
 }  // namespace
 
-const char* UpdateText(UINT id) {
-  switch (id) {
-    case IDS_CONNECTING_SERVER:
-      return "Connecting to server...";
-    case IDS_RETRIEVING_STOCKS:
-      return "Retrieving stock information...";
-    case IDS_RETRIEVING_CHART:
-      return "Retrieving chart information...";
-    case IDS_UPDATE_NOT_COMPLETE:
-      return "Update not complete, check the network log.";
-    case IDS_CONNECTING_INTERNET:
-      return "Connecting to the Internet...";
-    case IDS_CLOSING_CONNECTION:
-      return "Closing connection...";
-    default:
-      return "";
-  }
-}
-
 bool UpdateQuotes(UpdateServices& s, const UpdateSettings& settings, bool background) {
   PortfolioStore& store = s.store;
   s.log.Clear();
@@ -201,8 +183,8 @@ UpdateOutcome CUpdateCommand::UpdateStocks(bool background) {
   const DWORD selected = services_.host.SelectedStock();
   const bool complete = UpdateQuotes(services_, settings_, background);
   if (!complete) {
-    services_.store.context().messageBoxes().Show(UpdateText(IDS_UPDATE_NOT_COMPLETE), "Quillet",
-                                                  MB_OK | MB_ICONINFORMATION);
+    services_.store.context().messageBoxes().Show(strings::TextOf(strings::IDS_UPDATE_NOT_COMPLETE),
+                                                  text::kCaption, MB_OK | MB_ICONINFORMATION);
   }
   saved_ = SaveStocks(services_.store);
   services_.host.RefillList(selected);

@@ -22,13 +22,6 @@
 
 namespace quillet {
 
-// Texts of the string table the run shows (10059..10061 are the client's, see quote_client.h).
-inline constexpr UINT IDS_UPDATE_NOT_COMPLETE = 10062;
-inline constexpr UINT IDS_CONNECTING_INTERNET = 10063;
-inline constexpr UINT IDS_CLOSING_CONNECTION = 10064;
-// The English text of a status or message id of the run; "" for another id.
-const char* UpdateText(UINT id);
-
 inline constexpr char kUpdateVersion[] = "v4.36a";
 
 // Cancel in the progress window (or Ctrl-C on the terminal) calls this.

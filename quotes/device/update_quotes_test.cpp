@@ -47,7 +47,7 @@ TEST_F(UpdateRun, UsStocksTakeOneRequestAndASecondCurrencyOneMore) {
   EXPECT_EQ(host.progressOpened, 1);
   EXPECT_EQ(host.progressClosed, 1);
   EXPECT_EQ(host.sounds, 1);
-  EXPECT_EQ(host.statuses.front(), IDS_CONNECTING_SERVER);
+  EXPECT_EQ(host.statuses.front(), strings::IDS_CONNECTING_SERVER);
   EXPECT_EQ(alerts.buttonUpdates, 1);
   EXPECT_TRUE(root.answers.shown().empty());
 
@@ -177,7 +177,7 @@ TEST_F(UpdateRun, ACancelDuringABatchEndsTheRun) {
   for (int i = 0; i < 200; ++i) Add("U" + std::to_string(1000 + i));
   AddCurrency("EUR", 1.1);
   host.onStatus = [](UINT id) {
-    if (id == IDS_RETRIEVING_STOCKS) CancelUpdate();
+    if (id == strings::IDS_RETRIEVING_STOCKS) CancelUpdate();
   };
   EXPECT_EQ(Run(), UpdateOutcome::kComplete);
   EXPECT_EQ(Targets(1).size(), 1u);

@@ -21,7 +21,7 @@ namespace {
 class TerminalProgress final : public QuoteProgress {
  public:
   explicit TerminalProgress(std::ostream& err) : err_(err) {}
-  void ShowStatus(UINT id) override { err_ << UpdateText(id) << "\n" << std::flush; }
+  void ShowStatus(UINT id) override { err_ << strings::LoadString(id) << "\n" << std::flush; }
   // Ctrl-C reaches the run through the signal handler; there is nothing else to dispatch.
   void PumpMessages() override {}
 

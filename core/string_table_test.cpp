@@ -1,6 +1,8 @@
-#include "device/string_table.h"
+#include "core/string_table.h"
 
 #include <gtest/gtest.h>
+
+#include "core/messages.h"
 
 namespace quillet::strings {
 namespace {
@@ -31,6 +33,23 @@ TEST(StringTable, EntriesByNumber) {
   EXPECT_EQ(LoadString(IDS_TOOLTIP_BASE + 5), "Portfolio Cash");
   EXPECT_FALSE(HasString(1));
   EXPECT_EQ(LoadString(1), "");
+}
+
+TEST(StringTable, TheRunsAndTheCoresTextsAreTheTablesEntries) {
+  EXPECT_EQ(LoadString(IDS_CONNECTING_SERVER), "Connecting to server...");
+  EXPECT_EQ(LoadString(IDS_RETRIEVING_STOCKS), "Retrieving stock information...");
+  EXPECT_EQ(LoadString(IDS_RETRIEVING_CHART), "Retrieving chart information...");
+  EXPECT_EQ(LoadString(IDS_CONNECTING_INTERNET), "Connecting to the Internet...");
+  EXPECT_EQ(LoadString(IDS_CLOSING_CONNECTION), "Closing connection...");
+  EXPECT_EQ(LoadString(10039), "Delete ALL stocks?");
+  EXPECT_EQ(LoadString(10013),
+            "If you want to make a new sold stock, first create a new active stock and then "
+            "sell it.");
+  // A named text of the core is the entry itself, not a second copy of its words.
+  EXPECT_EQ(text::kDeleteAllStocks, TextOf(IDS_DELETE_ALL_STOCKS));
+  EXPECT_EQ(text::kNotOwned, TextOf(10014));
+  EXPECT_EQ(TextOf(12345), nullptr);
+  static_assert(TextOf(IDS_STOCKS) != nullptr, "the table is usable at compile time");
 }
 
 }  // namespace
