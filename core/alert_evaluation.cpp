@@ -9,6 +9,7 @@
 #include "core/preferences.h"
 #include "core/quote_tables.h"
 #include "core/registry/registry_store.h"
+#include "platform/ascii.h"
 
 namespace quillet {
 namespace {
@@ -16,20 +17,6 @@ namespace {
 constexpr const char* kConditionTexts[kAlertConditionCount] = {"C.Price", "Profit", "Profit %",
                                                                "Change", "Change %"};
 constexpr const char* kCompareTexts[kAlertCompareCount] = {"<", "<=", "=", ">=", ">"};
-
-char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-// <0, 0, >0 as a and b compare without regard to ASCII case.
-int CompareNoCase(std::string_view a, std::string_view b) {
-  std::size_t n = std::min(a.size(), b.size());
-  for (std::size_t k = 0; k < n; ++k) {
-    unsigned char x = static_cast<unsigned char>(Lower(a[k]));
-    unsigned char y = static_cast<unsigned char>(Lower(b[k]));
-    if (x != y) return x < y ? -1 : 1;
-  }
-  if (a.size() == b.size()) return 0;
-  return a.size() < b.size() ? -1 : 1;
-}
 
 // The figures of one group of stocks: consecutive (in symbol order), not sold, with one quote
 // symbol. Profit and cost add up over the lots; price, change and previous close are those of

@@ -7,6 +7,7 @@
 #include <numeric>
 
 #include "core/quote_tables.h"
+#include "platform/ascii.h"
 
 namespace quillet {
 namespace {
@@ -236,9 +237,7 @@ void SortStocks(PortfolioStore& s, int key, bool descending, bool watchedAtBotto
     it.watched = r.IsWatched();
     if (textKey) {
       it.text = key == kSortName ? std::string(r.Name()) : QuoteSymbol(r.Symbol(), r.ucMarket);
-      for (char& c : it.text) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-      }
+      it.text = ToLowerAscii(it.text);
       continue;
     }
     double v = 0;

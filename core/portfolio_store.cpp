@@ -7,29 +7,13 @@
 #include "core/euro_rates.h"
 #include "core/messages.h"
 #include "core/quote_tables.h"
+#include "platform/ascii.h"
 #include "platform/message_box.h"
 
 namespace quillet {
 namespace {
 
-std::string UpperCode(std::string_view code) {
-  std::string out(code.substr(0, 3));
-  for (char& c : out) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
-  return out;
-}
-
-bool EqualNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
-    if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 'a' + 'A');
-    if (x != y) return false;
-  }
-  return true;
-}
+std::string UpperCode(std::string_view code) { return ToUpperAscii(code.substr(0, 3)); }
 
 }  // namespace
 

@@ -2,25 +2,22 @@
 
 #include <cmath>
 
+#include "platform/ascii.h"
+
 namespace quillet {
 
 std::string PortfolioSeriesName(int portfolio) { return "PORTFOLIO" + std::to_string(portfolio); }
 
 InMemoryPriceHistory::Key InMemoryPriceHistory::MakeKey(std::string_view name, int market) {
-  std::string key(name.substr(0, 15));
-  for (char& c : key) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
-  return {key, market};
+  return {ToUpperAscii(name.substr(0, 15)), market};
 }
 
-void InMemoryPriceHistory::PutSeries(std::string_view name, int market,
-                                     std::vector<Point> points) {
+void InMemoryPriceHistory::PutSeries(std::string_view name, int market, std::vector<Point> points) {
   series_[MakeKey(name, market)] = std::move(points);
 }
 
-const std::vector<InMemoryPriceHistory::Point>* InMemoryPriceHistory::Series(
-    std::string_view name, int market) const {
+const std::vector<InMemoryPriceHistory::Point>* InMemoryPriceHistory::Series(std::string_view name,
+                                                                             int market) const {
   auto it = series_.find(MakeKey(name, market));
   return it == series_.end() ? nullptr : &it->second;
 }
@@ -34,8 +31,8 @@ bool InMemoryPriceHistory::DeleteSeries(std::string_view name, int market) {
   return true;
 }
 
-bool InMemoryPriceHistory::RenameSeries(std::string_view name, int market,
-                                        std::string_view newName, int newMarket) {
+bool InMemoryPriceHistory::RenameSeries(std::string_view name, int market, std::string_view newName,
+                                        int newMarket) {
   auto it = series_.find(MakeKey(name, market));
   if (it == series_.end()) return false;
   std::vector<Point> points = std::move(it->second);

@@ -4,6 +4,8 @@
 #include <array>
 #include <cstring>
 
+#include "platform/ascii.h"
+
 namespace quillet {
 
 namespace {
@@ -232,16 +234,6 @@ constexpr MarketChoice kChoices[kMarketChoiceCount] = {
     {"No Update", 74},
 };
 
-char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
-  }
-  return true;
-}
-
 enum class Decoration { kNone, kPrefix, kSuffix };
 
 // What AppendMarketSuffix should do with `symbol` for `market`.
@@ -252,13 +244,13 @@ Decoration DecorationFor(int market, std::string_view symbol, std::string_view* 
   std::string_view text(info->szSuffix);
   *affix = text;
   if (info->ucSource == kSourcePrefixMarkets) {
-    if (symbol.size() >= text.size() && EqualsNoCase(symbol.substr(0, text.size()), text)) {
+    if (symbol.size() >= text.size() && EqualNoCase(symbol.substr(0, text.size()), text)) {
       return Decoration::kNone;
     }
     return Decoration::kPrefix;
   }
   std::size_t last = symbol.rfind(text.front());
-  if (last != std::string_view::npos && EqualsNoCase(symbol.substr(last), text)) {
+  if (last != std::string_view::npos && EqualNoCase(symbol.substr(last), text)) {
     return Decoration::kNone;
   }
   // A decorated symbol must still fit the 16-byte symbol fields of stocks and alerts.
@@ -284,11 +276,11 @@ const MarketInfo* GetMarketInfo(int market) {
 
 int FindMarketByName(std::string_view name) {
   for (int i = 0; i < kMarketCount; ++i) {
-    if (EqualsNoCase(kMarkets[i].szName, name)) return i;
+    if (EqualNoCase(kMarkets[i].szName, name)) return i;
   }
   // The selector shows a few markets under a longer text ("Korea KOSDAQ").
   for (const MarketChoice& choice : kChoices) {
-    if (!choice.IsSeparator() && EqualsNoCase(choice.szText, name)) return choice.ucMarket;
+    if (!choice.IsSeparator() && EqualNoCase(choice.szText, name)) return choice.ucMarket;
   }
   return kMarketUs;
 }

@@ -14,6 +14,7 @@
 #include "core/string_table.h"
 #include "device/resource_ids.h"
 #include "device/wait_cursor.h"
+#include "platform/ascii.h"
 #include "platform/codepage.h"
 
 namespace quillet {
@@ -44,17 +45,6 @@ int CurrentChoice(const PortfolioStore& s, int column) {
     default:
       return (s.ucPrefFlags & kPrefArrowsShowToday) ? 0 : 1;
   }
-}
-
-bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-  if (text.size() < prefix.size()) return false;
-  for (std::size_t i = 0; i < prefix.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(text[i])) !=
-        std::tolower(static_cast<unsigned char>(prefix[i]))) {
-      return false;
-    }
-  }
-  return true;
 }
 
 }  // namespace

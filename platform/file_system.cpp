@@ -10,6 +10,8 @@
 #include <cerrno>
 #include <cstdio>
 
+#include "platform/ascii.h"
+
 namespace quillet {
 namespace {
 
@@ -110,7 +112,8 @@ class PosixFile final : public File {
 };
 
 bool EndsWith(const std::string& s, const std::string& suffix) {
-  return s.size() >= suffix.size() && s.compare(s.size() - suffix.size(), suffix.size(), suffix) == 0;
+  return s.size() >= suffix.size() &&
+         s.compare(s.size() - suffix.size(), suffix.size(), suffix) == 0;
 }
 
 }  // namespace
@@ -118,9 +121,7 @@ bool EndsWith(const std::string& s, const std::string& suffix) {
 bool MatchesPattern(std::string_view name, std::string_view pattern) {
   // Iterative glob with one backtrack point for the last '*'.
   std::size_t n = 0, p = 0, starP = std::string_view::npos, starN = 0;
-  auto eq = [](char a, char b) {
-    return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
-  };
+  auto eq = [](char a, char b) { return ToLowerAscii(a) == ToLowerAscii(b); };
   while (n < name.size()) {
     if (p < pattern.size() && (pattern[p] == '?' || eq(pattern[p], name[n]))) {
       ++n;
@@ -253,7 +254,8 @@ LONG PosixFileSystem::FindFiles(const std::string& folder, std::string_view patt
 
 LONG PosixFileSystem::LastWriteTime(const std::string& path, std::int64_t* seconds) {
   struct stat st {};
-  if (::stat(path.c_str(), &st) != 0) return errno == ENOENT ? MissingError(path) : FromErrno(errno);
+  if (::stat(path.c_str(), &st) != 0)
+    return errno == ENOENT ? MissingError(path) : FromErrno(errno);
   *seconds = static_cast<std::int64_t>(st.st_mtime);
   return ERROR_SUCCESS;
 }

@@ -1,8 +1,9 @@
 #include "platform/roots.h"
 
-#include <cctype>
 #include <cstdlib>
 #include <vector>
+
+#include "platform/ascii.h"
 
 namespace quillet {
 namespace {
@@ -66,7 +67,7 @@ std::optional<std::string> MapDesktopPath(std::string_view root, std::string_vie
   char drive = 'C';
   if (desktopPath.size() >= 2 && desktopPath[1] == ':' &&
       std::isalpha(static_cast<unsigned char>(desktopPath[0]))) {
-    drive = static_cast<char>(std::toupper(static_cast<unsigned char>(desktopPath[0])));
+    drive = ToUpperAscii(desktopPath[0]);
     desktopPath.remove_prefix(2);
   }
   auto parts = SplitComponents(desktopPath);

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "core/quote_tables.h"
+#include "platform/ascii.h"
 #include "quotes/quote_client.h"
 
 namespace quillet {
@@ -13,13 +14,6 @@ namespace {
 // London quotes come in pence; the stock is kept in pounds.
 constexpr int kMarketLondonPence = 14;
 constexpr int kHistoryAttempts = 3;
-
-bool SameIgnoringCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-           return lower(x) == lower(y);
-         });
-}
 
 struct HistorySymbol {
   std::string symbol;
@@ -37,7 +31,7 @@ std::vector<HistorySymbol> SymbolsToFetch(std::span<const std::unique_ptr<StockR
       int source = GetMarketSource(stock->ucMarket);
       if (source != kSourceCsvUs && source != kSourceCsvEurope) continue;
       std::string symbol = QuoteSymbol(stock->Symbol(), stock->ucMarket);
-      if (symbol.empty() || SameIgnoringCase(symbol, previous)) continue;
+      if (symbol.empty() || EqualNoCase(symbol, previous)) continue;
       previous = symbol;
       out.push_back({symbol, stock->ucMarket});
     }
@@ -120,7 +114,7 @@ int MarketOfListedSymbol(std::string_view symbol,
     std::string_view tail = symbol.substr(dot);
     for (int market = 0; market < kMarketCount; ++market) {
       std::string_view suffix = GetMarketInfo(market)->szSuffix;
-      if (!suffix.empty() && SameIgnoringCase(suffix, tail)) return market;
+      if (!suffix.empty() && EqualNoCase(suffix, tail)) return market;
     }
   }
   int market = kMarketUs;

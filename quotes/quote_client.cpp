@@ -5,6 +5,7 @@
 #include <cstring>
 #include <utility>
 
+#include "platform/ascii.h"
 #include "platform/codepage.h"
 #include "quotes/quote_parsers.h"
 
@@ -19,13 +20,9 @@ constexpr char kAccept[] =
     "Accept: image/gif, image/x-bitmap, image/jpeg, image/pjpeg, application/vnd.ms-powerpoint, "
     "application/vnd.ms-excel, application/msword, application/x-comet, */*";
 
-bool ContainsLower(std::string_view line, std::string_view lowerNeedle, std::size_t* at) {
-  std::string lower(line);
-  for (char& c : lower) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  std::size_t found = lower.find(lowerNeedle);
-  if (found == std::string::npos) return false;
+bool ContainsNoCase(std::string_view line, std::string_view needle, std::size_t* at) {
+  std::size_t found = FindNoCase(line, needle);
+  if (found == std::string_view::npos) return false;
   *at = found;
   return true;
 }
@@ -83,7 +80,8 @@ void CQuoteClient::AnswerFrame::Feed(std::string_view bytes) {
     std::string_view line = lines.substr(0, eol);
     lines = eol == std::string_view::npos ? std::string_view() : lines.substr(eol + 1);
     std::size_t at = 0;
-    if (ContainsLower(line, "content-length: ", &at)) announced = ReadDecimal(line.substr(at + 16));
+    if (ContainsNoCase(line, "content-length: ", &at))
+      announced = ReadDecimal(line.substr(at + 16));
   }
   head.clear();
   head.shrink_to_fit();
@@ -421,7 +419,7 @@ bool CQuoteClient::ReadHeaders() {
   while (more && LineText()[0] != '\0') {
     std::size_t at = 0;
     std::string_view line = LineText();
-    if (ContainsLower(line, "content-length: ", &at)) {
+    if (ContainsNoCase(line, "content-length: ", &at)) {
       contentLength_ = ReadDecimal(line.substr(at + 16));
     }
     more = ReadLine(0);
@@ -445,12 +443,7 @@ bool CQuoteClient::ReadUntil(const char* marker, char delimiter) {
 const QuoteResult* FindResult(const QuoteResultList& results, std::string_view symbol) {
   for (const auto& result : results) {
     std::string_view text = FieldText(result->szSymbol);
-    if (text.size() != symbol.size()) continue;
-    bool same = std::equal(text.begin(), text.end(), symbol.begin(), [](char a, char b) {
-      auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; };
-      return lower(a) == lower(b);
-    });
-    if (same) return result.get();
+    if (EqualNoCase(text, symbol)) return result.get();
   }
   return nullptr;
 }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/quote_tables.h"
+#include "platform/ascii.h"
 
 namespace quillet {
 
@@ -18,14 +19,6 @@ std::string_view StripBlanks(std::string_view text) {
   while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
   while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
   return text;
-}
-
-std::string Lower(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return out;
 }
 
 // Splits at any of `separators`; runs of separators count as one and give no empty parts.
@@ -60,7 +53,7 @@ std::optional<int> LeadingNumber(std::string_view part) {
 std::optional<int> MonthOfName(std::string_view name) {
   static constexpr std::array<const char*, 12> kNames = {"jan", "feb", "mar", "apr", "may", "jun",
                                                          "jul", "aug", "sep", "oct", "nov", "dec"};
-  std::string lower = Lower(name);
+  std::string lower = ToLowerAscii(name);
   for (int i = 0; i < 12; ++i) {
     if (lower == kNames[static_cast<std::size_t>(i)]) return i + 1;
   }
@@ -98,7 +91,7 @@ StockTime LastTradingDay(Clock& clock) {
 
 StockTime ParseQuoteDate(int style, std::string_view text, bool useDefaults, Clock& clock) {
   text = StripBlanks(text);
-  if (Lower(text) == "n/a") return LastTradingDay(clock);
+  if (ToLowerAscii(text) == "n/a") return LastTradingDay(clock);
 
   std::optional<int> day, month, year;
   bool unreadable = false;
@@ -157,7 +150,7 @@ StockTime ParseQuoteDate(int style, std::string_view text, bool useDefaults, Clo
 
 std::uint32_t ParseQuoteTime(int style, std::string_view text, bool useDefaults, Clock& clock) {
   text = StripBlanks(text);
-  std::string lower = Lower(text);
+  std::string lower = ToLowerAscii(text);
   if (lower.empty() || lower == "n/a") return useDefaults ? TimeOfDayNow(clock) : 0;
 
   std::optional<std::uint32_t> t;

@@ -7,6 +7,7 @@
 #include "core/decimal_text.h"
 #include "core/euro_rates.h"
 #include "core/quote_tables.h"
+#include "platform/ascii.h"
 #include "platform/codepage.h"
 #include "quotes/quote_dates.h"
 #include "quotes/quote_text.h"
@@ -18,17 +19,6 @@ constexpr int kMarketLondonPounds = 14;
 static_assert(sizeof(QuoteResult::szLow) == kDecimalTextSize &&
               sizeof(QuoteResult::szYearHigh) == kDecimalTextSize &&
               sizeof(QuoteResult::szLast) == kDecimalTextSize);
-
-bool EqualNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-    if (x != y) return false;
-  }
-  return true;
-}
 
 // `value` with `places` decimals ('+' in front of a positive value when asked), giving up
 // decimals until it fits a 12-byte field.
@@ -101,21 +91,13 @@ int ExecuteWithRetry(CQuoteClient& client, UpdateLog& log, bool retry, std::stri
   }
 }
 
-std::string LowerKey(std::string_view text) {
-  std::string key(text);
-  for (char& c : key) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return key;
-}
-
 // The results by symbol without regard to case, the first of equal ones winning as FindResult
 // finds them: every batch is matched against the whole stock list, which must not cost a walk
 // of the results per stock.
 std::unordered_map<std::string, QuoteResult*> IndexResults(QuoteResultList& results) {
   std::unordered_map<std::string, QuoteResult*> index;
   index.reserve(results.size());
-  for (const auto& r : results) index.emplace(LowerKey(FieldText(r->szSymbol)), r.get());
+  for (const auto& r : results) index.emplace(ToLowerAscii(FieldText(r->szSymbol)), r.get());
   return index;
 }
 
@@ -243,9 +225,7 @@ int FetchEach(CQuoteClient& client, UpdateLog& log, bool retry, std::uint32_t ti
     if (end == std::string::npos) end = text.size();
     std::string symbol = text.substr(pos, end - pos);
     pos = end + 1;
-    for (char& c : symbol) {
-      if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    }
+    symbol = ToUpperAscii(symbol);
     if (!symbol.empty()) {
       client.BeginRequest(source);
       client.AppendRequest(symbol);
@@ -277,7 +257,7 @@ void ApplyQuotes(CQuoteClient& client, StockSpan stocks, DailyPointWriter* point
     if (GetMarketSource(market) != source) continue;
     const std::string symbol = QuoteSymbol(r.Symbol(), market);
     if (symbol.empty()) continue;
-    auto found = index.find(LowerKey(symbol));
+    auto found = index.find(ToLowerAscii(symbol));
     if (found == index.end()) continue;
     QuoteResult* result = found->second;
 

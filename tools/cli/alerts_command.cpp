@@ -14,6 +14,7 @@
 #include "core/alert_evaluation.h"
 #include "core/data_files.h"
 #include "core/quote_tables.h"
+#include "platform/ascii.h"
 #include "platform/codepage.h"
 #include "tools/cli/cli.h"
 #include "tools/cli/portfolio_commands.h"
@@ -36,7 +37,7 @@ int Choice(const std::string& text, const char* (*name)(int), int count) {
     std::string out;
     for (char c : s) {
       if (c == ' ') continue;
-      out.push_back((c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c);
+      out.push_back(ToLowerAscii(c));
     }
     return out;
   };

@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "core/quote_tables.h"
+#include "platform/ascii.h"
 #include "tools/simulator/sim_pages.h"
 
 namespace quillet::sim {
@@ -107,7 +108,7 @@ bool ParseRequestHead(std::string_view raw, SimRequest* request) {
     std::string_view header = rest.substr(0, end);
     if (!header.empty() && header.back() == '\r') header.remove_suffix(1);
     std::size_t colon = header.find(':');
-    if (colon != std::string_view::npos && Upper(header.substr(0, colon)) == "HOST") {
+    if (colon != std::string_view::npos && ToUpperAscii(header.substr(0, colon)) == "HOST") {
       std::string_view value = header.substr(colon + 1);
       while (!value.empty() && value.front() == ' ') value.remove_prefix(1);
       request->host = std::string(value);

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <ctime>
 
+#include "platform/ascii.h"
+
 namespace quillet::sim {
 
 namespace {
@@ -105,14 +107,6 @@ std::optional<double> PerDollar(std::string_view code) {
 
 }  // namespace
 
-std::string Upper(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
-  return out;
-}
-
 std::uint64_t SeededHash(std::uint64_t seed, std::string_view text) {
   std::uint64_t h = 0xCBF29CE484222325ull ^ Mix(seed);
   for (unsigned char c : text) {
@@ -164,13 +158,13 @@ bool PriceBook::LoadFixture(std::string_view text, std::string* error) {
     q.dateText = fields[11];
     q.timeText = fields[12];
     StampToday(q);
-    fixture_[Upper(q.symbol)] = q;
+    fixture_[ToUpperAscii(q.symbol)] = q;
   }
   fixtureOnly_ = true;
   return true;
 }
 
-void PriceBook::AddUnknown(std::string_view symbol) { unknown_.insert(Upper(symbol)); }
+void PriceBook::AddUnknown(std::string_view symbol) { unknown_.insert(ToUpperAscii(symbol)); }
 
 void PriceBook::StampToday(SimQuote& quote) const {
   std::tm today = LocalOf(now_);
@@ -206,7 +200,7 @@ std::optional<SimQuote> PriceBook::CurrencyQuote(std::string_view pair) const {
 }
 
 SimQuote PriceBook::Generated(const std::string& symbol) const {
-  std::uint64_t h = SeededHash(seed_, Upper(symbol));
+  std::uint64_t h = SeededHash(seed_, ToUpperAscii(symbol));
   std::tm today = LocalOf(now_);
   // The day enters the numbers so a new day moves the prices, repeatably.
   std::uint64_t d = SeededHash(
@@ -234,7 +228,7 @@ SimQuote PriceBook::Generated(const std::string& symbol) const {
 }
 
 std::optional<SimQuote> PriceBook::Quote(std::string_view symbol) const {
-  std::string key = Upper(symbol);
+  std::string key = ToUpperAscii(symbol);
   if (key.empty() || unknown_.count(key) != 0) return std::nullopt;
   if (auto it = fixture_.find(key); it != fixture_.end()) {
     SimQuote q = it->second;
@@ -255,7 +249,7 @@ std::vector<SimHistoryDay> PriceBook::History(std::string_view symbol, int fromY
                                               int fromDay, int toYear, int toMonth,
                                               int toDay) const {
   std::vector<SimHistoryDay> days;
-  std::string key = Upper(symbol);
+  std::string key = ToUpperAscii(symbol);
   if (key.empty() || unknown_.count(key) != 0) return days;
   if (fixtureOnly_ && fixture_.count(key) == 0) return days;
   std::uint64_t h = SeededHash(seed_, key);

@@ -62,8 +62,6 @@ class PriceBook {
   std::set<std::string> unknown_;
 };
 
-// Upper-case ASCII copy.
-std::string Upper(std::string_view text);
 // A 64-bit hash of text and seed, the root of every generated number.
 std::uint64_t SeededHash(std::uint64_t seed, std::string_view text);
 // Fixed-point text with `places` decimals.
