@@ -98,6 +98,11 @@ class PosixFile final : public File {
     return ERROR_SUCCESS;
   }
 
+  LONG Sync() override {
+    if (fd_ < 0) return ERROR_INVALID_HANDLE;
+    return ::fsync(fd_) == 0 ? ERROR_SUCCESS : FromErrno(errno);
+  }
+
   LONG Close() override {
     if (fd_ < 0) return ERROR_INVALID_HANDLE;
     int rc = ::close(fd_);
@@ -110,7 +115,8 @@ class PosixFile final : public File {
 };
 
 bool EndsWith(const std::string& s, const std::string& suffix) {
-  return s.size() >= suffix.size() && s.compare(s.size() - suffix.size(), suffix.size(), suffix) == 0;
+  return s.size() >= suffix.size() &&
+         s.compare(s.size() - suffix.size(), suffix.size(), suffix) == 0;
 }
 
 }  // namespace
@@ -119,7 +125,8 @@ bool MatchesPattern(std::string_view name, std::string_view pattern) {
   // Iterative glob with one backtrack point for the last '*'.
   std::size_t n = 0, p = 0, starP = std::string_view::npos, starN = 0;
   auto eq = [](char a, char b) {
-    return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
+    return std::tolower(static_cast<unsigned char>(a)) ==
+           std::tolower(static_cast<unsigned char>(b));
   };
   while (n < name.size()) {
     if (p < pattern.size() && (pattern[p] == '?' || eq(pattern[p], name[n]))) {
@@ -170,6 +177,44 @@ LONG FileSystem::WriteAll(const std::string& path, std::string_view bytes) {
   if (LONG rc = Open(path, OpenMode::kCreate, &f)) return rc;
   if (LONG rc = f->Write(bytes.data(), bytes.size())) return rc;
   return f->Close();
+}
+
+LONG FileSystem::ReplaceFile(const std::string& path, std::string_view bytes,
+                             ReplaceStep* failedStep) {
+  ReplaceStep ignored;
+  ReplaceStep& step = failedStep ? *failedStep : ignored;
+  step = ReplaceStep::kNone;
+  const std::string tmp = path + std::string(kReplaceSuffix);
+  std::unique_ptr<File> file;
+  if (LONG rc = Open(tmp, OpenMode::kCreate, &file)) {
+    step = ReplaceStep::kCreate;
+    return rc;
+  }
+  // The temporary file must be whole and on the disk before its name replaces the old file's;
+  // otherwise a power cut after the rename could leave a file that is neither.
+  LONG rc = file->Write(bytes.data(), bytes.size());
+  if (rc != ERROR_SUCCESS) {
+    step = ReplaceStep::kWrite;
+  } else if ((rc = file->Sync()) != ERROR_SUCCESS) {
+    step = ReplaceStep::kSync;
+  }
+  LONG closed = file->Close();
+  if (rc == ERROR_SUCCESS && closed != ERROR_SUCCESS) {
+    rc = closed;
+    step = ReplaceStep::kClose;
+  }
+  if (rc == ERROR_SUCCESS && (rc = Rename(tmp, path)) != ERROR_SUCCESS) {
+    step = ReplaceStep::kRename;
+  }
+  if (rc != ERROR_SUCCESS) {
+    Delete(tmp);
+    return rc;
+  }
+  // The rename lives in the folder's entries, which have a sync of their own.
+  auto slash = path.find_last_of('/');
+  std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+  if ((rc = SyncFolder(folder)) != ERROR_SUCCESS) step = ReplaceStep::kSyncFolder;
+  return rc;
 }
 
 FileSystem& PosixFiles() {
@@ -253,7 +298,8 @@ LONG PosixFileSystem::FindFiles(const std::string& folder, std::string_view patt
 
 LONG PosixFileSystem::LastWriteTime(const std::string& path, std::int64_t* seconds) {
   struct stat st {};
-  if (::stat(path.c_str(), &st) != 0) return errno == ENOENT ? MissingError(path) : FromErrno(errno);
+  if (::stat(path.c_str(), &st) != 0)
+    return errno == ENOENT ? MissingError(path) : FromErrno(errno);
   *seconds = static_cast<std::int64_t>(st.st_mtime);
   return ERROR_SUCCESS;
 }
@@ -261,6 +307,17 @@ LONG PosixFileSystem::LastWriteTime(const std::string& path, std::int64_t* secon
 bool PosixFileSystem::Exists(const std::string& path) {
   struct stat st {};
   return ::stat(path.c_str(), &st) == 0;
+}
+
+LONG PosixFileSystem::SyncFolder(const std::string& path) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return errno == ENOENT || errno == ENOTDIR ? ERROR_PATH_NOT_FOUND : FromErrno(errno);
+  int rc = ::fsync(fd);
+  int e = errno;
+  ::close(fd);
+  // A file system that cannot sync a folder (EINVAL) keeps its entries some other way.
+  if (rc != 0 && e != EINVAL) return FromErrno(e);
+  return ERROR_SUCCESS;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -286,7 +343,16 @@ class FaultFile final : public File {
   }
   LONG Seek(std::int64_t offset, int whence) override { return base_->Seek(offset, whence); }
   LONG Size(std::uint64_t* size) override { return base_->Size(size); }
-  LONG Close() override { return base_->Close(); }
+  LONG Sync() override {
+    if (LONG rc = fs_.CheckFileOp(FaultInjectingFileSystem::Op::kSync, path_)) return rc;
+    return base_->Sync();
+  }
+  // A failed close still gives the handle back, as close(2) does.
+  LONG Close() override {
+    LONG injected = fs_.CheckFileOp(FaultInjectingFileSystem::Op::kClose, path_);
+    LONG rc = base_->Close();
+    return injected ? injected : rc;
+  }
 
  private:
   FaultInjectingFileSystem& fs_;
@@ -306,8 +372,9 @@ void FaultInjectingFileSystem::FailWritesAfter(std::string pathSuffix, std::uint
   writeLimits_.emplace_back(std::move(pathSuffix), bytesAllowed);
 }
 
-void FaultInjectingFileSystem::FailNthOperation(int n) {
+void FaultInjectingFileSystem::FailNthOperation(int n, bool persistent) {
   failNth_ = n;
+  failPersistent_ = persistent;
   operations_ = 0;
 }
 
@@ -315,13 +382,14 @@ void FaultInjectingFileSystem::Clear() {
   rules_.clear();
   writeLimits_.clear();
   failNth_ = -1;
+  failPersistent_ = false;
   operations_ = 0;
   failures_ = 0;
 }
 
 LONG FaultInjectingFileSystem::Check(Op op, const std::string& path) {
   int index = operations_++;
-  if (failNth_ >= 0 && index == failNth_) {
+  if (failNth_ >= 0 && (index == failNth_ || (failPersistent_ && index > failNth_))) {
     ++failures_;
     return ERROR_WRITE_FAULT;
   }
@@ -380,6 +448,11 @@ LONG FaultInjectingFileSystem::Rename(const std::string& from, const std::string
 LONG FaultInjectingFileSystem::CreateFolder(const std::string& path) {
   if (LONG rc = Check(Op::kCreateFolder, path)) return rc;
   return base_.CreateFolder(path);
+}
+
+LONG FaultInjectingFileSystem::SyncFolder(const std::string& path) {
+  if (LONG rc = Check(Op::kSyncFolder, path)) return rc;
+  return base_.SyncFolder(path);
 }
 
 }  // namespace quillet

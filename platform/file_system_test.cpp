@@ -64,12 +64,94 @@ TEST(PosixFiles, FindFilesMatchesPatternsWithoutCase) {
   EXPECT_EQ(found[1].name, "QuilletDB.tmp");
   ASSERT_EQ(fs.FindFiles(dir.path(), "*DB", &found), 0);
   EXPECT_EQ(found.size(), 2u);
-  ASSERT_EQ(fs.FindFiles(dir.path(), "backup_????" "-?" "?-?" "?", &found), 0);
+  ASSERT_EQ(fs.FindFiles(dir.path(),
+                         "backup_????"
+                         "-?"
+                         "?-?"
+                         "?",
+                         &found),
+            0);
   EXPECT_EQ(found.size(), 1u);
   EXPECT_EQ(fs.FindFiles(dir.File("missing"), "*", &found), ERROR_PATH_NOT_FOUND);
   EXPECT_TRUE(MatchesPattern("a.b.c", "*.c"));
   EXPECT_FALSE(MatchesPattern("abc", "a?"));
   EXPECT_TRUE(MatchesPattern("", "*"));
+}
+
+TEST(PosixFiles, SyncWorksOnOpenFilesAndExistingFolders) {
+  TempDir dir;
+  FileSystem& fs = PosixFiles();
+  std::unique_ptr<File> f;
+  ASSERT_EQ(fs.Open(dir.File("s"), OpenMode::kCreate, &f), 0);
+  ASSERT_EQ(f->Write("abc", 3), 0);
+  EXPECT_EQ(f->Sync(), 0);
+  EXPECT_EQ(f->Close(), 0);
+  EXPECT_EQ(f->Sync(), ERROR_INVALID_HANDLE);
+  EXPECT_EQ(fs.SyncFolder(dir.path()), 0);
+  EXPECT_EQ(fs.SyncFolder(dir.File("missing")), ERROR_PATH_NOT_FOUND);
+  EXPECT_EQ(fs.SyncFolder(dir.File("s")), ERROR_PATH_NOT_FOUND) << "a file is not a folder";
+}
+
+TEST(ReplaceFile, CreatesOrReplacesAndLeavesNoTemporaryFile) {
+  TempDir dir;
+  FileSystem& fs = PosixFiles();
+  std::string path = dir.File("QuilletDB");
+  FileSystem::ReplaceStep step = FileSystem::ReplaceStep::kWrite;
+  ASSERT_EQ(fs.ReplaceFile(path, "first", &step), 0);
+  EXPECT_EQ(step, FileSystem::ReplaceStep::kNone);
+  ASSERT_EQ(fs.ReplaceFile(path, std::string("sec\0nd", 6)), 0);
+  std::string bytes;
+  ASSERT_EQ(fs.ReadAll(path, &bytes), 0);
+  EXPECT_EQ(bytes, std::string("sec\0nd", 6));
+  EXPECT_FALSE(fs.Exists(path + ".tmp"));
+  // A stale temporary file of an earlier failed save is overwritten, not appended to.
+  ASSERT_EQ(fs.WriteAll(path + ".tmp", std::string(100, 'x')), 0);
+  ASSERT_EQ(fs.ReplaceFile(path, "third"), 0);
+  ASSERT_EQ(fs.ReadAll(path, &bytes), 0);
+  EXPECT_EQ(bytes, "third");
+  EXPECT_EQ(fs.ReplaceFile(dir.File("no/such/folder"), "x", &step), ERROR_PATH_NOT_FOUND);
+  EXPECT_EQ(step, FileSystem::ReplaceStep::kCreate);
+}
+
+TEST(ReplaceFile, EveryStepIsCountedInOrderAndAFailureBeforeTheRenameKeepsTheOldFile) {
+  TempDir dir;
+  FaultInjectingFileSystem fs(PosixFiles());
+  std::string path = dir.File("StockNoteDB");
+  ASSERT_EQ(fs.ReplaceFile(path, "old"), 0);
+  EXPECT_EQ(fs.OperationCount(), 6) << "create, write, sync, close, rename, folder sync";
+
+  using Op = FaultInjectingFileSystem::Op;
+  using Step = FileSystem::ReplaceStep;
+  const struct {
+    Op op;
+    Step step;
+  } cases[] = {{Op::kCreate, Step::kCreate},
+               {Op::kWrite, Step::kWrite},
+               {Op::kSync, Step::kSync},
+               {Op::kClose, Step::kClose},
+               {Op::kRename, Step::kRename}};
+  for (const auto& c : cases) {
+    fs.Clear();
+    fs.FailOn(c.op, "", 0, ERROR_WRITE_FAULT);
+    Step step = Step::kNone;
+    EXPECT_EQ(fs.ReplaceFile(path, "new", &step), ERROR_WRITE_FAULT);
+    EXPECT_EQ(step, c.step);
+    std::string bytes;
+    ASSERT_EQ(fs.ReadAll(path, &bytes), 0);
+    EXPECT_EQ(bytes, "old") << static_cast<int>(c.step);
+    EXPECT_FALSE(fs.Exists(path + ".tmp")) << static_cast<int>(c.step);
+  }
+
+  // The folder sync comes after the rename: the new bytes are in place, but not known to be on
+  // the disk, and the caller hears of it.
+  fs.Clear();
+  fs.FailOn(Op::kSyncFolder, "", 0, ERROR_WRITE_FAULT);
+  Step step = Step::kNone;
+  EXPECT_EQ(fs.ReplaceFile(path, "new", &step), ERROR_WRITE_FAULT);
+  EXPECT_EQ(step, Step::kSyncFolder);
+  std::string bytes;
+  ASSERT_EQ(fs.ReadAll(path, &bytes), 0);
+  EXPECT_EQ(bytes, "new");
 }
 
 TEST(FaultInjectingFiles, AChosenRenameFailsAndLeavesBothFiles) {
@@ -111,6 +193,29 @@ TEST(FaultInjectingFiles, CreatesAndWritesFailWhereTold) {
   fs.FailNthOperation(1);
   EXPECT_EQ(fs.WriteAll(dir.File("n"), "xy"), ERROR_WRITE_FAULT) << "open is 0, the write is 1";
   EXPECT_EQ(fs.FailuresInjected(), 1);
+}
+
+TEST(FaultInjectingFiles, ANthFailureFailsOnceOrFromThenOn) {
+  TempDir dir;
+  FaultInjectingFileSystem fs(PosixFiles());
+  ASSERT_EQ(fs.WriteAll(dir.File("a"), "1"), 0);
+
+  fs.FailNthOperation(2);  // the close of the first WriteAll
+  EXPECT_EQ(fs.WriteAll(dir.File("b"), "1"), ERROR_WRITE_FAULT);
+  EXPECT_EQ(fs.WriteAll(dir.File("c"), "1"), 0) << "a single failure passes on";
+  EXPECT_EQ(fs.FailuresInjected(), 1);
+  std::string bytes;
+  EXPECT_EQ(fs.ReadAll(dir.File("b"), &bytes), 0) << "the failed close still closed the file";
+
+  fs.Clear();
+  fs.FailNthOperation(1, /*persistent=*/true);
+  EXPECT_EQ(fs.WriteAll(dir.File("d"), "1"), ERROR_WRITE_FAULT);
+  EXPECT_EQ(fs.Delete(dir.File("a")), ERROR_WRITE_FAULT);
+  EXPECT_EQ(fs.SyncFolder(dir.path()), ERROR_WRITE_FAULT);
+  EXPECT_EQ(fs.CreateFolder(dir.File("e")), ERROR_WRITE_FAULT);
+  EXPECT_EQ(fs.FailuresInjected(), 4);
+  EXPECT_TRUE(fs.Exists(dir.File("a")));
+  EXPECT_FALSE(fs.Exists(dir.File("e")));
 }
 
 }  // namespace
