@@ -189,30 +189,24 @@ bool PortfolioStore::LoadAlerts() {
   return true;
 }
 
-// Writes a data file through "<name>.tmp" and a rename, so that a failure at any point (the
-// create, a write on a full disk, the close, the rename) leaves the previous file as it was.
-bool PortfolioStore::SaveFile(const char* name, const std::string& bytes,
-                              const char* failureText) {
+// Replaces a data file through "<name>.tmp" (FileSystem::ReplaceFile), so that a failure at
+// any point (the create, a write on a full disk, the sync, the close, the rename) leaves the
+// previous file as it was. When even the temporary file cannot be created, the folders may not
+// exist yet (a first save): they are created and the save is tried once more.
+bool PortfolioStore::SaveFile(const char* name, const std::string& bytes, const char* failureText) {
   FileSystem& fs = ctx_.files();
   std::string path = DataFilePath(name);
-  std::string tmp = path + ".tmp";
-  std::unique_ptr<File> file;
-  LONG rc = path.empty() ? ERROR_PATH_NOT_FOUND : fs.Open(tmp, OpenMode::kCreate, &file);
-  if (rc != ERROR_SUCCESS && !path.empty()) {
-    if (auto folder = ctx_.HostPath("\\Program Files")) fs.CreateFolder(*folder);
-    if (auto folder = ctx_.HostPath("\\Program Files\\Quillet")) fs.CreateFolder(*folder);
-    rc = fs.Open(tmp, OpenMode::kCreate, &file);
+  LONG rc = ERROR_PATH_NOT_FOUND;
+  if (!path.empty()) {
+    FileSystem::ReplaceStep failed = FileSystem::ReplaceStep::kNone;
+    rc = fs.ReplaceFile(path, bytes, &failed);
+    if (rc != ERROR_SUCCESS && failed == FileSystem::ReplaceStep::kCreate) {
+      if (auto folder = ctx_.HostPath("\\Program Files")) fs.CreateFolder(*folder);
+      if (auto folder = ctx_.HostPath("\\Program Files\\Quillet")) fs.CreateFolder(*folder);
+      rc = fs.ReplaceFile(path, bytes);
+    }
   }
   if (rc != ERROR_SUCCESS) {
-    Message(failureText, MB_ICONSTOP);
-    return false;
-  }
-  rc = file->Write(bytes.data(), bytes.size());
-  LONG closed = file->Close();
-  if (rc == ERROR_SUCCESS) rc = closed;
-  if (rc == ERROR_SUCCESS) rc = fs.Rename(tmp, path);
-  if (rc != ERROR_SUCCESS) {
-    fs.Delete(tmp);
     Message(failureText, MB_ICONSTOP);
     return false;
   }
