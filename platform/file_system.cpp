@@ -430,29 +430,29 @@ LONG FaultInjectingFileSystem::Open(const std::string& path, OpenMode mode,
   Op op = (mode == OpenMode::kCreate || mode == OpenMode::kOpenAlways) ? Op::kCreate : Op::kOpen;
   if (LONG rc = Check(op, path)) return rc;
   std::unique_ptr<File> base;
-  if (LONG rc = base_.Open(path, mode, &base)) return rc;
+  if (LONG rc = target().Open(path, mode, &base)) return rc;
   *file = std::make_unique<FaultFile>(*this, path, std::move(base));
   return ERROR_SUCCESS;
 }
 
 LONG FaultInjectingFileSystem::Delete(const std::string& path) {
   if (LONG rc = Check(Op::kDelete, path)) return rc;
-  return base_.Delete(path);
+  return target().Delete(path);
 }
 
 LONG FaultInjectingFileSystem::Rename(const std::string& from, const std::string& to) {
   if (LONG rc = Check(Op::kRename, to)) return rc;
-  return base_.Rename(from, to);
+  return target().Rename(from, to);
 }
 
 LONG FaultInjectingFileSystem::CreateFolder(const std::string& path) {
   if (LONG rc = Check(Op::kCreateFolder, path)) return rc;
-  return base_.CreateFolder(path);
+  return target().CreateFolder(path);
 }
 
 LONG FaultInjectingFileSystem::SyncFolder(const std::string& path) {
   if (LONG rc = Check(Op::kSyncFolder, path)) return rc;
-  return base_.SyncFolder(path);
+  return target().SyncFolder(path);
 }
 
 }  // namespace quillet

@@ -115,10 +115,40 @@ class PosixFileSystem final : public FileSystem {
 // '*' and '?' matching without regard to ASCII case, as the original's FindFirstFile does.
 bool MatchesPattern(std::string_view name, std::string_view pattern);
 
+// Forwards every call to the file system it wraps. Tests derive from it to change a few calls
+// and keep the others as they are.
+class FileSystemWrapper : public FileSystem {
+ public:
+  explicit FileSystemWrapper(FileSystem& target) : target_(target) {}
+  FileSystem& target() const { return target_; }
+
+  LONG Open(const std::string& path, OpenMode mode, std::unique_ptr<File>* file) override {
+    return target_.Open(path, mode, file);
+  }
+  LONG Delete(const std::string& path) override { return target_.Delete(path); }
+  LONG Rename(const std::string& from, const std::string& to) override {
+    return target_.Rename(from, to);
+  }
+  LONG CreateFolder(const std::string& path) override { return target_.CreateFolder(path); }
+  LONG RemoveFolder(const std::string& path) override { return target_.RemoveFolder(path); }
+  LONG FindFiles(const std::string& folder, std::string_view pattern,
+                 std::vector<FoundFile>* found) override {
+    return target_.FindFiles(folder, pattern, found);
+  }
+  LONG LastWriteTime(const std::string& path, std::int64_t* seconds) override {
+    return target_.LastWriteTime(path, seconds);
+  }
+  bool Exists(const std::string& path) override { return target_.Exists(path); }
+  LONG SyncFolder(const std::string& path) override { return target_.SyncFolder(path); }
+
+ private:
+  FileSystem& target_;
+};
+
 // Fails chosen operations of the file system it wraps. A rule names the operation, a path
 // suffix it applies to (empty: every path) and how many matching calls pass before the failure;
 // a write rule may let some bytes through first, as a full disk would.
-class FaultInjectingFileSystem final : public FileSystem {
+class FaultInjectingFileSystem final : public FileSystemWrapper {
  public:
   enum class Op {
     kCreate,
@@ -132,7 +162,7 @@ class FaultInjectingFileSystem final : public FileSystem {
     kSyncFolder
   };
 
-  explicit FaultInjectingFileSystem(FileSystem& base) : base_(base) {}
+  explicit FaultInjectingFileSystem(FileSystem& base) : FileSystemWrapper(base) {}
 
   // The (skip + 1)-th matching call fails with `error`; with `sticky` every later one too.
   void FailOn(Op op, std::string pathSuffix, int skip = 0, LONG error = ERROR_WRITE_FAULT,
@@ -153,15 +183,6 @@ class FaultInjectingFileSystem final : public FileSystem {
   LONG Delete(const std::string& path) override;
   LONG Rename(const std::string& from, const std::string& to) override;
   LONG CreateFolder(const std::string& path) override;
-  LONG RemoveFolder(const std::string& path) override { return base_.RemoveFolder(path); }
-  LONG FindFiles(const std::string& folder, std::string_view pattern,
-                 std::vector<FoundFile>* found) override {
-    return base_.FindFiles(folder, pattern, found);
-  }
-  LONG LastWriteTime(const std::string& path, std::int64_t* seconds) override {
-    return base_.LastWriteTime(path, seconds);
-  }
-  bool Exists(const std::string& path) override { return base_.Exists(path); }
   LONG SyncFolder(const std::string& path) override;
 
   // Called by wrapped files; public only for them.
@@ -180,7 +201,6 @@ class FaultInjectingFileSystem final : public FileSystem {
   };
   LONG Check(Op op, const std::string& path);
 
-  FileSystem& base_;
   std::vector<Rule> rules_;
   std::vector<std::pair<std::string, std::uint64_t>> writeLimits_;
   int failNth_ = -1;
