@@ -1,0 +1,118 @@
+// Every save path of the portfolio under the fault sweep: the three data files (on the root's
+// disk, and on an in-memory disk that loses its power after every step), the preference record
+// in the registry, and the chart store, whose database goes through a SQLite VFS that fails the
+// n-th read, write or sync. After every step what is stored must reload as the old or the new
+// data. A new save path joins with one line at the end of its group.
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "core/chart_store.h"
+#include "core/messages.h"
+#include "core/portfolio_store.h"
+#include "core/preferences.h"
+#include "platform/testing/fault_sweep.h"
+#include "platform/testing/in_memory_file_system.h"
+#include "platform/testing/sqlite_fault_vfs.h"
+#include "platform/testing/test_support.h"
+
+namespace quillet {
+namespace {
+
+using testing::FileFaults;
+using testing::InMemoryFileSystem;
+using testing::SavePath;
+using testing::ScopedTimeZone;
+using testing::SqliteFaultVfs;
+using testing::SweepSave;
+using testing::TestRoot;
+
+constexpr const char* kDataFiles[] = {"QuilletDB", "StockNoteDB", "StockAlertDB"};
+
+// The file's bytes; a file that is not there (with or without its folder) loads as no data.
+std::string ReadOrWhy(FileSystem& fs, const std::string& path) {
+  std::string bytes;
+  LONG rc = fs.ReadAll(path, &bytes);
+  if (rc == ERROR_FILE_NOT_FOUND || rc == ERROR_PATH_NOT_FOUND) return "<no file>";
+  return rc ? "<error " + std::to_string(rc) + ">" : bytes;
+}
+
+// ---- The data files ----------------------------------------------------------------------
+
+class DataFileSaves : public ::testing::Test {
+ protected:
+  using Save = bool (PortfolioStore::*)();
+
+  DataFileSaves() {
+    // The old portfolio, saved with nothing failing; then the new one, in the store.
+    for (int i = 0; i < 3; ++i) store.NewStock();
+    store.SetNote(1, u"old note");
+    store.alerts.push_back(std::make_unique<StockAlert>(StockAlert{"MSFT", 1, 0, 4, {}, 31.5}));
+    EXPECT_TRUE(store.SaveStocks() && store.SaveNotes() && store.SaveAlerts());
+    for (const char* name : kDataFiles) oldBytes[name] = ReadOrWhy(PosixFiles(), Path(name));
+    for (int i = 0; i < 40; ++i) store.NewStock();
+    store.SetNote(2, std::u16string(3000, u'n'));
+    store.alerts.push_back(std::make_unique<StockAlert>(StockAlert{"FP.PA", 19, 2, 1, {}, -5}));
+    root.answers.ClearShown();
+  }
+
+  std::string Folder() const { return *root.ctx->HostPath("\\Program Files\\Quillet"); }
+  std::string Path(const std::string& name) const { return Folder() + "/" + name; }
+
+  // Sweeps `save` of the data file `name` over a file that holds the old portfolio: on the
+  // root's disk, then on an in-memory disk with a power cut after every step. Every failure
+  // shows `failureText` and nothing else.
+  void Sweep(const char* name, Save save, const char* failureText) {
+    const std::string path = Path(name);
+    {
+      SCOPED_TRACE("on the disk");
+      FaultInjectingFileSystem faulty(PosixFiles());
+      FileFaults faults(faulty);
+      root.ctx->SetFiles(&faulty);
+      SweepSave<std::string>(
+          faults, {.putOld = [&] { ASSERT_EQ(PosixFiles().WriteAll(path, oldBytes[name]), 0); },
+                   .save = [&] { return (store.*save)(); },
+                   .reload = [&] { return ReadOrWhy(PosixFiles(), path); }});
+    }
+    {
+      SCOPED_TRACE("on a disk that loses its power after every step");
+      InMemoryFileSystem memory;
+      ASSERT_EQ(memory.CreateFolders(Folder()), 0);
+      memory.SyncEverything();
+      FaultInjectingFileSystem faulty(memory);
+      FileFaults faults(faulty);
+      root.ctx->SetFiles(&faulty);
+      SweepSave<std::string>(
+          faults, {.putOld = [&] { ASSERT_EQ(memory.ReplaceFile(path, oldBytes[name]), 0); },
+                   .save = [&] { return (store.*save)(); },
+                   .reload = [&] { return ReadOrWhy(memory, path); },
+                   .afterStep = [&] { memory.SimulatePowerLoss(); }});
+    }
+    root.ctx->SetFiles(nullptr);
+    ExpectOnlyShown(failureText);
+  }
+
+  void ExpectOnlyShown(const char* failureText) {
+    EXPECT_FALSE(root.answers.shown().empty()) << "no failure was ever reported";
+    for (const auto& shown : root.answers.shown()) {
+      EXPECT_EQ(shown.text, failureText);
+      EXPECT_EQ(shown.flags & MB_ICONMASK, MB_ICONSTOP);
+    }
+  }
+
+  TestRoot root;
+  PortfolioStore store{*root.ctx};
+  std::map<std::string, std::string> oldBytes;
+};
+
+TEST_F(DataFileSaves, StockFile) {
+  Sweep("QuilletDB", &PortfolioStore::SaveStocks, text::kCannotSaveStocks);
+}
+TEST_F(DataFileSaves, NoteFile) {
+  Sweep("StockNoteDB", &PortfolioStore::SaveNotes, text::kCannotSaveNotes);
+}
+TEST_F(DataFileSaves, AlertFile) {
+  Sweep("StockAlertDB", &PortfolioStore::SaveAlerts, text::kCannotSaveNotes);
+}
+}  // namespace
+}  // namespace quillet
