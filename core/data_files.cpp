@@ -192,8 +192,11 @@ bool PortfolioStore::LoadAlerts() {
 // Replaces a data file through "<name>.tmp" (FileSystem::ReplaceFile), so that a failure at
 // any point (the create, a write on a full disk, the sync, the close, the rename) leaves the
 // previous file as it was. When even the temporary file cannot be created, the folders may not
-// exist yet (a first save): they are created and the save is tried once more.
-bool PortfolioStore::SaveFile(const char* name, const std::string& bytes, const char* failureText) {
+// exist yet (a first save): they are created and the save is tried once more. A folder made
+// here is synced into its parent before the file goes in, or a power cut could take the saved
+// file away with its folder; when that sync fails, so does the save.
+bool PortfolioStore::SaveFile(const char* name, const std::string& bytes,
+                              const char* failureText) {
   FileSystem& fs = ctx_.files();
   std::string path = DataFilePath(name);
   LONG rc = ERROR_PATH_NOT_FOUND;
@@ -201,9 +204,14 @@ bool PortfolioStore::SaveFile(const char* name, const std::string& bytes, const 
     FileSystem::ReplaceStep failed = FileSystem::ReplaceStep::kNone;
     rc = fs.ReplaceFile(path, bytes, &failed);
     if (rc != ERROR_SUCCESS && failed == FileSystem::ReplaceStep::kCreate) {
-      if (auto folder = ctx_.HostPath("\\Program Files")) fs.CreateFolder(*folder);
-      if (auto folder = ctx_.HostPath("\\Program Files\\Quillet")) fs.CreateFolder(*folder);
-      rc = fs.ReplaceFile(path, bytes);
+      LONG synced = ERROR_SUCCESS;
+      for (const char* folder : {"\\Program Files", "\\Program Files\\Quillet"}) {
+        auto host = ctx_.HostPath(folder);
+        if (synced == ERROR_SUCCESS && host && fs.CreateFolder(*host) == ERROR_SUCCESS) {
+          synced = fs.SyncFolder(host->substr(0, host->find_last_of('/')));
+        }
+      }
+      rc = synced == ERROR_SUCCESS ? fs.ReplaceFile(path, bytes) : synced;
     }
   }
   if (rc != ERROR_SUCCESS) {

@@ -92,6 +92,47 @@ class DataFileSaves : public ::testing::Test {
     ExpectOnlyShown(failureText);
   }
 
+  // The same for the first save of a device: neither the file nor its folders exist yet.
+  void SweepFirstSave(const char* name, Save save, const char* failureText) {
+    const std::string path = Path(name);
+    // Removes the data folders and makes their removal durable.
+    auto removeFolders = [&](FileSystem& fs) {
+      for (const char* file : kDataFiles) {
+        fs.Delete(Path(file));
+        fs.Delete(Path(file) + ".tmp");
+      }
+      const std::string programFiles = *root.ctx->HostPath("\\Program Files");
+      fs.RemoveFolder(Folder());
+      fs.RemoveFolder(programFiles);
+      ASSERT_FALSE(fs.Exists(programFiles));
+      ASSERT_EQ(fs.SyncFolder(root.ctx->root()), 0);
+    };
+    {
+      SCOPED_TRACE("first save on the disk");
+      FaultInjectingFileSystem faulty(PosixFiles());
+      FileFaults faults(faulty);
+      root.ctx->SetFiles(&faulty);
+      SweepSave<std::string>(faults, {.putOld = [&] { removeFolders(PosixFiles()); },
+                                      .save = [&] { return (store.*save)(); },
+                                      .reload = [&] { return ReadOrWhy(PosixFiles(), path); }});
+    }
+    {
+      SCOPED_TRACE("first save on a disk that loses its power after every step");
+      InMemoryFileSystem memory;
+      ASSERT_EQ(memory.CreateFolders(root.ctx->root()), 0);
+      memory.SyncEverything();
+      FaultInjectingFileSystem faulty(memory);
+      FileFaults faults(faulty);
+      root.ctx->SetFiles(&faulty);
+      SweepSave<std::string>(faults, {.putOld = [&] { removeFolders(memory); },
+                                      .save = [&] { return (store.*save)(); },
+                                      .reload = [&] { return ReadOrWhy(memory, path); },
+                                      .afterStep = [&] { memory.SimulatePowerLoss(); }});
+    }
+    root.ctx->SetFiles(nullptr);
+    ExpectOnlyShown(failureText);
+  }
+
   void ExpectOnlyShown(const char* failureText) {
     EXPECT_FALSE(root.answers.shown().empty()) << "no failure was ever reported";
     for (const auto& shown : root.answers.shown()) {
@@ -114,5 +155,9 @@ TEST_F(DataFileSaves, NoteFile) {
 TEST_F(DataFileSaves, AlertFile) {
   Sweep("StockAlertDB", &PortfolioStore::SaveAlerts, text::kCannotSaveNotes);
 }
+TEST_F(DataFileSaves, FirstStockFile) {
+  SweepFirstSave("QuilletDB", &PortfolioStore::SaveStocks, text::kCannotSaveStocks);
+}
+
 }  // namespace
 }  // namespace quillet
