@@ -110,9 +110,12 @@ void PortfolioStore::SavePreferences() {
   r.ucUpdateMinutes = ucUpdateMinutes;
   RegistryStore reg(ctx_.registry());
   reg.SetProductKey(kProductName);
-  // Write failures are not reported: the settings stay in effect for this run.
-  reg.SetDword(kPrefSizeValue, kPrefRecordSize);
-  reg.SetBinary(kPrefBufValue, &r, sizeof r);
+  // Both values or neither: a size stored without its record would read back as a record of
+  // zeros. Write failures are not reported: the settings stay in effect for this run.
+  Registry::Transaction tx(ctx_.registry());
+  if (reg.SetDword(kPrefSizeValue, kPrefRecordSize) && reg.SetBinary(kPrefBufValue, &r, sizeof r)) {
+    tx.Commit();
+  }
 }
 
 void PortfolioStore::SetTodayItem(bool on) {

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <tuple>
 
 #include "core/chart_store.h"
 #include "core/messages.h"
@@ -157,6 +158,63 @@ TEST_F(DataFileSaves, AlertFile) {
 }
 TEST_F(DataFileSaves, FirstStockFile) {
   SweepFirstSave("QuilletDB", &PortfolioStore::SaveStocks, text::kCannotSaveStocks);
+}
+
+// ---- The preference record -------------------------------------------------------------------
+
+class PreferenceSaves : public ::testing::Test {
+ protected:
+  // What a start reads back: whether it was a first start, and fields from the whole record.
+  using Loaded = std::tuple<bool, std::string, int, int, int, int>;
+
+  static void Choose(PortfolioStore& s, std::string_view host, WORD port, BYTE minutes,
+                     BYTE sortKey) {
+    CopyToField(s.szProxyHost, host);
+    s.wProxyPort = port;
+    s.ucUpdateMinutes = minutes;
+    s.ucSortKey = sortKey;
+    s.bWatchedAtBottom = 0;
+  }
+
+  Loaded Reload() {
+    std::string error;
+    auto ctx = PlatformContext::Open(PlatformContext::Kind::kDevice, root.ctx->root(), &error);
+    if (!ctx) return {};
+    PortfolioStore fresh(*ctx);
+    bool firstStart = fresh.LoadPreferences();
+    return {firstStart,       std::string(FieldText(fresh.szProxyHost)),
+            fresh.wProxyPort, fresh.ucUpdateMinutes,
+            fresh.ucSortKey,  fresh.bWatchedAtBottom};
+  }
+
+  // Sweeps SavePreferences over `putOld`. The save reports nothing (a failed write leaves the
+  // settings in effect for the run), so it counts as a success when it met no failure.
+  void Sweep(std::function<void()> putOld) {
+    EXPECT_GT(SweepSave<Loaded>(vfs, {.putOld = putOld,
+                                      .save =
+                                          [&] {
+                                            Choose(store, "new.example", 3128, 30, kSortPrice);
+                                            const int before = vfs.FailuresInjected();
+                                            store.SavePreferences();
+                                            return vfs.FailuresInjected() == before;
+                                          },
+                                      .reload = [&] { return Reload(); }}),
+              0);
+  }
+
+  SqliteFaultVfs vfs;
+  TestRoot root{PlatformContext::Kind::kDevice, 1051891200, vfs.name()};
+  PortfolioStore store{*root.ctx};
+};
+
+TEST_F(PreferenceSaves, OverASavedRecord) {
+  Sweep([&] {
+    Choose(store, "old.example", 8000, 15, kSortSymbol);
+    store.SavePreferences();
+  });
+}
+TEST_F(PreferenceSaves, OnAFirstStart) {
+  Sweep([&] { root.ctx->registry().DeleteTree(HKEY_CURRENT_USER, u"SOFTWARE\\Marrowby"); });
 }
 
 }  // namespace
