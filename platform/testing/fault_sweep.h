@@ -3,8 +3,9 @@
 // the failure; it does so once with a single failure (the operations after it succeed again)
 // and once with a failure that persists (every operation after it fails too). After each step
 // it reloads what is stored, which must be the old data or the new one, never a mix, and the
-// new one whenever the save said it succeeded. Then, with nothing failing, the same save must
-// go through: a failure must not leave the code that met it unable to save again.
+// new one whenever the save said it succeeded. Then, with nothing failing and the old data put
+// back, the same save must go through: a failure must not leave the code that met it unable to
+// save again.
 //
 // A save path joins with one call:
 //
@@ -113,6 +114,9 @@ int SweepSave(FaultInjector& faults, const SavePath<Stored>& path, int limit = 5
                       << Describe(stored, oldData, newData);
         return operations;
       }
+      // Over the old data again (the failed save may have stored the new, and not every save
+      // can be repeated on its own result), with nothing failing.
+      path.putOld();
       const bool again = path.save();
       if (path.afterStep) path.afterStep();
       const Stored afterRetry = path.reload();
