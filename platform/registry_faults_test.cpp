@@ -16,6 +16,7 @@ using testing::SavePath;
 using testing::SqliteFaultVfs;
 using testing::SweepSave;
 using testing::TempDir;
+using testing::ThenCheckpoint;
 
 constexpr std::u16string_view kTree = u"Software\\Sweep";
 
@@ -47,17 +48,20 @@ class RegistryFaults : public ::testing::Test {
     reg = std::make_unique<Registry>(std::shared_ptr<SqliteDb>(std::move(db)));
   }
 
-  // Sweeps one registry write; `putOld` builds the old tree under kTree afresh.
+  // Sweeps one registry write; `putOld` builds the old tree under kTree afresh. The second
+  // round follows the write with a checkpoint.
   void Sweep(std::function<void(Registry&)> putOld, std::function<LONG(Registry&)> write) {
-    int operations =
-        SweepSave<std::string>(vfs, {.putOld =
-                                         [&] {
-                                           reg->DeleteTree(HKEY_CURRENT_USER, kTree);
-                                           putOld(*reg);
-                                         },
-                                     .save = [&] { return write(*reg) == ERROR_SUCCESS; },
-                                     .reload = [&] { return Dump(); }});
-    EXPECT_GT(operations, 0);
+    SavePath<std::string> path{.putOld =
+                                   [&] {
+                                     reg->DeleteTree(HKEY_CURRENT_USER, kTree);
+                                     putOld(*reg);
+                                   },
+                               .save = [&] { return write(*reg) == ERROR_SUCCESS; },
+                               .reload = [&] { return Dump(); }};
+    EXPECT_GT(SweepSave(vfs, path), 0);
+    SCOPED_TRACE("followed by a checkpoint");
+    path.save = ThenCheckpoint(path.save, reg->database().handle());
+    EXPECT_GT(SweepSave(vfs, path), 0);
   }
 
   // The tree as a second connection, through the default VFS, reads it.

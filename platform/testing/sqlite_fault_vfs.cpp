@@ -175,4 +175,13 @@ bool SqliteFaultVfs::NextOperationFails() {
   return true;
 }
 
+std::function<bool()> ThenCheckpoint(std::function<bool()> save, sqlite3* db) {
+  return [save = std::move(save), db] {
+    const bool saved = save();
+    return sqlite3_wal_checkpoint_v2(db, nullptr, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr) ==
+               SQLITE_OK &&
+           saved;
+  };
+}
+
 }  // namespace quillet::testing

@@ -9,6 +9,7 @@
 #include <sqlite3.h>
 
 #include <atomic>
+#include <functional>
 #include <string>
 
 #include "platform/testing/fault_injector.h"
@@ -43,5 +44,10 @@ class SqliteFaultVfs final : public FaultInjector {
   std::atomic<int> failFrom_{-1};
   std::atomic<bool> persistent_{false};
 };
+
+// `save` followed by a checkpoint of `db`: the copy of the log into the database that a later
+// commit would make. In WAL mode a commit only appends to the log, so a sweep of this also fails
+// that copy and its syncs. True when both succeeded.
+std::function<bool()> ThenCheckpoint(std::function<bool()> save, sqlite3* db);
 
 }  // namespace quillet::testing
