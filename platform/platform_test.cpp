@@ -2,11 +2,15 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <map>
+#include <string>
 
 #include "platform/clock.h"
 #include "platform/codepage.h"
 #include "platform/context.h"
+#include "platform/environment.h"
 #include "platform/locale_settings.h"
+#include "platform/monotonic_clock.h"
 #include "platform/ras.h"
 #include "platform/roots.h"
 #include "platform/testing/test_support.h"
@@ -43,13 +47,48 @@ TEST(Roots, EnvironmentChoosesTheRoots) {
   unsetenv("XDG_DATA_HOME");
 }
 
+// Settings read through a lookup of the test's own, never from the process's environment.
+EnvironmentSettings ReadFrom(const std::map<std::string, std::string>& variables) {
+  return ReadEnvironmentSettings([&variables](const char* name) -> const char* {
+    auto found = variables.find(name);
+    return found == variables.end() ? nullptr : found->second.c_str();
+  });
+}
+
+TEST(Environment, TheSettingsChooseTheRoots) {
+  EXPECT_EQ(ReadFrom({{"QUILLET_DEVICE_ROOT", "/tmp/some device/"}}).deviceRoot,
+            "/tmp/some device");
+  EnvironmentSettings xdg = ReadFrom({{"XDG_DATA_HOME", "/tmp/xdg"}, {"HOME", "/home/x"}});
+  EXPECT_EQ(xdg.deviceRoot, "/tmp/xdg/quillet/device");
+  EXPECT_EQ(xdg.desktopRoot, "/tmp/xdg/quillet/desktop");
+  EXPECT_EQ(ReadFrom({{"HOME", "/home/x"}, {"XDG_DATA_HOME", ""}}).desktopRoot,
+            "/home/x/.local/share/quillet/desktop");
+  EXPECT_EQ(ReadFrom({}).deviceRoot, "/tmp/.local/share/quillet/device");
+  EXPECT_EQ(ReadFrom({{"QUILLET_DESKTOP_ROOT", "/d"}, {"QUILLET_DEVICE_ROOT", ""}}).desktopRoot,
+            "/d");
+}
+
+TEST(Environment, AFixedTimeIsAWholeNumberAndTheQuoteServerIsKeptAsSet) {
+  EXPECT_EQ(ReadFrom({{"QUILLET_NOW", "1051891200"}}).fixedNow, 1051891200);
+  EXPECT_EQ(ReadFrom({{"QUILLET_NOW", "-5"}}).fixedNow, -5);
+  EXPECT_FALSE(ReadFrom({{"QUILLET_NOW", "12x"}}).fixedNow);
+  EXPECT_FALSE(ReadFrom({{"QUILLET_NOW", ""}}).fixedNow);
+  EXPECT_FALSE(ReadFrom({}).fixedNow);
+  EXPECT_EQ(ReadFrom({{"QUILLET_QUOTE_SERVER", "127.0.0.1:8080"}}).quoteServer, "127.0.0.1:8080");
+  EXPECT_EQ(ReadFrom({}).quoteServer, "");
+}
+
 TEST(CodePage, PoundAndEuroRoundTrip) {
   EXPECT_EQ(AnsiToWide(0xA3), u'\u00A3');
   EXPECT_EQ(WideToAnsi(u'\u00A3'), 0xA3);
   EXPECT_EQ(AnsiToWide(0x80), u'\u20AC');
   EXPECT_EQ(WideToAnsi(u'\u20AC'), 0x80);
-  EXPECT_EQ(AnsiToUtf16("\xA3" "5 \x80"), u"\u00A35 \u20AC");
-  EXPECT_EQ(Utf16ToAnsi(u"\u00A35 \u20AC"), "\xA3" "5 \x80");
+  EXPECT_EQ(AnsiToUtf16("\xA3"
+                        "5 \x80"),
+            u"\u00A35 \u20AC");
+  EXPECT_EQ(Utf16ToAnsi(u"\u00A35 \u20AC"),
+            "\xA3"
+            "5 \x80");
   EXPECT_EQ(WideToAnsi(u'\u4E2D'), '?') << "characters the code page lacks";
   for (int b = 0; b < 256; ++b) {
     EXPECT_EQ(WideToAnsi(AnsiToWide(static_cast<unsigned char>(b))), b) << b;
@@ -108,6 +147,18 @@ TEST(Time, ClocksHonourTheirSetting) {
   EXPECT_EQ(NowStockTime(m), 15u);
 }
 
+TEST(Time, AManualSteadyClockSleepsByMovingOn) {
+  ManualMonotonicClock manual(1000);
+  manual.SleepMs(250);
+  EXPECT_EQ(manual.NowMs(), 1250u);
+  manual.AdvanceMs(50);
+  EXPECT_EQ(manual.NowMs(), 1300u);
+  SteadyClock steady;
+  const std::uint64_t before = steady.NowMs();
+  steady.SleepMs(2);
+  EXPECT_GE(steady.NowMs(), before + 2);
+}
+
 TEST(Locale, SeparatorsAndShortDateComeFromTheDeviceRegistry) {
   testing::TestRoot t;
   EXPECT_EQ(t.ctx->locale().decimalSeparator, '.');
@@ -154,9 +205,9 @@ TEST(MessageBoxes, ScriptedAnswersSeeEveryText) {
   EXPECT_TRUE(boxes.AskYesNo("Delete this stock?", "Quillet"));
   EXPECT_FALSE(boxes.AskYesNo("Delete stock chart data?", "Quillet"));
   EXPECT_EQ(boxes.Show("Cannot save stock db", "Quillet", MB_OK | MB_ICONSTOP), IDOK);
-  EXPECT_EQ(answers.texts(), (std::vector<std::string>{"Delete this stock?",
-                                                       "Delete stock chart data?",
-                                                       "Cannot save stock db"}));
+  EXPECT_EQ(answers.texts(),
+            (std::vector<std::string>{"Delete this stock?", "Delete stock chart data?",
+                                      "Cannot save stock db"}));
   EXPECT_EQ(answers.shown()[2].flags & MB_ICONMASK, MB_ICONSTOP);
 }
 
