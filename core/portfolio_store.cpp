@@ -33,9 +33,8 @@ bool EqualNoCase(std::string_view a, std::string_view b) {
 
 }  // namespace
 
-PortfolioStore::PortfolioStore(PlatformContext& ctx, PriceHistory* chartStore,
-                               WindowMessages* windows)
-    : hChartDB(chartStore), ctx_(ctx), windows_(windows) {
+PortfolioStore::PortfolioStore(PlatformContext& ctx, PriceHistory* chartStore)
+    : hChartDB(chartStore), ctx_(ctx) {
   ResetToDefaults();
 }
 

@@ -7,7 +7,6 @@
 #include <QApplication>
 #include <QPushButton>
 #include <QTimer>
-#include <cstdlib>
 
 #include "core/alert_evaluation.h"
 #include "device/main_frame.h"
@@ -22,19 +21,15 @@ namespace {
 
 using testing::DeviceFixture;
 
-// Points every quote connection of this process at the simulator for the length of a test.
-class ScopedQuoteServer {
- public:
-  explicit ScopedQuoteServer(std::uint16_t port) {
-    setenv("QUILLET_QUOTE_SERVER", ("127.0.0.1:" + std::to_string(port)).c_str(), 1);
-  }
-  ~ScopedQuoteServer() { unsetenv("QUILLET_QUOTE_SERVER"); }
-};
-
 class UpdateCommandTest : public ::testing::Test {
  protected:
   void TearDown() override {
     if (app) app->ExitInstance();
+  }
+  // Points the program's quote connections at the simulator, as the quote server setting
+  // would.
+  void UseQuoteServer(std::uint16_t port) {
+    fx.ctx().settings().quoteServer = "127.0.0.1:" + std::to_string(port);
   }
   void Start() {
     bool started = false;
@@ -64,7 +59,7 @@ class UpdateCommandTest : public ::testing::Test {
 TEST_F(UpdateCommandTest, UpdateShowsProgressAppliesPricesAndSetsTheAlertsButton) {
   testing::QuoteSimProcess sim;
   ASSERT_TRUE(sim.running());
-  ScopedQuoteServer server(sim.port());
+  UseQuoteServer(sim.port());
   SeedOneStockWithAlert();
   Start();
   // A price of 0 never fires, so the button starts plain.
@@ -98,7 +93,7 @@ TEST_F(UpdateCommandTest, UpdateShowsProgressAppliesPricesAndSetsTheAlertsButton
 TEST_F(UpdateCommandTest, ASecondUpdateWhileOneRunsDoesNothing) {
   testing::QuoteSimProcess sim({"--delay", "300"});
   ASSERT_TRUE(sim.running());
-  ScopedQuoteServer server(sim.port());
+  UseQuoteServer(sim.port());
   SeedOneStockWithAlert();
   Start();
   bool triedDuringRun = false;
@@ -123,7 +118,7 @@ TEST_F(UpdateCommandTest, ASecondUpdateWhileOneRunsDoesNothing) {
 TEST_F(UpdateCommandTest, AFailedRunSaysSoAndStillSaves) {
   testing::QuoteSimProcess sim({"--status", "500"});
   ASSERT_TRUE(sim.running());
-  ScopedQuoteServer server(sim.port());
+  UseQuoteServer(sim.port());
   SeedOneStockWithAlert();
   Start();
   frame->Action(ID_UPDATE_STOCKS)->trigger();
@@ -136,7 +131,7 @@ TEST_F(UpdateCommandTest, AFailedRunSaysSoAndStillSaves) {
 TEST_F(UpdateCommandTest, CancelInTheProgressWindowEndsTheRun) {
   testing::QuoteSimProcess sim({"--delay", "5000"});
   ASSERT_TRUE(sim.running());
-  ScopedQuoteServer server(sim.port());
+  UseQuoteServer(sim.port());
   SeedOneStockWithAlert();
   Start();
   QTimer press;

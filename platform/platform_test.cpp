@@ -14,6 +14,7 @@
 #include "platform/ras.h"
 #include "platform/roots.h"
 #include "platform/testing/test_support.h"
+#include "platform/window_station.h"
 
 namespace quillet {
 namespace {
@@ -35,16 +36,6 @@ TEST(Roots, PathsThatWouldLeaveTheRootAreRefused) {
   EXPECT_FALSE(MapDevicePath("/r/dev", "\\Program Files\\..\\..\\etc\\passwd"));
   EXPECT_FALSE(MapDesktopPath("/r/desk", "C:\\..\\x"));
   EXPECT_FALSE(MapDevicePath("/r/dev", "./x"));
-}
-
-TEST(Roots, EnvironmentChoosesTheRoots) {
-  setenv("QUILLET_DEVICE_ROOT", "/tmp/some device/", 1);
-  EXPECT_EQ(DefaultDeviceRoot(), "/tmp/some device");
-  unsetenv("QUILLET_DEVICE_ROOT");
-  setenv("XDG_DATA_HOME", "/tmp/xdg", 1);
-  EXPECT_EQ(DefaultDeviceRoot(), "/tmp/xdg/quillet/device");
-  EXPECT_EQ(DefaultDesktopRoot(), "/tmp/xdg/quillet/desktop");
-  unsetenv("XDG_DATA_HOME");
 }
 
 // Settings read through a lookup of the test's own, never from the process's environment.
@@ -138,10 +129,8 @@ TEST(Time, LocalCalendarAcrossADaylightSavingChange) {
 }
 
 TEST(Time, ClocksHonourTheirSetting) {
-  setenv("QUILLET_NOW", "1051891200", 1);
-  EXPECT_EQ(DefaultClock().Now(), 1051891200);
-  unsetenv("QUILLET_NOW");
-  EXPECT_GT(DefaultClock().Now(), 1700000000);
+  EXPECT_EQ(SystemClock(1051891200).Now(), 1051891200);
+  EXPECT_GT(SystemClock(std::nullopt).Now(), 1700000000);
   ManualClock m(5);
   m.Advance(10);
   EXPECT_EQ(NowStockTime(m), 15u);
@@ -157,6 +146,35 @@ TEST(Time, AManualSteadyClockSleepsByMovingOn) {
   const std::uint64_t before = steady.NowMs();
   steady.SleepMs(2);
   EXPECT_GE(steady.NowMs(), before + 2);
+}
+
+TEST(Context, ServicesCanBeReplacedAndPutBack) {
+  testing::TestRoot t;
+  EXPECT_EQ(&t.ctx->clock(), &t.clock);
+  EXPECT_EQ(t.ctx->windowStation(), nullptr);
+  EXPECT_EQ(t.ctx->windowMessages(), nullptr);
+  RasDialer& phoneBook = t.ctx->dialer();
+  // The phone book of the root answers for its entries.
+  RasAddEntry(t.ctx->registry(), u"Work ISP", u"555");
+  RasDialParams params;
+  bool saved = true;
+  EXPECT_EQ(phoneBook.GetEntryDialParams(u"Work ISP", &params, &saved), 0u);
+  EXPECT_EQ(phoneBook.GetEntryDialParams(u"Home", &params, &saved),
+            static_cast<DWORD>(ERROR_CANNOT_FIND_PHONEBOOK_ENTRY));
+  RegistryRasDialer other(t.ctx->registry());
+  t.ctx->SetDialer(&other);
+  EXPECT_EQ(&t.ctx->dialer(), &other);
+  t.ctx->SetDialer(nullptr);
+  EXPECT_EQ(&t.ctx->dialer(), &phoneBook);
+
+  WindowStation station(t.ctx->root());
+  t.ctx->SetWindowStation(&station);
+  EXPECT_EQ(t.ctx->windowStation(), &station);
+  EXPECT_EQ(t.ctx->windowMessages(), &station);
+  RecordingWindowMessages recorder;
+  t.ctx->SetWindowMessages(&recorder);
+  EXPECT_EQ(t.ctx->windowStation(), &station) << "the program's own windows stay";
+  EXPECT_EQ(t.ctx->windowMessages(), &recorder);
 }
 
 TEST(Locale, SeparatorsAndShortDateComeFromTheDeviceRegistry) {

@@ -116,12 +116,16 @@ std::string Base64Encode(std::string_view data) {
   return out;
 }
 
+QuoteClientServices ClientServicesOf(PlatformContext& ctx) {
+  return {ctx.sockets(), ctx.ticks(), ctx.clock(), ParseQuoteEndpoint(ctx.settings().quoteServer)};
+}
+
 bool CQuoteSocket::OnMessagePending() {
   if (progress != nullptr) progress->PumpMessages();
   if (pumpHook != nullptr && *pumpHook) (*pumpHook)();
   if (g_cancelUpdate != 0) {
     status = kCancelled;
-  } else if (TickCountMs() / 1000 - startSeconds > timeoutSeconds) {
+  } else if (ticks_.NowMs() / 1000 - startSeconds > timeoutSeconds) {
     status = kTimedOut;
     g_cancelUpdate = 1;
   } else {
@@ -130,11 +134,13 @@ bool CQuoteSocket::OnMessagePending() {
   return false;  // ends the blocking call
 }
 
-CQuoteClient::CQuoteClient(ClientVariant variant, SocketFactory& sockets)
+CQuoteClient::CQuoteClient(ClientVariant variant, const QuoteClientServices& services)
     : lineBuffer_(std::make_unique<char[]>(kLineBufferSize)),
       variant_(variant),
-      sockets_(sockets),
-      server_(QuoteServerFromEnvironment()) {
+      sockets_(services.sockets),
+      ticks_(services.ticks),
+      clock_(services.clock),
+      server_(services.server) {
   const auto& table = QuoteParserTable();
   for (std::size_t i = 0; i < table.size(); ++i) {
     if (table[i] != nullptr) parsers_[i] = table[i];
@@ -244,9 +250,9 @@ std::string CQuoteClient::RequestBytes() const {
 }
 
 int CQuoteClient::Execute() {
-  CQuoteSocket waiter;
+  CQuoteSocket waiter(ticks_);
   waiter.timeoutSeconds = timeout_;
-  waiter.startSeconds = TickCountMs() / 1000;
+  waiter.startSeconds = ticks_.NowMs() / 1000;
   waiter.progress = progress_;
   waiter.pumpHook = &pumpHook_;
 

@@ -1,7 +1,8 @@
 // CQuoteClient fetches one answer at a time from a quote source over HTTP/1.0 and hands it, line
 // by line, to the parser of that source. It blocks, but every wait goes through CQuoteSocket's
 // OnMessagePending, which keeps the progress window alive, calls the pump hook, and ends the
-// call on a time-out or when g_cancelUpdate is set.
+// call on a time-out or when g_cancelUpdate is set. The sockets and the clocks are the client's
+// services: it makes none of its own.
 //
 // One client serves a whole update run: BeginRequest, AppendRequest (the symbols), EndRequest,
 // Execute; the parsed quotes collect in results() until FreeResults.
@@ -18,6 +19,9 @@
 #include <string_view>
 
 #include "core/quote_tables.h"
+#include "platform/clock.h"
+#include "platform/context.h"
+#include "platform/monotonic_clock.h"
 #include "platform/socket.h"
 #include "platform/win_types.h"
 #include "quotes/quote_result.h"
@@ -71,11 +75,24 @@ class CQuoteClient;
 // lines could not be read, a result could not be added, or the answer reported an error.
 using QuoteParser = std::function<bool(CQuoteClient&)>;
 
+// What a client takes from the platform.
+struct QuoteClientServices {
+  SocketFactory& sockets;
+  MonotonicClock& ticks;                // the time-outs
+  Clock& clock;                         // "today", for the pages that give a time without a date
+  std::optional<QuoteEndpoint> server;  // where connections go instead of the sources' hosts
+};
+
+// A client's services from a context: its sockets and clocks, and the quote server its program
+// was started with.
+QuoteClientServices ClientServicesOf(PlatformContext& ctx);
+
 // The wait hook of one Execute: progress window, pump hook, time-out and cancel.
 class CQuoteSocket final : public SocketWaitHandler {
  public:
   enum Status : int { kRunning = 0, kCancelled = 2, kTimedOut = 3 };
 
+  explicit CQuoteSocket(MonotonicClock& ticks) : ticks_(ticks) {}
   bool OnMessagePending() override;
 
   int status = kRunning;
@@ -83,6 +100,9 @@ class CQuoteSocket final : public SocketWaitHandler {
   std::uint64_t startSeconds = 0;  // tick count / 1000
   QuoteProgress* progress = nullptr;
   const std::function<void()>* pumpHook = nullptr;
+
+ private:
+  MonotonicClock& ticks_;
 };
 
 class CQuoteClient {
@@ -94,9 +114,8 @@ class CQuoteClient {
   static constexpr std::uint32_t kDefaultTimeout = 30;
   static constexpr std::uint32_t kDefaultProxyPort = 8080;
 
-  // The server override is read from QUILLET_QUOTE_SERVER; SetServerOverride replaces it.
-  explicit CQuoteClient(ClientVariant variant = ClientVariant::kDevice,
-                        SocketFactory& sockets = PosixSockets());
+  // The server override starts as the services' server; SetServerOverride replaces it.
+  CQuoteClient(ClientVariant variant, const QuoteClientServices& services);
   ~CQuoteClient();
   CQuoteClient(const CQuoteClient&) = delete;
   CQuoteClient& operator=(const CQuoteClient&) = delete;
@@ -146,6 +165,7 @@ class CQuoteClient {
   void SetParser(int source, QuoteParser parser);
   // Where connections go instead of the sources' hosts; requests keep naming the source host.
   void SetServerOverride(std::optional<QuoteEndpoint> server) { server_ = std::move(server); }
+  Clock& clock() { return clock_; }
 
   std::string_view request() const { return {request_, requestLength_}; }
   std::size_t requestLength() const { return requestLength_; }
@@ -196,6 +216,8 @@ class CQuoteClient {
 
   ClientVariant variant_;
   SocketFactory& sockets_;
+  MonotonicClock& ticks_;
+  Clock& clock_;
   std::optional<QuoteEndpoint> server_;
   std::array<QuoteParser, kQuoteSourceCount> parsers_;
   StreamSocket* socket_ = nullptr;  // the connection of the running Execute

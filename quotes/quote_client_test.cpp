@@ -1,7 +1,6 @@
 #include "quotes/quote_client.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <chrono>
 #include <condition_variable>
@@ -10,8 +9,11 @@
 #include <string>
 #include <vector>
 
+#include "platform/environment.h"
 #include "platform/socket.h"
+#include "platform/testing/test_support.h"
 #include "quotes/csv_quotes.h"
+#include "quotes/testing/client_kit.h"
 #include "quotes/testing/quote_sim_process.h"
 
 namespace quillet {
@@ -23,14 +25,19 @@ constexpr char kAcceptLine[] =
     "Accept: image/gif, image/x-bitmap, image/jpeg, image/pjpeg, application/vnd.ms-powerpoint, "
     "application/vnd.ms-excel, application/msword, application/x-comet, */*\r\n";
 
-// A client that sends every connection to the simulator.
-std::unique_ptr<CQuoteClient> ClientFor(const QuoteSimProcess& sim,
-                                        ClientVariant variant = ClientVariant::kDevice) {
-  auto client = std::make_unique<CQuoteClient>(variant);
-  client->SetServerOverride(QuoteEndpoint{"127.0.0.1", sim.port()});
-  client->SetTimeout(5);
-  return client;
-}
+// A client that sends every connection to the simulator, with its surroundings.
+struct SimClient {
+  explicit SimClient(const QuoteSimProcess& sim, ClientVariant variant = ClientVariant::kDevice)
+      : client(variant, kit.Services()) {
+    client.SetServerOverride(QuoteEndpoint{"127.0.0.1", sim.port()});
+    client.SetTimeout(5);
+  }
+  CQuoteClient* operator->() { return &client; }
+  CQuoteClient& operator*() { return client; }
+
+  testing::ClientKit kit;
+  CQuoteClient client;
+};
 
 int Fetch(CQuoteClient& client, int source, std::string_view symbols) {
   client.FreeResults();
@@ -63,7 +70,7 @@ class Progress final : public QuoteProgress {
 TEST(QuoteClientWire, DirectRequestBytes) {
   QuoteSimProcess sim;
   ASSERT_TRUE(sim.running());
-  auto client = ClientFor(sim);
+  SimClient client(sim);
   ASSERT_EQ(Fetch(*client, 0, "IBM+MSFT"), QR_OK);
   auto requests = sim.Requests();
   ASSERT_EQ(requests.size(), 1u);
@@ -85,8 +92,8 @@ TEST(QuoteClientWire, DirectRequestBytes) {
 TEST(QuoteClientWire, ProxyRequestUsesAbsoluteTargetAndSourceHost) {
   QuoteSimProcess sim;
   ASSERT_TRUE(sim.running());
-  CQuoteClient client;
-  client.SetServerOverride(std::nullopt);  // the proxy is where the connection must go
+  testing::ClientKit kit;
+  CQuoteClient client(ClientVariant::kDevice, kit.Services());  // to the proxy, no server set
   client.SetProxy(true, "127.0.0.1", sim.port(), false, "", "");
   client.SetTimeout(5);
   ASSERT_EQ(Fetch(client, 0, "IBM"), QR_OK);
@@ -102,8 +109,8 @@ TEST(QuoteClientWire, ProxyRequestUsesAbsoluteTargetAndSourceHost) {
 TEST(QuoteClientWire, DesktopSendsProxyCredentialsOnlyToTheProxy) {
   QuoteSimProcess sim;
   ASSERT_TRUE(sim.running());
-  CQuoteClient client(ClientVariant::kDesktop);
-  client.SetServerOverride(std::nullopt);
+  testing::ClientKit kit;
+  CQuoteClient client(ClientVariant::kDesktop, kit.Services());
   client.SetProxy(true, "127.0.0.1", sim.port(), true, "alice", "s3cret");
   client.SetTimeout(5);
   ASSERT_TRUE(client.proxyAuthentication());
@@ -133,8 +140,8 @@ TEST(QuoteClientWire, DesktopSendsProxyCredentialsOnlyToTheProxy) {
 TEST(QuoteClientWire, CredentialsNeedUserAndPasswordAndAreCut) {
   ScriptedSockets sockets;
   sockets.answer = "HTTP/1.0 200 OK\r\n\r\n";
-  CQuoteClient client(ClientVariant::kDesktop, sockets);
-  client.SetServerOverride(std::nullopt);
+  testing::ClientKit kit;
+  CQuoteClient client(ClientVariant::kDesktop, kit.Services(sockets));
   client.SetProxy(true, "proxy.local", 3128, true, "alice", "");
   EXPECT_FALSE(client.proxyAuthentication());
   client.SetProxy(true, "proxy.local", 3128, true, std::string(30, 'u'), std::string(30, 'p'));
@@ -149,8 +156,7 @@ TEST(QuoteClientWire, CredentialsNeedUserAndPasswordAndAreCut) {
   // The device never sends credentials, whatever it is given.
   ScriptedSockets deviceSockets;
   deviceSockets.answer = "HTTP/1.0 200 OK\r\n\r\n";
-  CQuoteClient device(ClientVariant::kDevice, deviceSockets);
-  device.SetServerOverride(std::nullopt);
+  CQuoteClient device(ClientVariant::kDevice, kit.Services(deviceSockets));
   device.SetProxy(true, "proxy.local", 3128, true, "alice", "s3cret");
   Fetch(device, 0, "IBM");
   EXPECT_EQ(deviceSockets.sent.find("Proxy-Authorization"), std::string::npos);
@@ -165,8 +171,8 @@ TEST(QuoteClientWire, Base64) {
 }
 
 TEST(QuoteClientRequest, BufferHoldsTheLongestBatchAndRefusesMore) {
-  CQuoteClient client;
-  client.SetServerOverride(std::nullopt);
+  testing::ClientKit kit;
+  CQuoteClient client(ClientVariant::kDevice, kit.Services());
   client.SetProxy(true, "proxy", 8080, false, "", "");
   client.BeginRequest(14);  // the longest query suffix
   // The batch rule stops adding at 974 characters; one more symbol may still follow.
@@ -187,14 +193,14 @@ TEST(QuoteClientRequest, BufferHoldsTheLongestBatchAndRefusesMore) {
 TEST(QuoteClientStatus, NotFoundAndOtherCodes) {
   QuoteSimProcess sim({"--status", "404"});
   ASSERT_TRUE(sim.running());
-  auto client = ClientFor(sim);
+  SimClient client(sim);
   EXPECT_EQ(Fetch(*client, 0, "IBM"), QR_ERROR);
   EXPECT_STREQ(client->errorText(), "HTTP Error\nHTTP/1.0 404 Not Found");
   EXPECT_TRUE(client->results().empty());
 
   ScriptedSockets sockets;
-  CQuoteClient scripted(ClientVariant::kDevice, sockets);
-  scripted.SetServerOverride(std::nullopt);
+  testing::ClientKit kit;
+  CQuoteClient scripted(ClientVariant::kDevice, kit.Services(sockets));
   sockets.answer = "HTTP/1.1 200 Fine Thanks\r\n\r\n\"IBM\",1.00\r\n";
   EXPECT_EQ(Fetch(scripted, 0, "IBM"), QR_OK);
   EXPECT_EQ(scripted.results().size(), 1u);
@@ -210,7 +216,7 @@ TEST(QuoteClientStatus, NotFoundAndOtherCodes) {
 TEST(QuoteClientWaits, SilentServerTimesOutAndLeavesCancelSet) {
   QuoteSimProcess sim({"--silent"});
   ASSERT_TRUE(sim.running());
-  auto client = ClientFor(sim);
+  SimClient client(sim);
   client->SetTimeout(1);
   Progress progress;
   client->SetProgress(&progress);
@@ -233,7 +239,7 @@ TEST(QuoteClientWaits, SilentServerTimesOutAndLeavesCancelSet) {
 TEST(QuoteClientWaits, CancelFromThePumpHook) {
   QuoteSimProcess sim({"--silent"});
   ASSERT_TRUE(sim.running());
-  auto client = ClientFor(sim);
+  SimClient client(sim);
   client->SetTimeout(30);
   client->SetPumpHook([] { g_cancelUpdate = 1; });
   auto start = std::chrono::steady_clock::now();
@@ -246,7 +252,7 @@ TEST(QuoteClientWaits, TimeoutAppliesToATricklingServerAndKeepsEarlierLines) {
   // One byte every 100 ms: no single wait is long, the request as a whole is.
   QuoteSimProcess sim({"--trickle", "100", "--chunk", "1"});
   ASSERT_TRUE(sim.running());
-  auto client = ClientFor(sim);
+  SimClient client(sim);
   client->SetTimeout(1);
   auto* lines = CollectBodyLines(*client, 0);
   EXPECT_EQ(Fetch(*client, 0, "IBM"), QR_TIMEOUT);
@@ -257,8 +263,8 @@ TEST(QuoteClientWaits, TimeoutAppliesToATricklingServerAndKeepsEarlierLines) {
 TEST(QuoteClientWaits, ProgressTextForHistory) {
   ScriptedSockets sockets;
   sockets.answer = "HTTP/1.0 200 OK\r\n\r\nDate,Close\n";
-  CQuoteClient client(ClientVariant::kDesktop, sockets);
-  client.SetServerOverride(std::nullopt);
+  testing::ClientKit kit;
+  CQuoteClient client(ClientVariant::kDesktop, kit.Services(sockets));
   Progress progress;
   client.SetProgress(&progress);
   client.BeginRequestWithPath(10, "/table.csv?s=IBM");
@@ -271,7 +277,7 @@ TEST(QuoteClientWaits, ProgressTextForHistory) {
 TEST(QuoteClientLines, LastLineWithoutLineFeedAndNoCarriageReturns) {
   QuoteSimProcess sim({"--no-final-newline"});
   ASSERT_TRUE(sim.running());
-  auto client = ClientFor(sim);
+  SimClient client(sim);
   auto* lines = CollectBodyLines(*client, 0);
   ASSERT_EQ(Fetch(*client, 0, "IBM+MSFT"), QR_OK);
   ASSERT_EQ(lines->size(), 2u);
@@ -286,7 +292,7 @@ TEST(QuoteClientLines, LastLineWithoutLineFeedAndNoCarriageReturns) {
 TEST(QuoteClientLines, LongLineComesInPiecesOfTheBuffer) {
   QuoteSimProcess sim({"--long-line", "2000"});
   ASSERT_TRUE(sim.running());
-  auto client = ClientFor(sim);
+  SimClient client(sim);
   auto* lines = CollectBodyLines(*client, 0);
   ASSERT_EQ(Fetch(*client, 0, "IBM"), QR_OK);
   ASSERT_EQ(lines->size(), 3u);
@@ -303,8 +309,8 @@ TEST(QuoteClientLines, ScriptedChunksGiveTheSameLines) {
     ScriptedSockets sockets;
     sockets.answer = answer;
     sockets.chunk = chunk;
-    CQuoteClient client(ClientVariant::kDevice, sockets);
-    client.SetServerOverride(std::nullopt);
+    testing::ClientKit kit;
+    CQuoteClient client(ClientVariant::kDevice, kit.Services(sockets));
     auto* lines = CollectBodyLines(client, 0);
     EXPECT_EQ(Fetch(client, 0, "X"), QR_OK);
     EXPECT_EQ(*lines, (std::vector<std::string>{"one", "", "three", "four\r", "five"}))
@@ -317,8 +323,8 @@ TEST(QuoteClientLines, ScriptedChunksGiveTheSameLines) {
 TEST(QuoteClientLines, ReadUntilFindsMarkerOrReportsTheEnd) {
   ScriptedSockets sockets;
   sockets.answer = "HTTP/1.0 200 OK\r\n\r\n<a>\r\n<b>x</b>\r\n<c>\r\n";
-  CQuoteClient client(ClientVariant::kDevice, sockets);
-  client.SetServerOverride(std::nullopt);
+  testing::ClientKit kit;
+  CQuoteClient client(ClientVariant::kDevice, kit.Services(sockets));
   std::vector<bool> found;
   std::string line;
   client.SetParser(2, [&](CQuoteClient& c) {
@@ -336,7 +342,7 @@ TEST(QuoteClientLines, ReadUntilFindsMarkerOrReportsTheEnd) {
 TEST(QuoteClientContentLength, AnyLetterCase) {
   QuoteSimProcess sim({"--content-length-name", "CoNtEnT-LeNgTh"});
   ASSERT_TRUE(sim.running());
-  auto client = ClientFor(sim);
+  SimClient client(sim);
   auto* lines = CollectBodyLines(*client, 0);
   ASSERT_EQ(Fetch(*client, 0, "IBM"), QR_OK);
   ASSERT_EQ(lines->size(), 1u);
@@ -348,7 +354,7 @@ TEST(QuoteClientContentLength, KeptOpenConnectionsStopAtTheBody) {
   // rather than wait for the time-out.
   QuoteSimProcess sim;
   ASSERT_TRUE(sim.running());
-  auto client = ClientFor(sim);
+  SimClient client(sim);
   client->SetTimeout(20);
   for (int source : {11, 13}) {
     auto start = std::chrono::steady_clock::now();
@@ -363,7 +369,7 @@ TEST(QuoteClientContentLength, KeptOpenConnectionsStopAtTheBody) {
 TEST(QuoteClientContentLength, KeptOpenWithoutLengthGivesNoBodyLines) {
   QuoteSimProcess sim({"--no-content-length"});
   ASSERT_TRUE(sim.running());
-  auto client = ClientFor(sim);
+  SimClient client(sim);
   client->SetTimeout(20);
   auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(Fetch(*client, 13, "AAA+BBB"), QR_OK);
@@ -380,8 +386,8 @@ TEST(QuoteClientContentLength, StopsAtTheLengthEvenMidLine) {
   sockets.answer = "HTTP/1.0 200 OK\r\ncontent-length: 120\r\n\r\n" + body + "dddd\r\n";
   sockets.stallAfter = sockets.answer.size();
   sockets.chunk = 7;
-  CQuoteClient client(ClientVariant::kDevice, sockets);
-  client.SetServerOverride(std::nullopt);
+  testing::ClientKit kit;
+  CQuoteClient client(ClientVariant::kDevice, kit.Services(sockets));
   client.SetTimeout(20);
   auto* lines = CollectBodyLines(client, 13);
   auto start = std::chrono::steady_clock::now();
@@ -398,8 +404,8 @@ TEST(QuoteClientContentLength, KeptOpenConnectionCutShortIsNoSuccess) {
   ScriptedSockets sockets;
   sockets.answer = "HTTP/1.0 200 OK\r\nContent-Length: 100\r\n\r\nAAA,1.00\r\n";
   sockets.stallAfter = sockets.answer.size();
-  CQuoteClient client(ClientVariant::kDevice, sockets);
-  client.SetServerOverride(std::nullopt);
+  testing::ClientKit kit;
+  CQuoteClient client(ClientVariant::kDevice, kit.Services(sockets));
   client.SetTimeout(1);
   EXPECT_EQ(Fetch(client, 13, "AAA"), QR_TIMEOUT);
   EXPECT_TRUE(client.results().empty()) << "a request that timed out keeps none of its quotes";
@@ -410,28 +416,28 @@ TEST(QuoteClientBadAnswers, NoAnswerHalfHeaderAndGarbage) {
   {
     QuoteSimProcess sim({"--truncate", "0"});
     ASSERT_TRUE(sim.running());
-    auto client = ClientFor(sim);
+    SimClient client(sim);
     EXPECT_EQ(Fetch(*client, 0, "IBM"), QR_ERROR);
     EXPECT_STREQ(client->errorText(), "Can't get response from server\n");
   }
   {
     QuoteSimProcess sim({"--truncate", "40"});  // the status line and part of a header
     ASSERT_TRUE(sim.running());
-    auto client = ClientFor(sim);
+    SimClient client(sim);
     EXPECT_EQ(Fetch(*client, 0, "IBM"), QR_ERROR);
     EXPECT_TRUE(client->results().empty());
   }
   {
     QuoteSimProcess sim({"--garbage", "5000"});
     ASSERT_TRUE(sim.running());
-    auto client = ClientFor(sim);
+    SimClient client(sim);
     EXPECT_EQ(Fetch(*client, 0, "IBM"), QR_ERROR);
     EXPECT_EQ(std::string(client->errorText()).substr(0, 11), "HTTP Error\n");
   }
   for (int source : {0, 13}) {
     QuoteSimProcess sim({"--body-garbage", "200000"});
     ASSERT_TRUE(sim.running());
-    auto client = ClientFor(sim);
+    SimClient client(sim);
     int code = Fetch(*client, source, "IBM");
     EXPECT_TRUE(code == QR_OK || code == QR_ERROR) << code;
     EXPECT_LE(client->results().size(), kMaxQuoteResults);
@@ -441,7 +447,7 @@ TEST(QuoteClientBadAnswers, NoAnswerHalfHeaderAndGarbage) {
 TEST(QuoteClientBadAnswers, TenMegabyteLine) {
   QuoteSimProcess sim({"--long-line", "10000000"});
   ASSERT_TRUE(sim.running());
-  auto client = ClientFor(sim);
+  SimClient client(sim);
   client->SetTimeout(20);
   std::size_t pieces = 0, longest = 0;
   client->SetParser(13, [&](CQuoteClient& c) {
@@ -466,8 +472,8 @@ TEST(QuoteClientBadAnswers, TenMegabyteLine) {
 
 TEST(QuoteClientFailures, SocketConnectSendAndReadFailures) {
   ScriptedSockets sockets;
-  CQuoteClient client(ClientVariant::kDevice, sockets);
-  client.SetServerOverride(std::nullopt);
+  testing::ClientKit kit;
+  CQuoteClient client(ClientVariant::kDevice, kit.Services(sockets));
 
   sockets.createError = WSAEMFILE;
   EXPECT_EQ(Fetch(client, 0, "IBM"), QR_ERROR);
@@ -521,8 +527,8 @@ TEST(QuoteClientFailures, AHostNameThatNeverResolvesObeysTheTimeOutAndCancel) {
     gate->opened.wait(lock, [&] { return gate->open; });
     return WSAHOST_NOT_FOUND;
   });
-  CQuoteClient client(ClientVariant::kDevice, *sockets);
-  client.SetServerOverride(std::nullopt);
+  testing::ClientKit kit;
+  CQuoteClient client(ClientVariant::kDevice, kit.Services(*sockets));
   client.SetTimeout(1);
   EXPECT_EQ(Fetch(client, 0, "IBM"), QR_TIMEOUT);
   EXPECT_EQ(g_cancelUpdate.load(), 1u);
@@ -551,7 +557,8 @@ TEST(QuoteClientFailures, RefusedConnectionAndSourceOutsideTheTable) {
     ASSERT_TRUE(sim.running());
     port = sim.port();
   }
-  CQuoteClient client;
+  testing::ClientKit kit;
+  CQuoteClient client(ClientVariant::kDevice, kit.Services());
   client.SetServerOverride(QuoteEndpoint{"127.0.0.1", port});
   client.SetTimeout(5);
   EXPECT_EQ(Fetch(client, 0, "IBM"), QR_ERROR);
@@ -559,8 +566,7 @@ TEST(QuoteClientFailures, RefusedConnectionAndSourceOutsideTheTable) {
   EXPECT_EQ(g_cancelUpdate.load(), 0u);
 
   ScriptedSockets sockets;
-  CQuoteClient scripted(ClientVariant::kDevice, sockets);
-  scripted.SetServerOverride(std::nullopt);
+  CQuoteClient scripted(ClientVariant::kDevice, kit.Services(sockets));
   EXPECT_EQ(Fetch(scripted, 102, "IBM"), QR_ERROR);
   EXPECT_STREQ(scripted.errorText(), kErrorCannotConnect);
   EXPECT_TRUE(sockets.connectedHost.empty());
@@ -574,7 +580,7 @@ TEST(QuoteClientFailures, RefusedConnectionAndSourceOutsideTheTable) {
   EXPECT_TRUE(sockets.connectedHost.empty());
 }
 
-TEST(QuoteClientConfiguration, ServerFromTheEnvironment) {
+TEST(QuoteClientConfiguration, ServerFromTheProgramsSettings) {
   EXPECT_FALSE(ParseQuoteEndpoint(""));
   EXPECT_FALSE(ParseQuoteEndpoint("localhost"));
   EXPECT_FALSE(ParseQuoteEndpoint("localhost:"));
@@ -591,9 +597,12 @@ TEST(QuoteClientConfiguration, ServerFromTheEnvironment) {
   QuoteSimProcess sim;
   ASSERT_TRUE(sim.running());
   std::string value = "127.0.0.1:" + std::to_string(sim.port());
-  setenv(kQuoteServerVariable, value.c_str(), 1);
-  CQuoteClient client;  // reads the variable when made
-  unsetenv(kQuoteServerVariable);
+  // The setting as a program's main reads it, handed to a run through the context.
+  testing::TestRoot root;
+  root.ctx->settings() = ReadEnvironmentSettings([&value](const char* name) {
+    return std::string_view(name) == "QUILLET_QUOTE_SERVER" ? value.c_str() : nullptr;
+  });
+  CQuoteClient client(ClientVariant::kDevice, ClientServicesOf(*root.ctx));
   client.SetTimeout(5);
   EXPECT_EQ(Fetch(client, 1, "BAY.F"), QR_OK);
   auto requests = sim.Requests();

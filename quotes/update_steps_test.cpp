@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "platform/testing/test_support.h"
+#include "quotes/testing/client_kit.h"
 #include "quotes/testing/quote_sim_process.h"
 
 namespace quillet {
@@ -75,7 +76,8 @@ class BuildQuery : public ::testing::Test {
     return batches;
   }
   std::vector<std::unique_ptr<StockRecord>> stocks;
-  CQuoteClient client;
+  testing::ClientKit kit;
+  CQuoteClient client{ClientVariant::kDevice, kit.Services()};
 };
 
 TEST_F(BuildQuery, BatchesOf150AndOf18ForTheListSource) {
@@ -174,7 +176,8 @@ class Apply : public ::testing::Test {
 
   quillet::testing::ScopedTimeZone tz{"UTC"};
   TestRoot root;
-  CQuoteClient client;
+  testing::ClientKit kit;
+  CQuoteClient client{ClientVariant::kDevice, kit.Services()};
   std::vector<std::unique_ptr<StockRecord>> stocks;
   Recorder log;
   Points points;
@@ -354,7 +357,8 @@ class Fetch : public ::testing::Test {
   void TearDown() override { g_cancelUpdate = 0; }
 
   std::unique_ptr<testing::QuoteSimProcess> sim;
-  CQuoteClient client;
+  testing::ClientKit kit;
+  CQuoteClient client{ClientVariant::kDevice, kit.Services()};
   Recorder log;
 };
 

@@ -26,9 +26,10 @@ std::string TempDir::File(std::string_view name) const { return path_ + "/" + st
 
 TestRoot::TestRoot(PlatformContext::Kind kind, std::int64_t now) : clock(now) {
   std::string error;
-  ctx = PlatformContext::Open(kind, dir.path() + "/root", &error);
+  PlatformServices services = host.services();
+  ctx = PlatformContext::Open(kind, dir.path() + "/root", services, &error);
   if (!ctx) throw std::runtime_error(error);
-  ctx->SetClock(&clock);
+  ctx->SetClock(clock);
   ctx->messageBoxes().SetAnswerer(answers.AsAnswerer());
 }
 

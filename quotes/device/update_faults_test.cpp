@@ -186,7 +186,7 @@ class XmlFaults : public testing::UpdateRunFixture {
     return FetchBatch(client, log, retry, 5, 1);
   }
   static constexpr int kSourceXml = 14;
-  CQuoteClient client;
+  CQuoteClient client{ClientVariant::kDevice, ClientServicesOf(*root.ctx)};
 };
 
 TEST_F(XmlFaults, AListCutBeforeItsLengthKeepsNoQuote) {

@@ -18,7 +18,11 @@ bool g_updating = false;
 // Dials the preferences' connection once per run, before the first request that needs it.
 class RunConnection {
  public:
-  RunConnection(UpdateServices& s, QuoteProgress* progress) : s_(s), progress_(progress) {}
+  RunConnection(UpdateServices& s, QuoteProgress* progress)
+      : s_(s),
+        dialer_(s.store.context().dialer()),
+        ticks_(s.store.context().ticks()),
+        progress_(progress) {}
 
   void DialIfWanted() {
     PortfolioStore& store = s_.store;
@@ -31,7 +35,7 @@ class RunConnection {
       return;
     }
     if (progress_ != nullptr) progress_->ShowStatus(IDS_CONNECTING_INTERNET);
-    int result = DialConnection(s_.dialer, entry, &connection_, Pump());
+    int result = DialConnection(dialer_, ticks_, entry, &connection_, Pump());
     if (const char* text = DialLogText(result)) s_.log.Append(text);
   }
 
@@ -39,7 +43,7 @@ class RunConnection {
   void HangUpIfWanted() {
     if (s_.store.bCloseConnection == 0 || connection_ == 0) return;
     if (progress_ != nullptr) progress_->ShowStatus(IDS_CLOSING_CONNECTION);
-    HangUpConnection(s_.dialer, connection_, Pump());
+    HangUpConnection(dialer_, ticks_, connection_, Pump(), kHangUpWaitMs);
     connection_ = 0;
   }
 
@@ -49,6 +53,8 @@ class RunConnection {
   }
 
   UpdateServices& s_;
+  RasDialer& dialer_;
+  MonotonicClock& ticks_;
   QuoteProgress* progress_;
   HRASCONN connection_ = 0;
   bool tried_ = false;
@@ -141,8 +147,8 @@ bool UpdateQuotes(UpdateServices& s, const UpdateSettings& settings, bool backgr
 
   std::unique_ptr<CQuoteClient> client;
   try {
-    client = std::make_unique<CQuoteClient>(
-        ClientVariant::kDevice, settings.sockets != nullptr ? *settings.sockets : PosixSockets());
+    client =
+        std::make_unique<CQuoteClient>(ClientVariant::kDevice, ClientServicesOf(store.context()));
   } catch (const std::bad_alloc&) {
     s.log.Append("Quillet: could not allocate data");
     return false;

@@ -13,8 +13,6 @@
 #include "core/alert_evaluation.h"
 #include "core/chart_store.h"
 #include "core/portfolio_store.h"
-#include "platform/ras_dial.h"
-#include "platform/socket.h"
 #include "quotes/network_log.h"
 #include "quotes/quote_client.h"
 #include "quotes/quote_server.h"
@@ -52,14 +50,14 @@ class UpdateHost {
   virtual void RefillList(DWORD /*selectStock*/) {}
 };
 
-// Everything a run works on and shows through.
+// Everything a run works on and shows through. The platform's services (sockets, clocks, the
+// dialler, the quote server setting) come from the store's context.
 struct UpdateServices {
   PortfolioStore& store;
   ChartStore* charts;  // null or closed: no price history is kept
   NetworkLog& log;
   UpdateHost& host;
   AlertIndicator& alerts;
-  RasDialer& dialer;
 };
 
 // How requests are made. The program always uses the defaults; tests and the benchmark point
@@ -68,8 +66,8 @@ struct UpdateSettings {
   bool retry = true;                                         // 3 attempts on a time-out
   std::uint32_t timeoutSeconds = kRetryTimeoutSeconds;       // used when retry is off
   std::uint32_t retryTimeoutSeconds = kRetryTimeoutSeconds;  // each attempt's, with retry
-  std::optional<QuoteEndpoint> server;  // else QUILLET_QUOTE_SERVER, else the sources' hosts
-  SocketFactory* sockets = nullptr;     // else the host's sockets
+  // Else the quote server the context's program was started with, else the sources' hosts.
+  std::optional<QuoteEndpoint> server;
 };
 
 // One run. Background: started by the timer while another program is in front (no progress

@@ -54,8 +54,7 @@ class AutoUpdate : public ::testing::Test {
   NetworkLog log;
   RecordingUpdateHost host;
   RecordingAlertIndicator alerts;
-  RegistryRasDialer dialer{root.ctx->registry()};
-  UpdateServices services{store, nullptr, log, host, alerts, dialer};
+  UpdateServices services{store, nullptr, log, host, alerts};
   CUpdateCommand command{services};
   FakeTimers timers;
   FakeForeground foreground;

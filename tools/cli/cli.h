@@ -10,20 +10,33 @@
 #include <vector>
 
 #include "platform/context.h"
+#include "platform/host_services.h"
+#include "platform/window_station.h"
 
 namespace quillet::cli {
 
+// What main hands to the tool: the host's services with the settings it read.
+struct CliHost {
+  HostServices& services;
+};
+
 struct CliEnv {
+  explicit CliEnv(CliHost& tool) : host(tool) {}
+
+  CliHost& host;
   std::string deviceRoot;
   std::string desktopRoot;
-  std::ostream* out;
-  std::ostream* err;
+  std::ostream* out = nullptr;
+  std::ostream* err = nullptr;
 
   // Opens the device (or desktop) root on first use; null after printing the reason.
   PlatformContext* Device();
   PlatformContext* Desktop();
 
  private:
+  // Broadcasts (the Today item's settings change) reach the windows open on the device root.
+  // Declared before the context, which points at it, so that it goes last.
+  std::unique_ptr<WindowStation> deviceWindows_;
   std::unique_ptr<PlatformContext> device_;
   std::unique_ptr<PlatformContext> desktop_;
 };
@@ -40,7 +53,7 @@ const std::vector<Command>& Commands();
 
 // Runs the tool on argv (without the program name). Exit codes: 0 done, 1 the operation
 // failed, 2 the command line was wrong.
-int Main(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+int Main(const std::vector<std::string>& args, CliHost& host, std::ostream& out, std::ostream& err);
 
 int RunReg(CliEnv& env, const std::vector<std::string>& args);
 int RunChart(CliEnv& env, const std::vector<std::string>& args);

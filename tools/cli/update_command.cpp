@@ -10,7 +10,6 @@
 
 #include "core/chart_store.h"
 #include "core/preferences.h"
-#include "platform/ras_dial.h"
 #include "quotes/device/update_quotes.h"
 #include "tools/cli/cli.h"
 #include "tools/cli/portfolio_commands.h"
@@ -106,8 +105,7 @@ int RunUpdate(CliEnv& env, const std::vector<std::string>& args) {
   log.SetListener([&env](std::string_view line) { *env.out << line << "\n" << std::flush; });
   TerminalHost host(*env.err, store.dwSelectedStock);
   TerminalAlerts alerts(*env.err);
-  RegistryRasDialer dialer(session.context().registry());
-  UpdateServices services{store, charts, log, host, alerts, dialer};
+  UpdateServices services{store, charts, log, host, alerts};
   CUpdateCommand command(services, settings);
 
   UpdateOutcome outcome;

@@ -113,7 +113,8 @@ TEST_F(UpdateCommand, AStallInTheFirstOfTwoBatchesIsAnIncompleteRun) {
   // 151 stocks make two batches; the first answer stops mid-body and the server falls silent.
   StartSim({"--cut-stall", "after:\"S100\"", "--fault-count", "1"});
   {
-    auto ctx = PlatformContext::Open(PlatformContext::Kind::kDevice, dir.path());
+    HostServices host(EnvironmentSettings{});
+    auto ctx = PlatformContext::Open(PlatformContext::Kind::kDevice, dir.path(), host.services());
     ASSERT_TRUE(ctx);
     PortfolioStore store(*ctx);
     for (int i = 100; i < 251; ++i) {

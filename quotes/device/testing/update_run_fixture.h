@@ -128,8 +128,7 @@ class UpdateRunFixture : public ::testing::Test {
   NetworkLog log;
   RecordingUpdateHost host;
   RecordingAlertIndicator alerts;
-  RegistryRasDialer dialer{root.ctx->registry()};
-  UpdateServices services{store, &charts, log, host, alerts, dialer};
+  UpdateServices services{store, &charts, log, host, alerts};
   UpdateSettings settings = QuickSettings();
   std::unique_ptr<QuoteSimProcess> sim;
 };
