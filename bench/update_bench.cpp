@@ -39,7 +39,7 @@ std::string SymbolOf(int i) {
 
 class QuietHost final : public UpdateHost {
  public:
-  std::unique_ptr<QuoteProgress> OpenProgress() override { return nullptr; }
+  std::unique_ptr<QuoteProgress> OpenProgress(CancelToken& /*cancel*/) override { return nullptr; }
   void PlayUpdateSound() override {}
   void PumpMessages() override {}
 };

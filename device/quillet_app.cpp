@@ -202,7 +202,7 @@ void CQuilletApp::OnActivate() {
 void CQuilletApp::CloseForSync() {
   closing_ = true;
   // A run in progress stops at its next wait; the end saves what it had applied.
-  if (UpdateRunning()) CancelUpdate();
+  if (UpdateRunning()) update_->Cancel();
   // Innermost first, each as if OK had been pressed.
   for (auto it = openDialogs_.rbegin(); it != openDialogs_.rend(); ++it) {
     if (auto* dlg = qobject_cast<CModalDialog*>(*it)) {

@@ -95,6 +95,9 @@ class CQuilletApp : public QObject {
 
   // The "Update Stocks" command (foreground) or the timer's run (background).
   UpdateOutcome UpdateStocks(bool background);
+  // True while a run of the update command is going on.
+  bool UpdateRunning() const { return update_ && update_->running(); }
+  CUpdateHostImpl& updateHost() { return host_; }
   NetworkLog& networkLog() { return log_; }
   CUpdateTimer* updateTimer() { return timer_.get(); }
   CQtTimerService& timers() { return timers_; }

@@ -67,14 +67,14 @@ TEST_F(UpdateCommandTest, UpdateShowsProgressAppliesPricesAndSetsTheAlertsButton
   QStringList statuses;
   QTimer watch;
   QObject::connect(&watch, &QTimer::timeout, [&] {
-    if (auto* p = CUpdateProgressDlg::current()) {
+    if (auto* p = app->updateHost().progress()) {
       if (statuses.isEmpty() || statuses.back() != p->status()) statuses << p->status();
     }
   });
   watch.start(0);
   frame->Action(ID_UPDATE_STOCKS)->trigger();
   watch.stop();
-  EXPECT_EQ(CUpdateProgressDlg::current(), nullptr);  // closed by the run
+  EXPECT_EQ(app->updateHost().progress(), nullptr);  // closed by the run
   EXPECT_TRUE(statuses.contains("Connecting to server...")) << statuses.join("|").toStdString();
   EXPECT_TRUE(fx.root.answers.texts().empty());
   StockRecord* r = app->store()->stocks.at(0).get();
@@ -100,9 +100,9 @@ TEST_F(UpdateCommandTest, ASecondUpdateWhileOneRunsDoesNothing) {
   bool blocked = false;
   bool released = true;
   QTimer::singleShot(0, [&] {
-    triedDuringRun = CUpdateProgressDlg::current() != nullptr;
+    triedDuringRun = app->updateHost().progress() != nullptr;
     // The window takes no commands while the run works on the stocks, and low memory waits.
-    blocked = QApplication::activeModalWidget() == CUpdateProgressDlg::current();
+    blocked = QApplication::activeModalWidget() == app->updateHost().progress();
     frame->OnWindowMessage({WM_HIBERNATE, 0, 0});
     released = app->released();
     EXPECT_EQ(app->UpdateStocks(false), UpdateOutcome::kTurnedAway);
@@ -136,8 +136,7 @@ TEST_F(UpdateCommandTest, CancelInTheProgressWindowEndsTheRun) {
   Start();
   QTimer press;
   QObject::connect(&press, &QTimer::timeout, [&] {
-    if (auto* p = CUpdateProgressDlg::current())
-      p->findChild<QPushButton*>("cancelButton")->click();
+    if (auto* p = app->updateHost().progress()) p->findChild<QPushButton*>("cancelButton")->click();
   });
   press.start(50);
   auto started = std::chrono::steady_clock::now();

@@ -10,8 +10,6 @@
 
 namespace quillet {
 
-std::atomic<std::uint32_t> g_cancelUpdate{0};
-
 namespace {
 
 constexpr char kCrLf[] = "\r\n";
@@ -116,18 +114,19 @@ std::string Base64Encode(std::string_view data) {
   return out;
 }
 
-QuoteClientServices ClientServicesOf(PlatformContext& ctx) {
-  return {ctx.sockets(), ctx.ticks(), ctx.clock(), ParseQuoteEndpoint(ctx.settings().quoteServer)};
+QuoteClientServices ClientServicesOf(PlatformContext& ctx, CancelToken& cancel) {
+  return {ctx.sockets(), ctx.ticks(), ctx.clock(), cancel,
+          ParseQuoteEndpoint(ctx.settings().quoteServer)};
 }
 
 bool CQuoteSocket::OnMessagePending() {
   if (progress != nullptr) progress->PumpMessages();
   if (pumpHook != nullptr && *pumpHook) (*pumpHook)();
-  if (g_cancelUpdate != 0) {
+  if (cancel_.g_cancelUpdate != 0) {
     status = kCancelled;
   } else if (ticks_.NowMs() / 1000 - startSeconds > timeoutSeconds) {
     status = kTimedOut;
-    g_cancelUpdate = 1;
+    cancel_.g_cancelUpdate = 1;
   } else {
     return true;
   }
@@ -140,6 +139,7 @@ CQuoteClient::CQuoteClient(ClientVariant variant, const QuoteClientServices& ser
       sockets_(services.sockets),
       ticks_(services.ticks),
       clock_(services.clock),
+      cancel_(services.cancel),
       server_(services.server) {
   const auto& table = QuoteParserTable();
   for (std::size_t i = 0; i < table.size(); ++i) {
@@ -250,7 +250,7 @@ std::string CQuoteClient::RequestBytes() const {
 }
 
 int CQuoteClient::Execute() {
-  CQuoteSocket waiter(ticks_);
+  CQuoteSocket waiter(ticks_, cancel_);
   waiter.timeoutSeconds = timeout_;
   waiter.startSeconds = ticks_.NowMs() / 1000;
   waiter.progress = progress_;
@@ -270,7 +270,7 @@ int CQuoteClient::Execute() {
   // quotes (a price cut after its first digit) must never reach a stock.
   const std::size_t resultsBefore = results_.size();
   if (progress_ != nullptr) progress_->ShowStatus(IDS_CONNECTING_SERVER);
-  g_cancelUpdate = 0;
+  cancel_.g_cancelUpdate = 0;
 
   LONG error = 0;
   std::unique_ptr<StreamSocket> connection = sockets_.Create(&waiter, &error);
@@ -336,7 +336,7 @@ int CQuoteClient::Execute() {
     resultCode_ = QR_ERROR;
   }
 
-  bool cancelled = g_cancelUpdate != 0;
+  bool cancelled = cancel_.g_cancelUpdate != 0;
   if (cancelled || resultCode_ != QR_ERROR) {
     int status = waiter.status;
     if (status == CQuoteSocket::kRunning && cancelled) status = QR_CANCELLED;
@@ -383,7 +383,7 @@ std::size_t CQuoteClient::ReadMore(std::size_t offset) {
 
 bool CQuoteClient::ReadLine(char delimiter) {
   if (delimiter == 0) delimiter = '\n';
-  if (g_cancelUpdate != 0) return false;
+  if (cancel_.g_cancelUpdate != 0) return false;
   if (KeepsConnectionOpen() && inBody_ != 0 && bodyOffset_ >= contentLength_) return false;
 
   char* buffer = lineBuffer_.get();

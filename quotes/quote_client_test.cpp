@@ -4,9 +4,12 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <future>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include "platform/environment.h"
@@ -34,6 +37,7 @@ struct SimClient {
   }
   CQuoteClient* operator->() { return &client; }
   CQuoteClient& operator*() { return client; }
+  std::uint32_t cancelFlag() const { return kit.cancel.g_cancelUpdate.load(); }
 
   testing::ClientKit kit;
   CQuoteClient client;
@@ -227,7 +231,7 @@ TEST(QuoteClientWaits, SilentServerTimesOutAndLeavesCancelSet) {
   auto took = std::chrono::steady_clock::now() - start;
   EXPECT_LT(took, std::chrono::seconds(4));
   EXPECT_GE(took, std::chrono::milliseconds(900));
-  EXPECT_EQ(g_cancelUpdate.load(), 1u);
+  EXPECT_EQ(client.cancelFlag(), 1u);
   EXPECT_GT(hooks, 0);
   EXPECT_GT(progress.pumps, 0);
   EXPECT_EQ(progress.shown, (std::vector<UINT>{IDS_CONNECTING_SERVER, IDS_RETRIEVING_STOCKS}));
@@ -241,11 +245,45 @@ TEST(QuoteClientWaits, CancelFromThePumpHook) {
   ASSERT_TRUE(sim.running());
   SimClient client(sim);
   client->SetTimeout(30);
-  client->SetPumpHook([] { g_cancelUpdate = 1; });
+  client->SetPumpHook([&client] { client.kit.cancel.Cancel(); });
   auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(Fetch(*client, 0, "IBM"), QR_CANCELLED);
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
-  EXPECT_EQ(g_cancelUpdate.load(), 1u);
+  EXPECT_EQ(client.cancelFlag(), 1u);
+}
+
+TEST(QuoteClientWaits, OneClientsCancelLeavesAnotherOfTheProcessAlone) {
+  // Two runs of one process (a desktop run and a test, the program and a sync provider), each
+  // with its own client and Cancel. One waits on a silent server in a thread of its own; the
+  // other presses the first one's Cancel while its own answer is still on the way.
+  ScriptedSockets silent;
+  silent.stallAfter = 0;
+  testing::ClientKit waitingKit;
+  CQuoteClient waiting(ClientVariant::kDevice, waitingKit.Services(silent));
+  waiting.SetTimeout(30);
+  std::promise<void> waitingStarted;
+  bool first = true;
+  waiting.SetPumpHook([&] {
+    if (std::exchange(first, false)) waitingStarted.set_value();
+  });
+  int waitingCode = -1;
+  std::thread other([&] { waitingCode = Fetch(waiting, 0, "IBM"); });
+  waitingStarted.get_future().wait();
+
+  QuoteSimProcess slow({"--delay", "300"});
+  ASSERT_TRUE(slow.running());
+  SimClient running(slow);
+  int pressed = 0;
+  running->SetPumpHook([&] {
+    if (pressed++ == 0) waitingKit.cancel.Cancel();
+  });
+  EXPECT_EQ(Fetch(*running, 0, "IBM"), QR_OK);
+  other.join();
+  EXPECT_GT(pressed, 1) << "the running client waited on after the other's Cancel";
+  EXPECT_EQ(running.cancelFlag(), 0u);
+  EXPECT_EQ(running->results().size(), 1u);
+  EXPECT_EQ(waitingCode, QR_CANCELLED);
+  EXPECT_EQ(waitingKit.cancel.g_cancelUpdate.load(), 1u);
 }
 
 TEST(QuoteClientWaits, TimeoutAppliesToATricklingServerAndKeepsEarlierLines) {
@@ -257,7 +295,7 @@ TEST(QuoteClientWaits, TimeoutAppliesToATricklingServerAndKeepsEarlierLines) {
   auto* lines = CollectBodyLines(*client, 0);
   EXPECT_EQ(Fetch(*client, 0, "IBM"), QR_TIMEOUT);
   EXPECT_TRUE(lines->empty());  // the headers alone take longer than the time-out
-  EXPECT_EQ(g_cancelUpdate.load(), 1u);
+  EXPECT_EQ(client.cancelFlag(), 1u);
 }
 
 TEST(QuoteClientWaits, ProgressTextForHistory) {
@@ -409,7 +447,7 @@ TEST(QuoteClientContentLength, KeptOpenConnectionCutShortIsNoSuccess) {
   client.SetTimeout(1);
   EXPECT_EQ(Fetch(client, 13, "AAA"), QR_TIMEOUT);
   EXPECT_TRUE(client.results().empty()) << "a request that timed out keeps none of its quotes";
-  EXPECT_EQ(g_cancelUpdate.load(), 1u);
+  EXPECT_EQ(kit.cancel.g_cancelUpdate.load(), 1u);
 }
 
 TEST(QuoteClientBadAnswers, NoAnswerHalfHeaderAndGarbage) {
@@ -531,17 +569,16 @@ TEST(QuoteClientFailures, AHostNameThatNeverResolvesObeysTheTimeOutAndCancel) {
   CQuoteClient client(ClientVariant::kDevice, kit.Services(*sockets));
   client.SetTimeout(1);
   EXPECT_EQ(Fetch(client, 0, "IBM"), QR_TIMEOUT);
-  EXPECT_EQ(g_cancelUpdate.load(), 1u);
+  EXPECT_EQ(kit.cancel.g_cancelUpdate.load(), 1u);
 
   client.SetTimeout(30);
   int waits = 0;
   client.SetPumpHook([&] {
-    if (++waits == 3) g_cancelUpdate = 1;
+    if (++waits == 3) kit.cancel.Cancel();
   });
   auto started = std::chrono::steady_clock::now();
   EXPECT_EQ(Fetch(client, 0, "IBM"), QR_CANCELLED);
   EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(25));
-  g_cancelUpdate = 0;
   {
     std::lock_guard<std::mutex> lock(gate->mutex);
     gate->open = true;
@@ -563,7 +600,7 @@ TEST(QuoteClientFailures, RefusedConnectionAndSourceOutsideTheTable) {
   client.SetTimeout(5);
   EXPECT_EQ(Fetch(client, 0, "IBM"), QR_ERROR);
   EXPECT_STREQ(client.errorText(), kErrorCannotConnect);
-  EXPECT_EQ(g_cancelUpdate.load(), 0u);
+  EXPECT_EQ(kit.cancel.g_cancelUpdate.load(), 0u);
 
   ScriptedSockets sockets;
   CQuoteClient scripted(ClientVariant::kDevice, kit.Services(sockets));
@@ -602,7 +639,8 @@ TEST(QuoteClientConfiguration, ServerFromTheProgramsSettings) {
   root.ctx->settings() = ReadEnvironmentSettings([&value](const char* name) {
     return std::string_view(name) == "QUILLET_QUOTE_SERVER" ? value.c_str() : nullptr;
   });
-  CQuoteClient client(ClientVariant::kDevice, ClientServicesOf(*root.ctx));
+  CancelToken cancel;
+  CQuoteClient client(ClientVariant::kDevice, ClientServicesOf(*root.ctx, cancel));
   client.SetTimeout(5);
   EXPECT_EQ(Fetch(client, 1, "BAY.F"), QR_OK);
   auto requests = sim.Requests();

@@ -172,7 +172,6 @@ class Apply : public ::testing::Test {
     stocks.push_back(Stock(symbol, market, status, price));
     return *stocks.back();
   }
-  void TearDown() override { g_cancelUpdate = 0; }
 
   quillet::testing::ScopedTimeZone tz{"UTC"};
   TestRoot root;
@@ -262,7 +261,7 @@ TEST_F(Apply, PenceAndPoundRules) {
 TEST_F(Apply, NothingIsAppliedAfterACancelOrATimeOut) {
   StockRecord& r = Add("IBM", 0, "80");
   Result("IBM", "81");
-  g_cancelUpdate = 1;
+  kit.cancel.Cancel();
   ApplyQuotes(client, stocks, &points, 0, log, root.clock);
   EXPECT_STREQ(r.szPrice, "80");
   EXPECT_TRUE(log.lines.empty());
@@ -354,7 +353,6 @@ class Fetch : public ::testing::Test {
     }
     return targets;
   }
-  void TearDown() override { g_cancelUpdate = 0; }
 
   std::unique_ptr<testing::QuoteSimProcess> sim;
   testing::ClientKit kit;
@@ -364,11 +362,15 @@ class Fetch : public ::testing::Test {
 
 class CancelFirstRequest final : public QuoteProgress {
  public:
+  explicit CancelFirstRequest(CancelToken& cancel) : cancel_(cancel) {}
   void ShowStatus(UINT id) override {
-    if (id == IDS_RETRIEVING_STOCKS && ++requests == 1) g_cancelUpdate = 1;
+    if (id == IDS_RETRIEVING_STOCKS && ++requests == 1) cancel_.Cancel();
   }
   void PumpMessages() override {}
   int requests = 0;
+
+ private:
+  CancelToken& cancel_;
 };
 
 TEST_F(Fetch, EachSymbolItsOwnRequestUpperCased) {
@@ -388,20 +390,20 @@ TEST_F(Fetch, EachSymbolItsOwnRequestUpperCased) {
 
 TEST_F(Fetch, ACancelEndsOnlyTheSymbolBeingFetched) {
   Start();
-  CancelFirstRequest progress;
+  CancelFirstRequest progress(kit.cancel);
   client.SetProgress(&progress);
   std::size_t start = Request(kSourceCsvUs, "IBM+MSFT");
   EXPECT_EQ(FetchEach(client, log, false, 5, start, kSourceCsvUs), QR_OK);
   EXPECT_EQ(log.lines, (std::vector<std::string>{kLogCancel}));
   ASSERT_EQ(client.results().size(), 1u);
   EXPECT_STREQ(client.results()[0]->szSymbol, "MSFT");
-  EXPECT_EQ(g_cancelUpdate, 0u);
+  EXPECT_EQ(kit.cancel.g_cancelUpdate, 0u);
   // In a batch the cancel ends the request and stays set, so nothing of it is applied.
   start = Request(kSourceCsvUs, "IBM+MSFT");
   client.EndRequest();
   progress.requests = 0;
   EXPECT_EQ(FetchBatch(client, log, true, 5), QR_CANCELLED);
-  EXPECT_EQ(g_cancelUpdate, 1u);
+  EXPECT_EQ(kit.cancel.g_cancelUpdate, 1u);
   EXPECT_EQ(client.timeout(), kRetryTimeoutSeconds);
 }
 
@@ -411,7 +413,7 @@ TEST_F(Fetch, AFinalTimeOutIsLoggedAndLeavesTheCancelSet) {
   client.EndRequest();
   EXPECT_EQ(FetchBatch(client, log, false, 1), QR_TIMEOUT);
   EXPECT_EQ(log.lines, (std::vector<std::string>{kLogTimeout}));
-  EXPECT_EQ(g_cancelUpdate, 1u);
+  EXPECT_EQ(kit.cancel.g_cancelUpdate, 1u);
   EXPECT_EQ(Targets(1).size(), 1u);  // one attempt without retry
 }
 

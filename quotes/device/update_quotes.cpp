@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <new>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -12,8 +13,6 @@
 
 namespace quillet {
 namespace {
-
-bool g_updating = false;
 
 // Dials the preferences' connection once per run, before the first request that needs it.
 class RunConnection {
@@ -60,6 +59,27 @@ class RunConnection {
   bool tried_ = false;
 };
 
+// The progress window as the client sees it, with the run's onWait called every time the
+// client pumps messages while it waits: a terminal run sees Ctrl-C there, with a progress
+// display or without one (a background run).
+class WatchedProgress final : public QuoteProgress {
+ public:
+  WatchedProgress(QuoteProgress* window, const UpdateSettings& settings, CancelToken& cancel)
+      : window_(window), settings_(settings), cancel_(cancel) {}
+  void ShowStatus(UINT stringId) override {
+    if (window_ != nullptr) window_->ShowStatus(stringId);
+  }
+  void PumpMessages() override {
+    if (window_ != nullptr) window_->PumpMessages();
+    settings_.onWait(cancel_);
+  }
+
+ private:
+  QuoteProgress* window_;
+  const UpdateSettings& settings_;
+  CancelToken& cancel_;
+};
+
 // How one source's requests ended.
 struct SourceOutcome {
   int code = QR_OK;      // the last request's
@@ -90,7 +110,7 @@ SourceOutcome FetchSource(int source, CQuoteClient& client, UpdateServices& s,
     std::string line = "Query String: ";
     line += client.request().substr(start);
     s.log.Append(line);
-    if (g_cancelUpdate != 0) {
+    if (client.cancelToken().g_cancelUpdate != 0) {
       // Set by Cancel, or left set by the final time-out of this source's previous batch (which
       // already counted as a failure): the stocks of this batch stay as they were.
       outcome.stopRun = true;
@@ -111,7 +131,7 @@ SourceOutcome FetchSource(int source, CQuoteClient& client, UpdateServices& s,
     if (outcome.code != QR_OK && outcome.code != QR_CANCELLED) outcome.failed = true;
     if (source == kSourceCurrency) {
       // A request cut short by a time-out or cancel is not applied.
-      if (g_cancelUpdate == 0) ApplyCurrencyRates(client, currencies, s.log);
+      if (client.cancelToken().g_cancelUpdate == 0) ApplyCurrencyRates(client, currencies, s.log);
     } else {
       ApplyQuotes(client, stocks, &points, source, s.log, store.context().clock());
     }
@@ -140,15 +160,16 @@ const char* UpdateText(UINT id) {
   }
 }
 
-bool UpdateQuotes(UpdateServices& s, const UpdateSettings& settings, bool background) {
+bool UpdateQuotes(UpdateServices& s, const UpdateSettings& settings, CancelToken& cancel,
+                  bool background) {
   PortfolioStore& store = s.store;
   s.log.Clear();
   s.log.Append(FormatLogLine("Quillet %s (PocketPC)", kUpdateVersion));
 
   std::unique_ptr<CQuoteClient> client;
   try {
-    client =
-        std::make_unique<CQuoteClient>(ClientVariant::kDevice, ClientServicesOf(store.context()));
+    client = std::make_unique<CQuoteClient>(ClientVariant::kDevice,
+                                            ClientServicesOf(store.context(), cancel));
   } catch (const std::bad_alloc&) {
     s.log.Append("Quillet: could not allocate data");
     return false;
@@ -156,11 +177,13 @@ bool UpdateQuotes(UpdateServices& s, const UpdateSettings& settings, bool backgr
   if (settings.server) client->SetServerOverride(settings.server);
 
   std::unique_ptr<QuoteProgress> progress;
-  if (!background) progress = s.host.OpenProgress();
-  client->SetProgress(progress.get());
+  if (!background) progress = s.host.OpenProgress(cancel);
+  std::optional<WatchedProgress> watched;
+  if (settings.onWait) watched.emplace(progress.get(), settings, cancel);
+  client->SetProgress(watched ? &*watched : progress.get());
   // A cancel or time-out of an earlier run must not end this one before it begins; a timer run
   // has no progress window to clear the flag.
-  g_cancelUpdate = 0;
+  cancel.g_cancelUpdate = 0;
 
   SnapshotLastUpdateProfit(store);
   store.tLastUpdate = static_cast<StockTime>(store.context().clock().Now());
@@ -199,20 +222,18 @@ bool UpdateQuotes(UpdateServices& s, const UpdateSettings& settings, bool backgr
   return failures == 0;
 }
 
-bool UpdateRunning() { return g_updating; }
-
 UpdateOutcome CUpdateCommand::UpdateStocks(bool background) {
-  if (g_updating) return UpdateOutcome::kTurnedAway;
-  g_updating = true;
+  if (updating_) return UpdateOutcome::kTurnedAway;
+  updating_ = true;
   const DWORD selected = services_.host.SelectedStock();
-  const bool complete = UpdateQuotes(services_, settings_, background);
+  const bool complete = UpdateQuotes(services_, settings_, cancel_, background);
   if (!complete) {
     services_.store.context().messageBoxes().Show(UpdateText(IDS_UPDATE_NOT_COMPLETE), "Quillet",
                                                   MB_OK | MB_ICONINFORMATION);
   }
   saved_ = SaveStocks(services_.store);
   services_.host.RefillList(selected);
-  g_updating = false;
+  updating_ = false;
   return complete ? UpdateOutcome::kComplete : UpdateOutcome::kIncomplete;
 }
 

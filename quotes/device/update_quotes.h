@@ -7,12 +7,14 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 
 #include "core/alert_evaluation.h"
 #include "core/chart_store.h"
 #include "core/portfolio_store.h"
+#include "quotes/cancel_token.h"
 #include "quotes/network_log.h"
 #include "quotes/quote_client.h"
 #include "quotes/quote_server.h"
@@ -29,17 +31,14 @@ const char* UpdateText(UINT id);
 
 inline constexpr char kUpdateVersion[] = "v4.36a";
 
-// Cancel in the progress window (or Ctrl-C on the terminal) calls this.
-inline void CancelUpdate() { g_cancelUpdate = 1; }
-
 // What an update run needs from the user interface.
 class UpdateHost {
  public:
   virtual ~UpdateHost() = default;
   // Opens the progress window of an interactive run (status texts, messages pumped while the
-  // client waits, Cancel calling CancelUpdate). Null when none can be shown; the run then goes
-  // on without one. The window closes when the returned object goes.
-  virtual std::unique_ptr<QuoteProgress> OpenProgress() = 0;
+  // client waits, Cancel raising the run's `cancel`). Null when none can be shown; the run then
+  // goes on without one. The window closes when the returned object goes.
+  virtual std::unique_ptr<QuoteProgress> OpenProgress(CancelToken& cancel) = 0;
   // The short sound at the end of an interactive run (or the default beep).
   virtual void PlayUpdateSound() = 0;
   // Dispatches pending window messages (while a hang-up completes).
@@ -68,14 +67,18 @@ struct UpdateSettings {
   std::uint32_t retryTimeoutSeconds = kRetryTimeoutSeconds;  // each attempt's, with retry
   // Else the quote server the context's program was started with, else the sources' hosts.
   std::optional<QuoteEndpoint> server;
+  // Called with the run's Cancel whenever its requests pump messages while they wait, with or
+  // without a progress window: a terminal run turns Ctrl-C into Cancel there.
+  std::function<void(CancelToken&)> onWait;
 };
 
-// One run. Background: started by the timer while another program is in front (no progress
-// window, no sound, a notification when an alert is active). False when the client could not be
-// made or any request of a source failed (error, final time-out, unknown code), including a
-// time-out that ended the run before the source's next batch; true otherwise, also after a
-// cancel.
-bool UpdateQuotes(UpdateServices& services, const UpdateSettings& settings, bool background);
+// One run, cancelled through `cancel`. Background: started by the timer while another program
+// is in front (no progress window, no sound, a notification when an alert is active). False
+// when the client could not be made or any request of a source failed (error, final time-out,
+// unknown code), including a time-out that ended the run before the source's next batch; true
+// otherwise, also after a cancel.
+bool UpdateQuotes(UpdateServices& services, const UpdateSettings& settings, CancelToken& cancel,
+                  bool background);
 
 enum class UpdateOutcome {
   kTurnedAway,  // another run was going on
@@ -83,27 +86,35 @@ enum class UpdateOutcome {
   kIncomplete,  // "Update not complete, check the network log." was shown
 };
 
-// The "Update Stocks" command: one run at a time in the process (a second start, from the timer
-// or the user, is turned away while one runs), the list's selection kept, the message when the
-// run failed (also for background runs), the stock file saved in any case.
+// The "Update Stocks" command: one run at a time (a second start, from the timer or the user,
+// is turned away while one runs: both start their runs through the program's one command), the
+// list's selection kept, the message when the run failed (also for background runs), the stock
+// file saved in any case. The command owns its runs' Cancel and the guard; another command in
+// the same process (a desktop run, a test) has its own.
 class CUpdateCommand {
  public:
   explicit CUpdateCommand(UpdateServices services, UpdateSettings settings = {})
       : services_(services), settings_(std::move(settings)) {}
+  CUpdateCommand(const CUpdateCommand&) = delete;
+  CUpdateCommand& operator=(const CUpdateCommand&) = delete;
 
   UpdateOutcome UpdateStocks(bool background);
   // Whether the stock file was written by the last run that was not turned away.
   bool saved() const { return saved_; }
+  // True while a run of this command is going on.
+  bool running() const { return updating_; }
+  // Cancel of the running run (the progress window's button, the desktop's close request).
+  void Cancel() { cancel_.Cancel(); }
+  CancelToken& cancelToken() { return cancel_; }
 
   UpdateServices& services() { return services_; }
 
  private:
   UpdateServices services_;
   UpdateSettings settings_;
+  CancelToken cancel_;
+  bool updating_ = false;
   bool saved_ = false;
 };
-
-// True while a run of this process is going on.
-bool UpdateRunning();
 
 }  // namespace quillet

@@ -158,7 +158,7 @@ TEST_F(AutoUpdate, TicksDuringARunStartNoSecondRun) {
   timers.Fire();
   EXPECT_EQ(host.progressOpened, 1);
   EXPECT_EQ(host.refills.size(), 1u);
-  EXPECT_FALSE(UpdateRunning());
+  EXPECT_FALSE(command.running());
 }
 
 }  // namespace

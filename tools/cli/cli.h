@@ -3,6 +3,8 @@
 // command table of commands.cpp.
 #pragma once
 
+#include <atomic>
+#include <cstdint>
 #include <iosfwd>
 #include <memory>
 #include <optional>
@@ -15,9 +17,18 @@
 
 namespace quillet::cli {
 
-// What main hands to the tool: the host's services with the settings it read.
+// Ctrl-C as the tool's main prepares it. A signal handler reaches only objects of static
+// storage, so both the flag and the handler that raises it are main's; a command that listens
+// for Ctrl-C installs the handler for its length and reads the flag.
+struct Interrupt {
+  std::atomic<std::uint32_t>* raised;
+  void (*handler)(int);
+};
+
+// What main hands to the tool: the host's services with the settings it read, and Ctrl-C.
 struct CliHost {
   HostServices& services;
+  Interrupt interrupt;
 };
 
 struct CliEnv {

@@ -145,6 +145,19 @@ TEST_F(UpdateCommand, CtrlCIsTheCancelButton) {
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(4));
   EXPECT_TRUE(Has(out, "Quillet: Cancel operation\n")) << out;
   EXPECT_TRUE(Has(Out("dump stocks"), "szPrice: 80\n"));
+  // A background run shows no progress, and Ctrl-C still ends it: sent once the run's query
+  // is in its log, while the server holds the answer back.
+  const std::string logPath = ShellQuote(dir.File("log.txt"));
+  start = std::chrono::steady_clock::now();
+  EXPECT_EQ(
+      RunCommand(Command("update --background") + " >" + logPath +
+                     " & pid=$!; for i in $(seq 200); do grep -q 'Query String' " + logPath +
+                     " && break; sleep 0.05; done; kill -INT $pid; wait $pid; status=$?; cat " +
+                     logPath + "; exit $status",
+                 &out),
+      0);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(4));
+  EXPECT_TRUE(Has(out, "Quillet: Cancel operation\n")) << out;
 }
 
 TEST_F(UpdateCommand, DialsThePhoneBookEntryAndHangsUp) {
