@@ -51,16 +51,15 @@ int Fetch(CQuoteClient& client, int source, std::string_view symbols) {
   return client.Execute();
 }
 
-// Collects every line a parser would see, after the headers.
-std::vector<std::string>* CollectBodyLines(CQuoteClient& client, int source) {
-  static std::vector<std::string> lines;
-  lines.clear();
-  client.SetParser(source, [](CQuoteClient& c) {
+// Collects every line a parser would see, after the headers, in a list the parser shares.
+std::shared_ptr<std::vector<std::string>> CollectBodyLines(CQuoteClient& client, int source) {
+  auto lines = std::make_shared<std::vector<std::string>>();
+  client.SetParser(source, [lines](CQuoteClient& c) {
     if (!c.ReadHeaders()) return false;
-    while (c.ReadLine()) lines.emplace_back(c.LineText());
+    while (c.ReadLine()) lines->emplace_back(c.LineText());
     return true;
   });
-  return &lines;
+  return lines;
 }
 
 class Progress final : public QuoteProgress {
@@ -292,7 +291,7 @@ TEST(QuoteClientWaits, TimeoutAppliesToATricklingServerAndKeepsEarlierLines) {
   ASSERT_TRUE(sim.running());
   SimClient client(sim);
   client->SetTimeout(1);
-  auto* lines = CollectBodyLines(*client, 0);
+  auto lines = CollectBodyLines(*client, 0);
   EXPECT_EQ(Fetch(*client, 0, "IBM"), QR_TIMEOUT);
   EXPECT_TRUE(lines->empty());  // the headers alone take longer than the time-out
   EXPECT_EQ(client.cancelFlag(), 1u);
@@ -316,7 +315,7 @@ TEST(QuoteClientLines, LastLineWithoutLineFeedAndNoCarriageReturns) {
   QuoteSimProcess sim({"--no-final-newline"});
   ASSERT_TRUE(sim.running());
   SimClient client(sim);
-  auto* lines = CollectBodyLines(*client, 0);
+  auto lines = CollectBodyLines(*client, 0);
   ASSERT_EQ(Fetch(*client, 0, "IBM+MSFT"), QR_OK);
   ASSERT_EQ(lines->size(), 2u);
   EXPECT_EQ((*lines)[0].substr(0, 6), "\"IBM\",");
@@ -331,7 +330,7 @@ TEST(QuoteClientLines, LongLineComesInPiecesOfTheBuffer) {
   QuoteSimProcess sim({"--long-line", "2000"});
   ASSERT_TRUE(sim.running());
   SimClient client(sim);
-  auto* lines = CollectBodyLines(*client, 0);
+  auto lines = CollectBodyLines(*client, 0);
   ASSERT_EQ(Fetch(*client, 0, "IBM"), QR_OK);
   ASSERT_EQ(lines->size(), 3u);
   EXPECT_EQ((*lines)[0], std::string(1535, 'L'));
@@ -349,7 +348,7 @@ TEST(QuoteClientLines, ScriptedChunksGiveTheSameLines) {
     sockets.chunk = chunk;
     testing::ClientKit kit;
     CQuoteClient client(ClientVariant::kDevice, kit.Services(sockets));
-    auto* lines = CollectBodyLines(client, 0);
+    auto lines = CollectBodyLines(client, 0);
     EXPECT_EQ(Fetch(client, 0, "X"), QR_OK);
     EXPECT_EQ(*lines, (std::vector<std::string>{"one", "", "three", "four\r", "five"}))
         << "chunk " << chunk;
@@ -381,7 +380,7 @@ TEST(QuoteClientContentLength, AnyLetterCase) {
   QuoteSimProcess sim({"--content-length-name", "CoNtEnT-LeNgTh"});
   ASSERT_TRUE(sim.running());
   SimClient client(sim);
-  auto* lines = CollectBodyLines(*client, 0);
+  auto lines = CollectBodyLines(*client, 0);
   ASSERT_EQ(Fetch(*client, 0, "IBM"), QR_OK);
   ASSERT_EQ(lines->size(), 1u);
   EXPECT_EQ(client->contentLength(), (*lines)[0].size() + 2);
@@ -427,7 +426,7 @@ TEST(QuoteClientContentLength, StopsAtTheLengthEvenMidLine) {
   testing::ClientKit kit;
   CQuoteClient client(ClientVariant::kDevice, kit.Services(sockets));
   client.SetTimeout(20);
-  auto* lines = CollectBodyLines(client, 13);
+  auto lines = CollectBodyLines(client, 13);
   auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(Fetch(client, 13, "X"), QR_OK);
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
