@@ -79,7 +79,7 @@ class DataFileSaves : public ::testing::Test {
     }
     {
       SCOPED_TRACE("on a disk that loses its power after every step");
-      InMemoryFileSystem memory;
+      InMemoryFileSystem memory(root.clock);
       ASSERT_EQ(memory.CreateFolders(Folder()), 0);
       memory.SyncEverything();
       FaultInjectingFileSystem faulty(memory);
@@ -121,7 +121,7 @@ class DataFileSaves : public ::testing::Test {
     }
     {
       SCOPED_TRACE("first save on a disk that loses its power after every step");
-      InMemoryFileSystem memory;
+      InMemoryFileSystem memory(root.clock);
       ASSERT_EQ(memory.CreateFolders(root.ctx->root()), 0);
       memory.SyncEverything();
       FaultInjectingFileSystem faulty(memory);
@@ -180,7 +180,8 @@ class PreferenceSaves : public ::testing::Test {
 
   Loaded Reload() {
     std::string error;
-    auto ctx = PlatformContext::Open(PlatformContext::Kind::kDevice, root.ctx->root(), &error);
+    auto ctx = PlatformContext::Open(PlatformContext::Kind::kDevice, root.ctx->root(),
+                                     root.host.services(), &error);
     if (!ctx) return {};
     PortfolioStore fresh(*ctx);
     bool firstStart = LoadPreferences(fresh);
@@ -246,7 +247,8 @@ class ChartSaves : public ::testing::Test {
   // Every series as a fresh connection, through the default VFS, reads it.
   std::string Reload() {
     std::string error;
-    auto ctx = PlatformContext::Open(PlatformContext::Kind::kDevice, root.ctx->root(), &error);
+    auto ctx = PlatformContext::Open(PlatformContext::Kind::kDevice, root.ctx->root(),
+                                     root.host.services(), &error);
     if (!ctx) return "<cannot open: " + error + ">";
     ChartStore fresh(ctx->objectStore(), ctx->messageBoxes());
     if (!fresh.OpenChartStore()) return "<no chart store>";

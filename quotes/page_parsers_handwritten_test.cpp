@@ -25,6 +25,7 @@
 #include "platform/testing/test_support.h"
 #include "quotes/page_parsers.h"
 #include "quotes/quote_client.h"
+#include "quotes/testing/client_kit.h"
 #include "quotes/xml_quotes.h"
 
 namespace quillet {
@@ -119,10 +120,9 @@ std::string Plain(std::string_view page) { return WithEnds(Padded(page, 0), Ends
 struct Answer {
   Answer(int source, std::string_view symbol, std::string body, std::size_t chunk = kWholeAnswer,
          Clock* clock = nullptr)
-      : client(ClientVariant::kDevice, sockets) {
+      : client(ClientVariant::kDevice, kit.Services(sockets)) {
     sockets.answer = kHeaders + body;
     sockets.chunk = chunk;
-    client.SetServerOverride(std::nullopt);
     if (clock != nullptr) {
       client.SetParser(17, [clock](CQuoteClient& c) { return ParseTokyoPage(c, *clock); });
     }
@@ -135,6 +135,7 @@ struct Answer {
   const QuoteResult& at(std::size_t i) const { return *client.results().at(i); }
 
   ScriptedSockets sockets;
+  testing::ClientKit kit;
   CQuoteClient client;
   int code = -1;
 };
