@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "core/portfolio_store.h"
-#include "platform/sqlite_db.h"
+#include "platform/sqlite_property_store.h"
 #include "platform/testing/test_support.h"
 
 namespace quillet {
@@ -226,7 +226,7 @@ TEST_F(ChartStoreTest, AnUnopenableStoreSaysSo) {
   }
   auto ro = std::shared_ptr<SqliteDb>(SqliteDb::Open(path, "", nullptr));
   ASSERT_EQ(ro->Exec("PRAGMA query_only=ON"), 0);
-  PropertyStore store(ro);
+  SqlitePropertyStore store(ro);
   ChartStore readOnly(store, t.ctx->messageBoxes());
   EXPECT_FALSE(readOnly.OpenChartStore());
   ASSERT_FALSE(t.answers.texts().empty());

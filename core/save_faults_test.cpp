@@ -9,10 +9,11 @@
 #include <tuple>
 
 #include "core/chart_store.h"
+#include "core/data_files.h"
 #include "core/messages.h"
 #include "core/portfolio_store.h"
-#include "core/data_files.h"
 #include "core/preferences.h"
+#include "platform/sqlite_databases.h"
 #include "platform/testing/fault_sweep.h"
 #include "platform/testing/in_memory_file_system.h"
 #include "platform/testing/sqlite_fault_vfs.h"
@@ -149,15 +150,9 @@ class DataFileSaves : public ::testing::Test {
   std::map<std::string, std::string> oldBytes;
 };
 
-TEST_F(DataFileSaves, StockFile) {
-  Sweep("QuilletDB", &SaveStocks, text::kCannotSaveStocks);
-}
-TEST_F(DataFileSaves, NoteFile) {
-  Sweep("StockNoteDB", &SaveNotes, text::kCannotSaveNotes);
-}
-TEST_F(DataFileSaves, AlertFile) {
-  Sweep("StockAlertDB", &SaveAlerts, text::kCannotSaveNotes);
-}
+TEST_F(DataFileSaves, StockFile) { Sweep("QuilletDB", &SaveStocks, text::kCannotSaveStocks); }
+TEST_F(DataFileSaves, NoteFile) { Sweep("StockNoteDB", &SaveNotes, text::kCannotSaveNotes); }
+TEST_F(DataFileSaves, AlertFile) { Sweep("StockAlertDB", &SaveAlerts, text::kCannotSaveNotes); }
 TEST_F(DataFileSaves, FirstStockFile) {
   SweepFirstSave("QuilletDB", &SaveStocks, text::kCannotSaveStocks);
 }
@@ -272,7 +267,7 @@ class ChartSaves : public ::testing::Test {
                                .reload = [&] { return Reload(); }};
     EXPECT_GT(SweepSave(vfs, path), 0);
     SCOPED_TRACE("followed by a checkpoint");
-    path.save = ThenCheckpoint(path.save, root.ctx->database()->handle());
+    path.save = ThenCheckpoint(path.save, SqliteDatabaseOf(root.ctx->registry())->handle());
     EXPECT_GT(SweepSave(vfs, path), 0);
   }
 

@@ -6,7 +6,8 @@
 namespace quillet {
 
 PlatformContext::PlatformContext(const PlatformServices& services)
-    : clock_(&services.clock),
+    : databases_(&services.databases),
+      clock_(&services.clock),
       ticks_(&services.ticks),
       sockets_(&services.sockets),
       settings_(services.settings) {}
@@ -24,18 +25,13 @@ std::unique_ptr<PlatformContext> PlatformContext::Open(Kind kind, const std::str
       *error = "cannot create the root folder " + root + " (error " + std::to_string(rc) + ")";
     return nullptr;
   }
-  std::string dbError;
-  auto db = SqliteDb::Open(SystemDatabasePath(root), "", &dbError, sqliteVfs);
-  if (!db) {
-    if (error) *error = "cannot open " + SystemDatabasePath(root) + ": " + dbError;
-    return nullptr;
-  }
+  RootDatabases databases;
+  if (!services.databases.OpenRoot(root, sqliteVfs, &databases, error)) return nullptr;
   std::unique_ptr<PlatformContext> ctx(new PlatformContext(services));
   ctx->kind_ = kind;
   ctx->root_ = root;
-  ctx->db_ = std::shared_ptr<SqliteDb>(std::move(db));
-  ctx->registry_ = std::make_unique<Registry>(ctx->db_);
-  ctx->objectStore_ = std::make_unique<PropertyStore>(ctx->db_);
+  ctx->registry_ = std::move(databases.registry);
+  ctx->objectStore_ = std::move(databases.objectStore);
   ctx->phoneBook_ = std::make_unique<RegistryRasDialer>(*ctx->registry_);
   ctx->dialer_ = ctx->phoneBook_.get();
   ctx->locale_ = ReadLocaleSettings(*ctx->registry_);

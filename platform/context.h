@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "platform/clock.h"
+#include "platform/databases.h"
 #include "platform/environment.h"
 #include "platform/file_system.h"
 #include "platform/locale_settings.h"
@@ -33,6 +34,7 @@ struct PlatformServices {
   Clock& clock;
   MonotonicClock& ticks;
   SocketFactory& sockets;
+  DatabaseFactory& databases;
   EnvironmentSettings settings;
 };
 
@@ -40,9 +42,10 @@ class PlatformContext {
  public:
   enum class Kind { kDevice, kDesktop };
 
-  // Creates the root folder when missing and opens its registry. Null (and *error set) when
-  // the root cannot be used. `sqliteVfs` names the SQLite VFS the root's database goes through
-  // (tests hand in one that fails chosen reads and writes); empty: the default one.
+  // Creates the root folder when missing and opens its registry and object store through the
+  // services' database factory. Null (and *error set) when the root cannot be used. `sqliteVfs`
+  // names the SQLite VFS the root's database goes through (tests hand in one that fails chosen
+  // reads and writes); empty: the default one.
   static std::unique_ptr<PlatformContext> Open(Kind kind, const std::string& root,
                                                const PlatformServices& services,
                                                std::string* error = nullptr,
@@ -58,7 +61,12 @@ class PlatformContext {
   Registry& registry() { return *registry_; }
   // The property databases of the root (the handheld's object store).
   PropertyStore& objectStore() { return *objectStore_; }
-  std::shared_ptr<SqliteDb> database() { return db_; }
+  // A database volume in its own host file, created when missing (the desktop's mounted
+  // volume). Null (and *error set) when it cannot be opened.
+  std::unique_ptr<PropertyStore> MountVolume(const std::string& hostPath,
+                                             std::string* error = nullptr) {
+    return databases_->MountVolume(hostPath, error);
+  }
   // Calendar time: "now" of every date the system stores.
   Clock& clock() { return *clock_; }
   void SetClock(Clock& clock) { clock_ = &clock; }
@@ -98,7 +106,7 @@ class PlatformContext {
   Kind kind_ = Kind::kDevice;
   std::string root_;
   FileSystem* files_ = &PosixFiles();
-  std::shared_ptr<SqliteDb> db_;
+  DatabaseFactory* databases_;
   std::unique_ptr<Registry> registry_;
   std::unique_ptr<PropertyStore> objectStore_;
   Clock* clock_;

@@ -1,12 +1,13 @@
 // The host's own implementations of the platform services: the system clock (held at the
-// fixed time of the settings when they give one), the steady clock, and POSIX sockets with the
-// system's name look-up. A program's or tool's main makes one, from the settings it read, and
-// opens its contexts with it; it must outlive them.
+// fixed time of the settings when they give one), the steady clock, POSIX sockets with the
+// system's name look-up, and the root databases in SQLite. A program's or tool's main makes one,
+// from the settings it read, and opens its contexts with it; it must outlive them.
 #pragma once
 
 #include <memory>
 
 #include "platform/context.h"
+#include "platform/sqlite_databases.h"
 
 namespace quillet {
 
@@ -16,7 +17,7 @@ class HostServices {
   HostServices(const HostServices&) = delete;
   HostServices& operator=(const HostServices&) = delete;
 
-  PlatformServices services() { return {clock_, ticks_, *sockets_, settings_}; }
+  PlatformServices services() { return {clock_, ticks_, *sockets_, databases_, settings_}; }
   const EnvironmentSettings& settings() const { return settings_; }
 
  private:
@@ -24,6 +25,7 @@ class HostServices {
   SystemClock clock_;
   SteadyClock ticks_;
   std::unique_ptr<SocketFactory> sockets_;
+  SqliteDatabaseFactory databases_;
 };
 
 }  // namespace quillet

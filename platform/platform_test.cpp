@@ -13,6 +13,7 @@
 #include "platform/monotonic_clock.h"
 #include "platform/ras.h"
 #include "platform/roots.h"
+#include "platform/sqlite_databases.h"
 #include "platform/testing/test_support.h"
 #include "platform/window_station.h"
 
@@ -175,6 +176,70 @@ TEST(Context, ServicesCanBeReplacedAndPutBack) {
   t.ctx->SetWindowMessages(&recorder);
   EXPECT_EQ(t.ctx->windowStation(), &station) << "the program's own windows stay";
   EXPECT_EQ(t.ctx->windowMessages(), &recorder);
+}
+
+// A database factory over the SQLite one that notes what it was asked and can refuse a root.
+class RecordingDatabases final : public DatabaseFactory {
+ public:
+  bool OpenRoot(const std::string& root, const std::string& variant, RootDatabases* out,
+                std::string* error) override {
+    roots.push_back(root);
+    variants.push_back(variant);
+    if (refuse) {
+      if (error) *error = "refused";
+      return false;
+    }
+    return real.OpenRoot(root, variant, out, error);
+  }
+  std::unique_ptr<PropertyStore> MountVolume(const std::string& hostPath,
+                                             std::string* error) override {
+    mounted.push_back(hostPath);
+    return real.MountVolume(hostPath, error);
+  }
+
+  SqliteDatabaseFactory real;
+  std::vector<std::string> roots, variants, mounted;
+  bool refuse = false;
+};
+
+TEST(Context, DatabasesAndVolumesComeFromTheFactoryItWasGiven) {
+  testing::TempDir dir;
+  HostServices host{EnvironmentSettings{}};
+  RecordingDatabases databases;
+  PlatformServices host_services = host.services();
+  PlatformServices services{host_services.clock, host_services.ticks, host_services.sockets,
+                            databases, host_services.settings};
+  const std::string root = dir.File("root");
+  std::string error;
+
+  databases.refuse = true;
+  EXPECT_FALSE(
+      PlatformContext::Open(PlatformContext::Kind::kDevice, root, services, &error, "chosen-vfs"));
+  EXPECT_EQ(error, "refused") << "the factory's reason reaches the caller";
+  EXPECT_EQ(databases.variants, std::vector<std::string>{"chosen-vfs"});
+
+  databases.refuse = false;
+  auto ctx = PlatformContext::Open(PlatformContext::Kind::kDevice, root, services, &error);
+  ASSERT_TRUE(ctx) << error;
+  EXPECT_EQ(databases.roots.back(), root);
+  ASSERT_EQ(ctx->registry().SetDword(HKEY_CURRENT_USER, u"Software\\Probe", u"V", 7), 0);
+  ctx.reset();
+  auto again = PlatformContext::Open(PlatformContext::Kind::kDevice, root, services, &error);
+  ASSERT_TRUE(again) << error;
+  DWORD v = 0;
+  EXPECT_EQ(again->registry().GetDword(HKEY_CURRENT_USER, u"Software\\Probe", u"V", &v), 0);
+  EXPECT_EQ(v, 7u) << "a second context on the root reads what the first wrote";
+
+  auto volume = again->MountVolume(dir.File("Quillet.vol"), &error);
+  ASSERT_TRUE(volume) << error;
+  EXPECT_EQ(databases.mounted, std::vector<std::string>{dir.File("Quillet.vol")});
+  CEOID oid = 0;
+  EXPECT_EQ(volume->CreateDatabase(u"StockGraphDB", 141233, 0x2F5B001F, 0, &oid), 0);
+  EXPECT_EQ(again->objectStore().FindDatabase(u"StockGraphDB", &oid), ERROR_FILE_NOT_FOUND)
+      << "a volume is apart from the root's object store";
+  error.clear();
+  EXPECT_FALSE(again->MountVolume(dir.File("no/such/folder/x.vol"), &error));
+  EXPECT_FALSE(error.empty());
 }
 
 TEST(Locale, SeparatorsAndShortDateComeFromTheDeviceRegistry) {

@@ -1,10 +1,9 @@
-#include "platform/property_db.h"
-
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "platform/sqlite_property_store.h"
 #include "platform/testing/test_support.h"
 
 namespace quillet {
@@ -18,15 +17,18 @@ constexpr CEPROPID kPoints = 0x2F5E0041;
 class PropertyDbTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    store = std::make_unique<PropertyStore>(
+    store = std::make_unique<SqlitePropertyStore>(
         std::shared_ptr<SqliteDb>(SqliteDb::Open(dir.File("system.db"), "", nullptr)));
-    ASSERT_EQ(store->CreateDatabase(u"StockGraphDB", 141233, kName, CEDB_SORT_CASEINSENSITIVE, &dbOid), 0);
+    ASSERT_EQ(
+        store->CreateDatabase(u"StockGraphDB", 141233, kName, CEDB_SORT_CASEINSENSITIVE, &dbOid),
+        0);
     ASSERT_EQ(store->OpenDatabase(u"StockGraphDB", &db), 0);
   }
   CEOID Write(std::u16string_view name, std::uint32_t market, std::string_view blob = "") {
-    std::vector<PropValue> props = {PropValue::Text(kName, name), PropValue::Number(kMarket, market),
-                                    PropValue::Number(kCount, static_cast<std::uint32_t>(blob.size() / 20)),
-                                    PropValue::Blob(kPoints, blob)};
+    std::vector<PropValue> props = {
+        PropValue::Text(kName, name), PropValue::Number(kMarket, market),
+        PropValue::Number(kCount, static_cast<std::uint32_t>(blob.size() / 20)),
+        PropValue::Blob(kPoints, blob)};
     CEOID oid = 0;
     EXPECT_EQ(db->WriteRecord(0, props, &oid), 0);
     return oid;
@@ -165,13 +167,14 @@ TEST_F(PropertyDbTest, AnotherProcessReadsWhatOneCreated) {
   ASSERT_GE(pid, 0);
   if (pid == 0) {
     auto db2 = SqliteDb::Open(dir.File("system.db"), "", nullptr);
-    PropertyStore s(std::shared_ptr<SqliteDb>(std::move(db2)));
+    SqlitePropertyStore s(std::shared_ptr<SqliteDb>(std::move(db2)));
     std::unique_ptr<PropertyDatabase> d;
     CEOID oid;
     std::vector<PropValue> props;
     bool ok = s.OpenDatabase(u"StockGraphDB", &d) == 0 &&
               d->SeekValue(SeekType::kValueFirstEqual, PropValue::Text(kName, u"ibm"), &oid) == 0 &&
-              d->ReadRecord(&props, nullptr) == 0 && props.size() == 4 && props[3].blob.size() == 20;
+              d->ReadRecord(&props, nullptr) == 0 && props.size() == 4 &&
+              props[3].blob.size() == 20;
     _exit(ok ? 0 : 1);
   }
   int status = 0;
@@ -190,14 +193,15 @@ TEST_F(PropertyDbTest, AProcessKilledWhileWritingLeavesOldOrNewRecords) {
     ASSERT_GE(pid, 0);
     if (pid == 0) {
       auto raw = SqliteDb::Open(dir.File("system.db"), "", nullptr);
-      PropertyStore s(std::shared_ptr<SqliteDb>(std::move(raw)));
+      SqlitePropertyStore s(std::shared_ptr<SqliteDb>(std::move(raw)));
       std::unique_ptr<PropertyDatabase> d;
       if (s.OpenDatabase(u"StockGraphDB", &d) != 0) _exit(1);
       for (std::uint32_t i = 1;; ++i) {
         PropertyStore::Transaction tx(s);
         std::uint32_t points = 1 + i % 3199;
         std::string blob(points * 20, static_cast<char>('a' + i % 26));
-        std::vector<PropValue> props = {PropValue::Number(kCount, points), PropValue::Blob(kPoints, blob)};
+        std::vector<PropValue> props = {PropValue::Number(kCount, points),
+                                        PropValue::Blob(kPoints, blob)};
         d->WriteRecord(oid, props, nullptr);
         tx.Commit();
       }
@@ -209,7 +213,7 @@ TEST_F(PropertyDbTest, AProcessKilledWhileWritingLeavesOldOrNewRecords) {
 
     auto raw = SqliteDb::Open(dir.File("system.db"), "", nullptr);
     ASSERT_TRUE(raw);
-    PropertyStore s(std::shared_ptr<SqliteDb>(std::move(raw)));
+    SqlitePropertyStore s(std::shared_ptr<SqliteDb>(std::move(raw)));
     std::unique_ptr<PropertyDatabase> d;
     ASSERT_EQ(s.OpenDatabase(u"StockGraphDB", &d), 0);
     ASSERT_EQ(d->Seek(SeekType::kBeginning, 0, nullptr), 0);
@@ -222,16 +226,38 @@ TEST_F(PropertyDbTest, AProcessKilledWhileWritingLeavesOldOrNewRecords) {
   }
 }
 
+// A scope held through the PropertyStore interface: records written in an abandoned scope are
+// gone, and those of a committed one stay.
+TEST_F(PropertyDbTest, AnAbandonedScopeTakesBackItsRecords) {
+  PropertyStore& objects = *store;
+  {
+    PropertyStore::Transaction tx(objects);
+    ASSERT_TRUE(tx.active());
+    Write(u"IBM", 0);
+    Write(u"KO", 0);
+  }
+  DWORD count = 9;
+  ASSERT_EQ(db->Count(&count), 0);
+  EXPECT_EQ(count, 0u);
+  {
+    PropertyStore::Transaction tx(objects);
+    Write(u"MSFT", 1);
+    EXPECT_TRUE(tx.Commit());
+  }
+  ASSERT_EQ(db->Count(&count), 0);
+  EXPECT_EQ(count, 1u);
+}
+
 TEST_F(PropertyDbTest, VolumesAreTheirOwnFiles) {
-  auto vol = PropertyStore::MountVolume(dir.File("Quillet.vol"));
+  auto vol = SqlitePropertyStore::MountVolume(dir.File("Quillet.vol"));
   ASSERT_TRUE(vol);
   CEOID oid;
   EXPECT_EQ(vol->FindDatabase(u"StockGraphDB", &oid), ERROR_FILE_NOT_FOUND);
   ASSERT_EQ(vol->CreateDatabase(u"StockGraphDB", 141233, kName, 0, &oid), 0);
   vol.reset();
-  auto again = PropertyStore::MountVolume(dir.File("Quillet.vol"));
+  auto again = SqlitePropertyStore::MountVolume(dir.File("Quillet.vol"));
   EXPECT_EQ(again->FindDatabase(u"StockGraphDB", &oid), 0);
-  EXPECT_FALSE(PropertyStore::MountVolume(dir.File("no/such/folder/x.vol")));
+  EXPECT_FALSE(SqlitePropertyStore::MountVolume(dir.File("no/such/folder/x.vol")));
 }
 
 TEST(PropertyEncoding, MalformedBytesAreRefused) {

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/codepage.h"
-#include "platform/registry.h"
+#include "platform/sqlite_registry.h"
 #include "platform/testing/fault_sweep.h"
 #include "platform/testing/sqlite_fault_vfs.h"
 #include "platform/testing/test_support.h"
@@ -45,7 +45,7 @@ class RegistryFaults : public ::testing::Test {
     std::string error;
     auto db = SqliteDb::Open(dir.File("system.db"), "", &error, vfs.name());
     ASSERT_TRUE(db) << error;
-    reg = std::make_unique<Registry>(std::shared_ptr<SqliteDb>(std::move(db)));
+    reg = std::make_unique<SqliteRegistry>(std::shared_ptr<SqliteDb>(std::move(db)));
   }
 
   // Sweeps one registry write; `putOld` builds the old tree under kTree afresh. The second
@@ -66,7 +66,7 @@ class RegistryFaults : public ::testing::Test {
 
   // The tree as a second connection, through the default VFS, reads it.
   std::string Dump() {
-    auto fresh = Registry::Open(dir.File("system.db"));
+    auto fresh = SqliteRegistry::Open(dir.File("system.db"));
     if (!fresh) return "<cannot open>";
     HKEY key;
     if (fresh->OpenKey(HKEY_CURRENT_USER, kTree, &key) != ERROR_SUCCESS) return "<no key>";
@@ -87,7 +87,7 @@ class RegistryFaults : public ::testing::Test {
 
   TempDir dir;
   SqliteFaultVfs vfs;
-  std::unique_ptr<Registry> reg;  // closed before the VFS goes
+  std::unique_ptr<SqliteRegistry> reg;  // closed before the VFS goes
 };
 
 // A value spanning many pages, overwritten by another.

@@ -1,9 +1,8 @@
-#include "platform/registry.h"
-
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "platform/sqlite_registry.h"
 #include "platform/testing/test_support.h"
 
 namespace quillet {
@@ -14,7 +13,7 @@ using testing::TempDir;
 class RegistryTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    reg = Registry::Open(dir.File("system.db"));
+    reg = SqliteRegistry::Open(dir.File("system.db"));
     ASSERT_TRUE(reg);
   }
   TempDir dir;
@@ -49,7 +48,8 @@ TEST_F(RegistryTest, ValuesOfEveryTypeReadBackAndKeysIgnoreCase) {
   reg->CloseKey(k);
 
   std::u16string s;
-  ASSERT_EQ(reg->GetString(HKEY_CURRENT_USER, u"SOFTWARE\\Marrowby\\Quillet", u"ProgramPath", &s), 0);
+  ASSERT_EQ(reg->GetString(HKEY_CURRENT_USER, u"SOFTWARE\\Marrowby\\Quillet", u"ProgramPath", &s),
+            0);
   EXPECT_EQ(s, u"\\Program Files\\Quillet\\Quillet.exe");
   // The roots are separate trees.
   EXPECT_EQ(reg->GetString(HKEY_LOCAL_MACHINE, u"SOFTWARE\\Marrowby\\Quillet", u"ProgramPath", &s),
@@ -95,7 +95,7 @@ TEST_F(RegistryTest, EnumerationListsDirectChildrenInCreationOrder) {
 
   DWORD one = 1;
   reg->SetValue(root, u"b", REG_DWORD, &one, 4);
-  reg->SetValue(root, u"", REG_DWORD, &one, 4);  // the default value
+  reg->SetValue(root, u"", REG_DWORD, &one, 4);   // the default value
   reg->SetValue(root, u"b", REG_DWORD, &one, 4);  // rewriting keeps its place
   std::vector<std::u16string> values;
   for (DWORD i = 0; reg->EnumValue(root, i, &n, nullptr, nullptr) == 0; ++i) values.push_back(n);
@@ -105,15 +105,19 @@ TEST_F(RegistryTest, EnumerationListsDirectChildrenInCreationOrder) {
 
 TEST_F(RegistryTest, DeleteKeyRefusesSubKeysAndDeleteTreeTakesThemAll) {
   HKEY k;
-  ASSERT_EQ(reg->CreateKey(HKEY_LOCAL_MACHINE, u"Software\\Microsoft\\Today\\Items\\\"Quillet\"\\Sub", &k), 0);
+  ASSERT_EQ(reg->CreateKey(HKEY_LOCAL_MACHINE,
+                           u"Software\\Microsoft\\Today\\Items\\\"Quillet\"\\Sub", &k),
+            0);
   DWORD v = 4;
   reg->SetValue(k, u"Type", REG_DWORD, &v, 4);
   reg->CloseKey(k);
   EXPECT_EQ(reg->DeleteKey(HKEY_LOCAL_MACHINE, u"Software\\Microsoft\\Today\\Items\\\"Quillet\""),
             ERROR_ACCESS_DENIED);
-  ASSERT_EQ(reg->DeleteTree(HKEY_LOCAL_MACHINE, u"Software\\Microsoft\\Today\\Items\\\"Quillet\""), 0);
-  EXPECT_EQ(reg->OpenKey(HKEY_LOCAL_MACHINE, u"Software\\Microsoft\\Today\\Items\\\"Quillet\"\\Sub", &k),
-            ERROR_FILE_NOT_FOUND);
+  ASSERT_EQ(reg->DeleteTree(HKEY_LOCAL_MACHINE, u"Software\\Microsoft\\Today\\Items\\\"Quillet\""),
+            0);
+  EXPECT_EQ(
+      reg->OpenKey(HKEY_LOCAL_MACHINE, u"Software\\Microsoft\\Today\\Items\\\"Quillet\"\\Sub", &k),
+      ERROR_FILE_NOT_FOUND);
   EXPECT_EQ(reg->OpenKey(HKEY_LOCAL_MACHINE, u"Software\\Microsoft\\Today\\Items", &k), 0);
   reg->CloseKey(k);
   EXPECT_EQ(reg->DeleteTree(HKEY_LOCAL_MACHINE, u"Software\\Nothing"), ERROR_FILE_NOT_FOUND);
@@ -130,10 +134,47 @@ TEST_F(RegistryTest, KeyNamesWithLikeWildcardsMatchOnlyThemselves) {
   reg->CloseKey(k);
 }
 
+// Scopes work through the interface alone: what a caller holding a Registry& writes in a scope
+// is stored only when the outermost scope commits, and a scope ended without Commit takes back
+// everything written in it, as seen by a second connection.
+TEST_F(RegistryTest, TransactionScopesCommitOnlyAtTheOutermostAndRollBackWhenAbandoned) {
+  Registry& registry = *reg;
+  // Opened before any scope starts: it only reads, so it never waits for the writer.
+  auto other = SqliteRegistry::Open(dir.File("system.db"));
+  ASSERT_TRUE(other);
+  auto stored = [&](std::u16string_view name) {
+    DWORD v = 0;
+    return other->GetDword(HKEY_CURRENT_USER, u"Scopes", name, &v) == ERROR_SUCCESS;
+  };
+  {
+    Registry::Transaction outer(registry);
+    ASSERT_TRUE(outer.active());
+    ASSERT_EQ(registry.SetDword(HKEY_CURRENT_USER, u"Scopes", u"Outer", 1), 0);
+    {
+      Registry::Transaction inner(registry);
+      ASSERT_EQ(registry.SetDword(HKEY_CURRENT_USER, u"Scopes", u"Inner", 2), 0);
+      EXPECT_TRUE(inner.Commit());
+      EXPECT_FALSE(inner.Commit()) << "a scope ends once";
+    }
+    EXPECT_FALSE(stored(u"Inner")) << "an inner commit only ends its scope";
+    EXPECT_TRUE(outer.Commit());
+  }
+  EXPECT_TRUE(stored(u"Outer"));
+  EXPECT_TRUE(stored(u"Inner"));
+
+  {
+    Registry::Transaction abandoned(registry);
+    ASSERT_EQ(registry.SetDword(HKEY_CURRENT_USER, u"Scopes", u"Lost", 3), 0);
+    ASSERT_EQ(registry.DeleteTree(HKEY_CURRENT_USER, u"Scopes"), 0);
+  }
+  EXPECT_TRUE(stored(u"Outer")) << "the deletion was rolled back";
+  EXPECT_FALSE(stored(u"Lost"));
+}
+
 TEST_F(RegistryTest, ValuesSurviveANewConnection) {
   ASSERT_EQ(reg->SetDword(HKEY_CURRENT_USER, u"SOFTWARE\\Marrowby\\Quillet", u"Alert", 1), 0);
   reg.reset();
-  auto again = Registry::Open(dir.File("system.db"));
+  auto again = SqliteRegistry::Open(dir.File("system.db"));
   DWORD v = 0;
   ASSERT_EQ(again->GetDword(HKEY_CURRENT_USER, u"SOFTWARE\\Marrowby\\Quillet", u"Alert", &v), 0);
   EXPECT_EQ(v, 1u);
@@ -146,7 +187,7 @@ TEST_F(RegistryTest, TwoProcessesWritingAtOnceLoseNothing) {
     pid_t pid = fork();
     ASSERT_GE(pid, 0);
     if (pid == 0) {
-      auto r = Registry::Open(dir.File("system.db"));
+      auto r = SqliteRegistry::Open(dir.File("system.db"));
       int failures = r ? 0 : 1;
       for (int i = 0; r && i < 1000; ++i) {
         std::u16string name = u"v" + std::u16string(1, static_cast<char16_t>(u'0' + c)) + u"_";
@@ -162,7 +203,7 @@ TEST_F(RegistryTest, TwoProcessesWritingAtOnceLoseNothing) {
     waitpid(pid, &status, 0);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
   }
-  auto r = Registry::Open(dir.File("system.db"));
+  auto r = SqliteRegistry::Open(dir.File("system.db"));
   HKEY k;
   ASSERT_EQ(r->OpenKey(HKEY_CURRENT_USER, u"Shared", &k), 0);
   DWORD count = 0;

@@ -136,6 +136,24 @@ SqliteDb::Transaction::~Transaction() {
   if (outer_) db_.Exec("ROLLBACK");
 }
 
+namespace {
+
+class SqliteScope final : public TransactionScope {
+ public:
+  explicit SqliteScope(SqliteDb& db) : tx_(db) {}
+  bool Commit() override { return tx_.Commit(); }
+  bool active() const override { return tx_.active(); }
+
+ private:
+  SqliteDb::Transaction tx_;
+};
+
+}  // namespace
+
+std::unique_ptr<TransactionScope> SqliteDb::BeginScope() {
+  return std::make_unique<SqliteScope>(*this);
+}
+
 std::string SystemDatabasePath(std::string_view root) { return JoinPath(root, "system.db"); }
 
 }  // namespace quillet

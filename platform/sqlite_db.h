@@ -11,6 +11,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/store_transaction.h"
+
 namespace quillet {
 
 class SqliteStatement {
@@ -71,6 +73,9 @@ class SqliteDb {
     bool outer_ = false;
     bool active_ = false;
   };
+
+  // The same scope, as the registry and the property databases hand it out.
+  std::unique_ptr<TransactionScope> BeginScope();
 
  private:
   SqliteDb(sqlite3* db, std::string path) : db_(db), path_(std::move(path)) {}

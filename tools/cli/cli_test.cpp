@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/registry.h"
-#include "platform/sqlite_db.h"
+#include "platform/sqlite_registry.h"
 #include "platform/testing/test_support.h"
 
 namespace quillet {
@@ -49,7 +49,7 @@ TEST_F(CliTest, ValuesSetByOneProcessAreReadByTheNext) {
   ASSERT_EQ(Cli("reg list 'Software\\x'", &out), 1) << "that key lives under HKLM only";
 
   // The values are in the root's own registry file, readable without the tool.
-  auto reg = Registry::Open(SystemDatabasePath(root));
+  auto reg = SqliteRegistry::Open(SystemDatabasePath(root));
   DWORD v = 0;
   ASSERT_EQ(reg->GetDword(HKEY_CURRENT_USER, u"SOFTWARE\\Marrowby\\Quillet", u"Alert", &v), 0);
   EXPECT_EQ(v, 1u);

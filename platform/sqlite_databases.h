@@ -1,0 +1,22 @@
+// The SQLite implementation of a root's databases: the registry and the object store share one
+// connection to "<root>/system.db"; a mounted volume is a SQLite file of its own.
+#pragma once
+
+#include "platform/databases.h"
+#include "platform/sqlite_db.h"
+
+namespace quillet {
+
+class SqliteDatabaseFactory final : public DatabaseFactory {
+ public:
+  bool OpenRoot(const std::string& root, const std::string& variant, RootDatabases* out,
+                std::string* error) override;
+  std::unique_ptr<PropertyStore> MountVolume(const std::string& hostPath,
+                                             std::string* error) override;
+};
+
+// The SQLite connection behind a registry this factory opened, for tests that checkpoint or
+// inspect the file; null for a registry of another kind.
+SqliteDb* SqliteDatabaseOf(Registry& registry);
+
+}  // namespace quillet
