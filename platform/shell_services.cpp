@@ -191,7 +191,10 @@ std::vector<SHNOTIFICATIONDATA> ReadNotifications(const std::string& root) {
   std::stable_sort(records.begin(), records.end(),
                    [](const auto& a, const auto& b) { return a.first < b.first; });
   std::vector<SHNOTIFICATIONDATA> out;
-  for (auto& r : records) out.push_back(std::move(r.second));
+  for (auto& r : records) {
+    r.second.addedNs = r.first;
+    out.push_back(std::move(r.second));
+  }
   return out;
 }
 

@@ -47,6 +47,9 @@ struct SHNOTIFICATIONDATA {
   std::u16string pszHTML;
   std::u16string pszTitle;
   std::int64_t lParam = 0;
+  // Filled by ReadNotifications: when the notification was handed over, so a notification
+  // handed over again is told apart from the one shown.
+  std::int64_t addedNs = 0;
 };
 
 // Private messages to the shell's windows.
