@@ -9,20 +9,60 @@
 
 #include <chrono>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <thread>
 #include <vector>
 
+#include "platform/ascii.h"
 #include "platform/roots.h"
 
 extern char** environ;
 
 namespace quillet {
+namespace {
+
+// The handheld's file names are compared without regard to case; the host's are not. A path
+// that does not exist as written is looked up folder by folder, each name matched in any case.
+std::optional<std::string> FindNoCase(const std::string& root, std::string_view windowsPath) {
+  std::filesystem::path at(root);
+  std::string component;
+  auto step = [&](const std::string& name) -> bool {
+    if (name.empty()) return true;
+    std::error_code ec;
+    if (std::filesystem::exists(at / name, ec)) {
+      at /= name;
+      return true;
+    }
+    for (const auto& entry : std::filesystem::directory_iterator(at, ec)) {
+      if (EqualNoCase(entry.path().filename().string(), name)) {
+        at = entry.path();
+        return true;
+      }
+    }
+    return false;
+  };
+  for (char c : windowsPath) {
+    if (c == '\\' || c == '/') {
+      if (!step(component)) return std::nullopt;
+      component.clear();
+    } else {
+      component += c;
+    }
+  }
+  if (!step(component)) return std::nullopt;
+  return at.string();
+}
+
+}  // namespace
 
 LONG CreateProcess(const std::string& root, std::string_view windowsPath, pid_t* pid) {
   std::optional<std::string> host = MapDevicePath(root, windowsPath);
   if (!host || windowsPath.empty()) return ERROR_PATH_NOT_FOUND;
   struct stat st {};
+  if (::stat(host->c_str(), &st) != 0) {
+    if (auto found = FindNoCase(root, windowsPath)) host = std::move(found);
+  }
   if (::stat(host->c_str(), &st) != 0) {
     return errno == ENOENT ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND;
   }

@@ -15,7 +15,8 @@
 
 namespace quillet {
 
-// Starts the program at `windowsPath` on the device root, without arguments. 0 on success
+// Starts the program at `windowsPath` on the device root, without arguments; its names are
+// matched without regard to case, as the handheld's file system does. 0 on success
 // (*pid set when given); 2 when no such file, 3 when the path leaves the root or names a
 // folder that is missing, 5 when the file cannot be run.
 LONG CreateProcess(const std::string& root, std::string_view windowsPath, pid_t* pid = nullptr);

@@ -293,6 +293,11 @@ TEST_F(SyncWithProgramTest, TheProgramIsFoundByItsPathInAnyCase) {
   reg.SetString(u"ProgramPath", u"\\PROGRAM FILES\\quillet\\QUILLET.EXE");
   EXPECT_EQ(Start(), (std::vector<BYTE>{1, 0, 0, 0}));
   EXPECT_FALSE(ProcessRunning(program->pid));
+  // The handheld's file names ignore case too: the path as written starts the program.
+  End({1, 0, 0, 0});
+  auto again = fx.WaitForProgramWindow(60000);
+  ASSERT_TRUE(again) << "the program was not started again";
+  EXPECT_NE(again->pid, program->pid);
 }
 
 }  // namespace
