@@ -57,7 +57,8 @@ std::unique_ptr<LoadedLibrary> CompanionRoot::Load(const std::string& builtName,
 }
 
 bool CompanionRoot::InstallProgram() {
-  const std::string built = BuiltProgram("bin/Quillet");
+  // Absolute: the link lives in the root, far from where the tests run.
+  const std::string built = std::filesystem::absolute(BuiltProgram("bin/Quillet")).string();
   if (!std::filesystem::exists(built)) return false;
   const std::filesystem::path target = HostPath(kProgramPath);
   std::filesystem::create_directories(target.parent_path());
