@@ -12,12 +12,21 @@
 #include "device/quillet_app.h"
 #include "device/resource_ids.h"
 #include "platform/codepage.h"
+#include "platform/shell_services.h"
 
 namespace quillet {
 namespace {
 
 constexpr const char* kFrameClassName = "QuilletFrame";
 constexpr const char* kWindowTitle = "Quillet";
+
+// The alert notification as the shell keeps it: the program's own class and id, so showing it
+// again replaces it and "Open" or "Dismiss" remove it.
+constexpr GUID kNotificationClass = {
+    0x7C3F1A52, 0x5E0B, 0x4D8A, {0x9B, 0x61, 0x2F, 0x4E, 0xA8, 0x13, 0x6D, 0xC7}};
+constexpr DWORD kNotificationId = 6611;
+constexpr UINT kNotificationIcon = 65136;
+constexpr DWORD kNotificationSeconds = 20;
 
 struct MenuItem {
   UINT id;  // 0 for a separator
@@ -228,6 +237,11 @@ void CMainFrame::UpdateCommandStates() {
 
 void CMainFrame::OnCommand(UINT id) {
   if (id == ID_NOTIFY_DISMISS || id == ID_NOTIFY_OPEN) {
+    if (shellNotification_ && app_.station()) {
+      SHNotificationRemove(*app_.station(), app_.context().root(), kNotificationClass,
+                           kNotificationId);
+      shellNotification_ = false;
+    }
     if (bubble_) {
       // The bubble's own button may be what sent the command.
       bubble_->hide();
@@ -246,8 +260,27 @@ void CMainFrame::OnCommand(UINT id) {
 }
 
 bool CMainFrame::ShowAlertNotification() {
+  if (PocketPcCheck(DevicePlatform()) == 0) return false;
   // Shown again, the bubble replaces the one on screen rather than adding a second.
   delete bubble_;
+  bubble_ = nullptr;
+  if (WindowStation* station = app_.station(); station && hwnd_) {
+    SHNOTIFICATIONDATA note;
+    note.cbStruct = sizeof note;
+    note.dwID = kNotificationId;
+    note.npPriority = SHNP_INFORM;
+    note.csDuration = kNotificationSeconds;
+    note.hicon = kNotificationIcon;
+    note.clsid = kNotificationClass;
+    note.hwndSink = hwnd_;
+    note.pszHTML = Utf8ToUtf16(strings::LoadString(strings::IDS_ALERT_NOTIFICATION));
+    note.pszTitle = Utf8ToUtf16(kWindowTitle);
+    if (SHNotificationAdd(*station, app_.context().root(), note) == ERROR_SUCCESS) {
+      shellNotification_ = true;
+      return true;
+    }
+  }
+  // No shell runs on this device: the program shows the bubble over its own window.
   bubble_ = new CAlertBubble(this, [this](UINT id) { OnCommand(id); });
   bubble_->setGeometry(20, kTitleBarHeight + 4, kScreenWidth - 40, 80);
   bubble_->show();

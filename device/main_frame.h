@@ -88,6 +88,7 @@ class CMainFrame : public QWidget, public AlertIndicator {
   std::map<UINT, int> toolbarImage_;
   QMenu* stockMenu_ = nullptr;
   CAlertBubble* bubble_ = nullptr;
+  bool shellNotification_ = false;  // the bubble was handed to the shell
   HWND hwnd_ = 0;
   std::unique_ptr<QSocketNotifier> notifier_;
   QTimer titleClock_;

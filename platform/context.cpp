@@ -6,7 +6,8 @@
 namespace quillet {
 
 PlatformContext::PlatformContext(const PlatformServices& services)
-    : clock_(&services.clock),
+    : openedWith_(services),
+      clock_(&services.clock),
       ticks_(&services.ticks),
       sockets_(&services.sockets),
       settings_(services.settings) {}

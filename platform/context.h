@@ -84,6 +84,9 @@ class PlatformContext {
   // Read from the registry when the context opens; ReloadLocale reads them again.
   const LocaleSettings& locale() const { return locale_; }
   void ReloadLocale() { locale_ = ReadLocaleSettings(*registry_); }
+  // The services the context was opened with, for a library loaded into this process that
+  // opens a context of its own on the same machine.
+  const PlatformServices& openedWith() const { return openedWith_; }
   // What the program was started with (roots, a fixed time, the quote server).
   const EnvironmentSettings& settings() const { return settings_; }
   EnvironmentSettings& settings() { return settings_; }
@@ -95,6 +98,7 @@ class PlatformContext {
 
  private:
   explicit PlatformContext(const PlatformServices& services);
+  PlatformServices openedWith_;
   Kind kind_ = Kind::kDevice;
   std::string root_;
   FileSystem* files_ = &PosixFiles();

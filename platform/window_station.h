@@ -89,7 +89,6 @@ class WindowStation final : public WindowMessages {
 
   std::string folder_;
   std::map<HWND, OwnWindow> own_;
-  std::uint32_t nextSeq_ = 1;
 };
 
 }  // namespace quillet
