@@ -30,6 +30,7 @@ inline constexpr UINT IDS_SUPPORT = 10065;
 inline constexpr UINT IDS_COLUMN_TEXT = 31000;   // choice list of column 0
 inline constexpr UINT IDS_COLUMN_DATA = 31100;   // choice list of column 1
 inline constexpr UINT IDS_COLUMN_VALUE = 31200;  // choice list of column 2
+inline constexpr UINT IDS_FEE_PERCENTS = 31300;  // the fee menu: percentages, then "Custom..."
 inline constexpr UINT IDS_SORT_KEYS = 31400;
 inline constexpr UINT IDS_SORT_ORDER = 31500;
 inline constexpr UINT IDS_ALERT_CONDITIONS = 31600;
@@ -128,6 +129,20 @@ inline constexpr StringEntry kStringTable[] = {
     {31208, "Change"},
     {31209, "Change %"},
     {31210, "DChange"},
+    {31300, "13"},
+    {31301, "0.25%"},
+    {31302, "0.5%"},
+    {31303, "0.75%"},
+    {31304, "1%"},
+    {31305, "1.25%"},
+    {31306, "1.5%"},
+    {31307, "1.75%"},
+    {31308, "2%"},
+    {31309, "2.5%"},
+    {31310, "3%"},
+    {31311, "4%"},
+    {31312, "5%"},
+    {31313, "Custom..."},
     {31400, "11"},
     {31401, "Name"},
     {31402, "Symbol"},

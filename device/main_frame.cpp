@@ -4,6 +4,7 @@
 #include <QHBoxLayout>
 #include <QPainter>
 
+#include "core/data_files.h"
 #include "core/messages.h"
 #include "core/string_table.h"
 #include "device/alert_bubble.h"
@@ -11,6 +12,9 @@
 #include "device/modal_dialog.h"
 #include "device/quillet_app.h"
 #include "device/resource_ids.h"
+#include "device/sell_dialog.h"
+#include "device/stock_sheet.h"
+#include "device/wait_cursor.h"
 #include "platform/codepage.h"
 #include "platform/shell_services.h"
 
@@ -121,7 +125,9 @@ void CMainFrame::RegisterWindow() {
   if (fd < 0) return;
   notifier_ = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
   connect(notifier_.get(), &QSocketNotifier::activated, this, [this] {
-    if (app_.station() && hwnd_) app_.station()->DispatchPending(hwnd_);
+    // One message per turn of the event loop, as a window's message loop takes them: a message
+    // that ends a dialog lets it close before the next one is read.
+    if (app_.station() && hwnd_) app_.station()->DispatchPending(hwnd_, 1);
   });
 }
 
@@ -255,6 +261,7 @@ void CMainFrame::OnCommand(UINT id) {
     }
     return;
   }
+  if (OnStockCommand(id)) return;
   if (list_ && list_->OnCommand(id)) return;
   app_.OnCommand(id);
 }
@@ -306,9 +313,70 @@ void CMainFrame::ShowStockMenu(int row, QPoint global) {
 }
 
 void CMainFrame::OpenStockSheet(int row, int page) {
-  // The stock sheet opens here once it exists; until then a tap on a row only selects it.
-  (void)row;
-  (void)page;
+  PortfolioStore* store = app_.store();
+  // While closing no dialog runs, so a new stock made now would never be confirmed or removed.
+  if (!store || !list_ || app_.released() || app_.closing()) return;
+  const bool isNew = row < 0;
+  // New Stock makes the record first (and refuses in the sold view, saying why).
+  StockRecord* r = isNew ? store->NewStock() : list_->StockAtRow(row);
+  if (!r) return;
+  if (!isNew) list_->SelectRow(row);
+  CStockSheet sheet(this, app_, r->dwId, page, isNew, [this](DWORD id, int direction) {
+    return list_->StepSelection(id, direction);
+  });
+  app_.RunModal(sheet);
+  FinishStockSheet(app_, *list_, sheet);
+}
+
+bool CMainFrame::OnStockCommand(UINT id) {
+  int page = -1;
+  switch (id) {
+    case ID_VIEW_BUY:
+      page = kPageInfo;
+      break;
+    case ID_VIEW_MARKET:
+      page = kPageMarket;
+      break;
+    case ID_VIEW_CALC:
+      page = kPageCalc;
+      break;
+    case ID_VIEW_NOTES:
+      page = kPageNote;
+      break;
+    case ID_VIEW_CHART:
+      page = kPageChart;
+      break;
+    case ID_VIEW_ALERTS:
+      page = kPageAlert;
+      break;
+    case ID_VIEW_SELL:
+      page = kPageCodeDefault;
+      break;
+    case ID_SELL_STOCK:
+      break;
+    default:
+      return false;
+  }
+  if (!app_.IsCommandAvailable(id) || !list_) return true;
+  const int row = list_->SelectedRow();
+  StockRecord* r = list_->SelectedStock();
+  if (!r) {
+    app_.context().messageBoxes().Show(text::kNoStockSelected, text::kCaption,
+                                       MB_OK | MB_ICONINFORMATION);
+    return true;
+  }
+  if (id != ID_SELL_STOCK) {
+    OpenStockSheet(row, page);
+    return true;
+  }
+  const DWORD stockId = r->dwId;
+  if (RunSellStock(app_, this, stockId) == StockOpResult::kDone && !app_.closing()) {
+    CWaitCursor wait;
+    // Partly sold, the lot that stays keeps the id; wholly sold, the sold record does.
+    list_->RefillList(app_.store()->FindStock(stockId));
+    SaveStocks(*app_.store());
+  }
+  return true;
 }
 
 LRESULT CMainFrame::OnWindowMessage(const WindowMessage& m) {
@@ -335,8 +403,15 @@ LRESULT CMainFrame::OnWindowMessage(const WindowMessage& m) {
       return 0;
     case WM_COMMAND:
       // A menu command sent by another process, as a window accepts them; it runs as if chosen
-      // from the menu.
-      if (!app_.closing()) OnCommand(static_cast<UINT>(m.wParam & 0xFFFF));
+      // from the menu. While a modal window is open the main window takes no commands (the
+      // window would work on stocks under the dialog): the command goes to that window, as to
+      // the window with the input, and presses its button of that id.
+      if (app_.closing()) return 0;
+      if (!app_.openDialogs().empty()) {
+        SendCommandToDialog(*app_.openDialogs().back(), static_cast<UINT>(m.wParam & 0xFFFF));
+        return 0;
+      }
+      OnCommand(static_cast<UINT>(m.wParam & 0xFFFF));
       return 0;
     default:
       return 0;

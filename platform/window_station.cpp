@@ -238,9 +238,9 @@ int WindowStation::MessageFd(HWND hwnd) const {
   return it == own_.end() ? -1 : it->second.listenFd;
 }
 
-int WindowStation::DispatchPending(HWND hwnd) {
+int WindowStation::DispatchPending(HWND hwnd, int limit) {
   int count = 0;
-  for (;;) {
+  while (limit < 0 || count < limit) {
     auto it = own_.find(hwnd);
     if (it == own_.end()) return count;
     int fd = ::accept4(it->second.listenFd, nullptr, nullptr, SOCK_CLOEXEC);
@@ -254,6 +254,7 @@ int WindowStation::DispatchPending(HWND hwnd) {
     }
     ::close(fd);
   }
+  return count;
 }
 
 int WindowStation::PumpFor(int timeoutMs) {

@@ -126,6 +126,14 @@ TEST(WindowStation, SendToOwnWindowRunsTheHandlerAndPostsQueue) {
   EXPECT_EQ(seen.size(), 1u) << "a post waits for the event loop";
   EXPECT_EQ(station.DispatchPending(h), 1);
   EXPECT_EQ(seen, (std::vector<UINT>{0x4F6, WM_HIBERNATE}));
+  // An event loop may take one message per turn; the others wait, in the order they came.
+  ASSERT_TRUE(station.PostMessage(h, 0x4F5, 0, 0));
+  ASSERT_TRUE(station.PostMessage(h, WM_HIBERNATE, 0, 0));
+  EXPECT_EQ(station.DispatchPending(h, 1), 1);
+  EXPECT_EQ(seen.back(), 0x4F5u);
+  EXPECT_EQ(station.DispatchPending(h, 1), 1);
+  EXPECT_EQ(seen.back(), WM_HIBERNATE);
+  EXPECT_EQ(station.DispatchPending(h, 1), 0);
 }
 
 TEST(WindowStation, ASilentWindowMakesSendTimeOut) {
