@@ -27,6 +27,7 @@ using testing::ScopedTimeZone;
 using testing::SqliteFaultVfs;
 using testing::SweepSave;
 using testing::TestRoot;
+using testing::ThenCheckpoint;
 
 constexpr const char* kDataFiles[] = {"QuilletDB", "StockNoteDB", "StockAlertDB"};
 
@@ -215,6 +216,106 @@ TEST_F(PreferenceSaves, OverASavedRecord) {
 }
 TEST_F(PreferenceSaves, OnAFirstStart) {
   Sweep([&] { root.ctx->registry().DeleteTree(HKEY_CURRENT_USER, u"SOFTWARE\\Marrowby"); });
+}
+
+// ---- The chart store -------------------------------------------------------------------------
+
+class ChartSaves : public ::testing::Test {
+ protected:
+  static constexpr StockTime kMay2 = 1051848000;  // 00:00 in New York
+  static constexpr StockTime kDay = 86400;
+  static PointFigures Quote(double price) {
+    return PointFigures{price, price - 1, price + 1, 1000};
+  }
+
+  void SetUp() override { ASSERT_TRUE(charts.OpenChartStore()); }
+
+  // Three series of a few days each, written afresh.
+  void PutOld() {
+    ASSERT_TRUE(charts.DeleteAll());
+    for (int day = 0; day < 5; ++day) {
+      ASSERT_TRUE(
+          charts.AddDailyPoint("MSFT", 1, kMay2 + day * kDay, Quote(25 + day), kStockScale));
+      ASSERT_TRUE(charts.AddDailyPoint("FP", 19, kMay2 + day * kDay, Quote(40 - day), kStockScale));
+      ASSERT_TRUE(
+          charts.AddDailyPoint("Portfolio1", 255, kMay2 + day * kDay, Quote(1000 + day), 1));
+    }
+  }
+
+  // Every series as a fresh connection, through the default VFS, reads it.
+  std::string Reload() {
+    std::string error;
+    auto ctx = PlatformContext::Open(PlatformContext::Kind::kDevice, root.ctx->root(), &error);
+    if (!ctx) return "<cannot open: " + error + ">";
+    ChartStore fresh(ctx->objectStore(), ctx->messageBoxes());
+    if (!fresh.OpenChartStore()) return "<no chart store>";
+    std::string out;
+    for (auto s = fresh.SeriesAt(true); s; s = fresh.SeriesAt(false)) {
+      out += s->name() + "/" + std::to_string(s->ucMarket) + ":";
+      for (const ChartPoint& p : s->points) {
+        out += " " + std::to_string(p.tDate) + "=" + std::to_string(p.dwPrice) + "," +
+               std::to_string(p.dwLow) + "," + std::to_string(p.dwHigh) + "," +
+               std::to_string(p.dwVolume);
+      }
+      out += "\n";
+    }
+    return out;
+  }
+
+  // Sweeps `write` over the old series, then again with a checkpoint after the write.
+  void Sweep(std::function<bool(ChartStore&)> write) {
+    SavePath<std::string> path{.putOld = [&] { PutOld(); },
+                               .save = [&] { return write(charts); },
+                               .reload = [&] { return Reload(); }};
+    EXPECT_GT(SweepSave(vfs, path), 0);
+    SCOPED_TRACE("followed by a checkpoint");
+    path.save = ThenCheckpoint(path.save, root.ctx->database()->handle());
+    EXPECT_GT(SweepSave(vfs, path), 0);
+  }
+
+  ScopedTimeZone tz{"America/New_York"};
+  SqliteFaultVfs vfs;
+  TestRoot root{PlatformContext::Kind::kDevice, 1051891200, vfs.name()};
+  ChartStore charts{root.ctx->objectStore(), root.ctx->messageBoxes()};
+};
+
+TEST_F(ChartSaves, ADailyPoint) {
+  Sweep([](ChartStore& c) {
+    return c.AddDailyPoint("MSFT", 1, kMay2 + 5 * kDay, Quote(31), kStockScale);
+  });
+}
+TEST_F(ChartSaves, AnUpdateRunsPointsInOneTransaction) {
+  Sweep([](ChartStore& c) {
+    ChartStore::Transaction tx(c);
+    bool ok = c.AddDailyPoint("MSFT", 1, kMay2 + 5 * kDay, Quote(31), kStockScale);
+    ok = c.AddDailyPoint("FP", 19, kMay2 + 5 * kDay, Quote(35), kStockScale) && ok;
+    ok = c.AddDailyPoint("NEW", 1, kMay2 + 5 * kDay, Quote(2), kStockScale) && ok;
+    ok = c.AddDailyPoint("Portfolio1", 255, kMay2 + 5 * kDay, Quote(1010), 1) && ok;
+    return tx.Commit() && ok;
+  });
+}
+TEST_F(ChartSaves, APointSetByHand) {
+  Sweep([](ChartStore& c) {
+    return c.SetPoint("FP", 19, kMay2 + 2 * kDay + 3600, Quote(99), kStockScale);
+  });
+}
+TEST_F(ChartSaves, APointDeleted) {
+  Sweep([](ChartStore& c) { return c.DeletePoint("FP", 19, kMay2 + 2 * kDay); });
+}
+TEST_F(ChartSaves, ASeriesDeleted) {
+  Sweep([](ChartStore& c) { return c.DeleteSeries("MSFT", 1); });
+}
+TEST_F(ChartSaves, ASeriesRenamed) {
+  Sweep([](ChartStore& c) { return c.RenameSeries("MSFT", 1, "MSFT2", 2); });
+}
+TEST_F(ChartSaves, ASeriesSplit) {
+  Sweep([](ChartStore& c) { return c.SplitSeries("FP", 19, kMay2 + 3 * kDay, 2.0); });
+}
+TEST_F(ChartSaves, EveryPointUpToADayDeleted) {
+  Sweep([](ChartStore& c) { return c.DeleteUpTo(std::nullopt, kMay2 + 2 * kDay); });
+}
+TEST_F(ChartSaves, EverythingDeleted) {
+  Sweep([](ChartStore& c) { return c.DeleteAll(); });
 }
 
 }  // namespace
