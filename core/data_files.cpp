@@ -68,31 +68,33 @@ bool AppendRecords(PortfolioStore& store, std::vector<T>& decoded,
   return !allocationFailed;
 }
 
-// Writes a data file through "<name>.tmp" and a rename, so that a failure at any point (the
-// create, a write on a full disk, the close, the rename) leaves the previous file as it was.
+// Replaces a data file through "<name>.tmp" (FileSystem::ReplaceFile), so that a failure at
+// any point (the create, a write on a full disk, the sync, the close, the rename) leaves the
+// previous file as it was. When even the temporary file cannot be created, the folders may not
+// exist yet (a first save): they are created and the save is tried once more. A folder made
+// here is synced into its parent before the file goes in, or a power cut could take the saved
+// file away with its folder; when that sync fails, so does the save.
 bool SaveFile(PortfolioStore& store, const char* name, const std::string& bytes,
               const char* failureText) {
   PlatformContext& ctx = store.context();
   FileSystem& fs = ctx.files();
   std::string path = DataFilePath(ctx, name);
-  std::string tmp = path + ".tmp";
-  std::unique_ptr<File> file;
-  LONG rc = path.empty() ? ERROR_PATH_NOT_FOUND : fs.Open(tmp, OpenMode::kCreate, &file);
-  if (rc != ERROR_SUCCESS && !path.empty()) {
-    if (auto folder = ctx.HostPath("\\Program Files")) fs.CreateFolder(*folder);
-    if (auto folder = ctx.HostPath("\\Program Files\\Quillet")) fs.CreateFolder(*folder);
-    rc = fs.Open(tmp, OpenMode::kCreate, &file);
+  LONG rc = ERROR_PATH_NOT_FOUND;
+  if (!path.empty()) {
+    FileSystem::ReplaceStep failed = FileSystem::ReplaceStep::kNone;
+    rc = fs.ReplaceFile(path, bytes, &failed);
+    if (rc != ERROR_SUCCESS && failed == FileSystem::ReplaceStep::kCreate) {
+      LONG synced = ERROR_SUCCESS;
+      for (const char* folder : {"\\Program Files", "\\Program Files\\Quillet"}) {
+        auto host = ctx.HostPath(folder);
+        if (synced == ERROR_SUCCESS && host && fs.CreateFolder(*host) == ERROR_SUCCESS) {
+          synced = fs.SyncFolder(host->substr(0, host->find_last_of('/')));
+        }
+      }
+      rc = synced == ERROR_SUCCESS ? fs.ReplaceFile(path, bytes) : synced;
+    }
   }
   if (rc != ERROR_SUCCESS) {
-    store.Message(failureText, MB_ICONSTOP);
-    return false;
-  }
-  rc = file->Write(bytes.data(), bytes.size());
-  LONG closed = file->Close();
-  if (rc == ERROR_SUCCESS) rc = closed;
-  if (rc == ERROR_SUCCESS) rc = fs.Rename(tmp, path);
-  if (rc != ERROR_SUCCESS) {
-    fs.Delete(tmp);
     store.Message(failureText, MB_ICONSTOP);
     return false;
   }

@@ -111,10 +111,14 @@ void SavePreferences(PortfolioStore& s) {
   r.ucUpdateMinutes = s.ucUpdateMinutes;
   RegistryStore reg(s.context().registry());
   reg.SetProductKey(kProductName);
-  // Write failures are not reported: the settings stay in effect for this run.
-  reg.SetDword(kPrefSizeValue, kPrefRecordSize);
+  // Both values or neither: a size stored without its record would read back as a record of
+  // zeros. Write failures are not reported: the settings stay in effect for this run.
+  Registry::Transaction tx(s.context().registry());
   const std::string bytes = EncodePrefRecord(r);
-  reg.SetBinary(kPrefBufValue, bytes.data(), static_cast<DWORD>(bytes.size()));
+  if (reg.SetDword(kPrefSizeValue, kPrefRecordSize) &&
+      reg.SetBinary(kPrefBufValue, bytes.data(), static_cast<DWORD>(bytes.size()))) {
+    tx.Commit();
+  }
 }
 
 void SetTodayItem(PortfolioStore& s, bool on) {

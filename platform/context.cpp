@@ -5,17 +5,19 @@
 namespace quillet {
 
 std::unique_ptr<PlatformContext> PlatformContext::Open(Kind kind, const std::string& root,
-                                                       std::string* error) {
+                                                       std::string* error,
+                                                       const std::string& sqliteVfs) {
   if (root.empty()) {
     if (error) *error = "no root folder given";
     return nullptr;
   }
   if (LONG rc = PosixFiles().CreateFolders(root)) {
-    if (error) *error = "cannot create the root folder " + root + " (error " + std::to_string(rc) + ")";
+    if (error)
+      *error = "cannot create the root folder " + root + " (error " + std::to_string(rc) + ")";
     return nullptr;
   }
   std::string dbError;
-  auto db = SqliteDb::Open(SystemDatabasePath(root), "", &dbError);
+  auto db = SqliteDb::Open(SystemDatabasePath(root), "", &dbError, sqliteVfs);
   if (!db) {
     if (error) *error = "cannot open " + SystemDatabasePath(root) + ": " + dbError;
     return nullptr;

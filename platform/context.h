@@ -23,9 +23,11 @@ class PlatformContext {
   enum class Kind { kDevice, kDesktop };
 
   // Creates the root folder when missing and opens its registry. Null (and *error set) when
-  // the root cannot be used.
+  // the root cannot be used. `sqliteVfs` names the SQLite VFS the root's database goes through
+  // (tests hand in one that fails chosen reads and writes); empty: the default one.
   static std::unique_ptr<PlatformContext> Open(Kind kind, const std::string& root,
-                                               std::string* error = nullptr);
+                                               std::string* error = nullptr,
+                                               const std::string& sqliteVfs = {});
 
   Kind kind() const { return kind_; }
   const std::string& root() const { return root_; }

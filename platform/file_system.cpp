@@ -100,6 +100,11 @@ class PosixFile final : public File {
     return ERROR_SUCCESS;
   }
 
+  LONG Sync() override {
+    if (fd_ < 0) return ERROR_INVALID_HANDLE;
+    return ::fsync(fd_) == 0 ? ERROR_SUCCESS : FromErrno(errno);
+  }
+
   LONG Close() override {
     if (fd_ < 0) return ERROR_INVALID_HANDLE;
     int rc = ::close(fd_);
@@ -171,6 +176,44 @@ LONG FileSystem::WriteAll(const std::string& path, std::string_view bytes) {
   if (LONG rc = Open(path, OpenMode::kCreate, &f)) return rc;
   if (LONG rc = f->Write(bytes.data(), bytes.size())) return rc;
   return f->Close();
+}
+
+LONG FileSystem::ReplaceFile(const std::string& path, std::string_view bytes,
+                             ReplaceStep* failedStep) {
+  ReplaceStep ignored;
+  ReplaceStep& step = failedStep ? *failedStep : ignored;
+  step = ReplaceStep::kNone;
+  const std::string tmp = path + std::string(kReplaceSuffix);
+  std::unique_ptr<File> file;
+  if (LONG rc = Open(tmp, OpenMode::kCreate, &file)) {
+    step = ReplaceStep::kCreate;
+    return rc;
+  }
+  // The temporary file must be whole and on the disk before its name replaces the old file's;
+  // otherwise a power cut after the rename could leave a file that is neither.
+  LONG rc = file->Write(bytes.data(), bytes.size());
+  if (rc != ERROR_SUCCESS) {
+    step = ReplaceStep::kWrite;
+  } else if ((rc = file->Sync()) != ERROR_SUCCESS) {
+    step = ReplaceStep::kSync;
+  }
+  LONG closed = file->Close();
+  if (rc == ERROR_SUCCESS && closed != ERROR_SUCCESS) {
+    rc = closed;
+    step = ReplaceStep::kClose;
+  }
+  if (rc == ERROR_SUCCESS && (rc = Rename(tmp, path)) != ERROR_SUCCESS) {
+    step = ReplaceStep::kRename;
+  }
+  if (rc != ERROR_SUCCESS) {
+    Delete(tmp);
+    return rc;
+  }
+  // The rename lives in the folder's entries, which have a sync of their own.
+  auto slash = path.find_last_of('/');
+  std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+  if ((rc = SyncFolder(folder)) != ERROR_SUCCESS) step = ReplaceStep::kSyncFolder;
+  return rc;
 }
 
 FileSystem& PosixFiles() {
@@ -265,6 +308,17 @@ bool PosixFileSystem::Exists(const std::string& path) {
   return ::stat(path.c_str(), &st) == 0;
 }
 
+LONG PosixFileSystem::SyncFolder(const std::string& path) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return errno == ENOENT || errno == ENOTDIR ? ERROR_PATH_NOT_FOUND : FromErrno(errno);
+  int rc = ::fsync(fd);
+  int e = errno;
+  ::close(fd);
+  // A file system that cannot sync a folder (EINVAL) keeps its entries some other way.
+  if (rc != 0 && e != EINVAL) return FromErrno(e);
+  return ERROR_SUCCESS;
+}
+
 // ---------------------------------------------------------------------------------------------
 
 namespace {
@@ -288,7 +342,16 @@ class FaultFile final : public File {
   }
   LONG Seek(std::int64_t offset, int whence) override { return base_->Seek(offset, whence); }
   LONG Size(std::uint64_t* size) override { return base_->Size(size); }
-  LONG Close() override { return base_->Close(); }
+  LONG Sync() override {
+    if (LONG rc = fs_.CheckFileOp(FaultInjectingFileSystem::Op::kSync, path_)) return rc;
+    return base_->Sync();
+  }
+  // A failed close still gives the handle back, as close(2) does.
+  LONG Close() override {
+    LONG injected = fs_.CheckFileOp(FaultInjectingFileSystem::Op::kClose, path_);
+    LONG rc = base_->Close();
+    return injected ? injected : rc;
+  }
 
  private:
   FaultInjectingFileSystem& fs_;
@@ -308,8 +371,9 @@ void FaultInjectingFileSystem::FailWritesAfter(std::string pathSuffix, std::uint
   writeLimits_.emplace_back(std::move(pathSuffix), bytesAllowed);
 }
 
-void FaultInjectingFileSystem::FailNthOperation(int n) {
+void FaultInjectingFileSystem::FailNthOperation(int n, bool persistent) {
   failNth_ = n;
+  failPersistent_ = persistent;
   operations_ = 0;
 }
 
@@ -317,13 +381,14 @@ void FaultInjectingFileSystem::Clear() {
   rules_.clear();
   writeLimits_.clear();
   failNth_ = -1;
+  failPersistent_ = false;
   operations_ = 0;
   failures_ = 0;
 }
 
 LONG FaultInjectingFileSystem::Check(Op op, const std::string& path) {
   int index = operations_++;
-  if (failNth_ >= 0 && index == failNth_) {
+  if (failNth_ >= 0 && (index == failNth_ || (failPersistent_ && index > failNth_))) {
     ++failures_;
     return ERROR_WRITE_FAULT;
   }
@@ -364,24 +429,29 @@ LONG FaultInjectingFileSystem::Open(const std::string& path, OpenMode mode,
   Op op = (mode == OpenMode::kCreate || mode == OpenMode::kOpenAlways) ? Op::kCreate : Op::kOpen;
   if (LONG rc = Check(op, path)) return rc;
   std::unique_ptr<File> base;
-  if (LONG rc = base_.Open(path, mode, &base)) return rc;
+  if (LONG rc = target().Open(path, mode, &base)) return rc;
   *file = std::make_unique<FaultFile>(*this, path, std::move(base));
   return ERROR_SUCCESS;
 }
 
 LONG FaultInjectingFileSystem::Delete(const std::string& path) {
   if (LONG rc = Check(Op::kDelete, path)) return rc;
-  return base_.Delete(path);
+  return target().Delete(path);
 }
 
 LONG FaultInjectingFileSystem::Rename(const std::string& from, const std::string& to) {
   if (LONG rc = Check(Op::kRename, to)) return rc;
-  return base_.Rename(from, to);
+  return target().Rename(from, to);
 }
 
 LONG FaultInjectingFileSystem::CreateFolder(const std::string& path) {
   if (LONG rc = Check(Op::kCreateFolder, path)) return rc;
-  return base_.CreateFolder(path);
+  return target().CreateFolder(path);
+}
+
+LONG FaultInjectingFileSystem::SyncFolder(const std::string& path) {
+  if (LONG rc = Check(Op::kSyncFolder, path)) return rc;
+  return target().SyncFolder(path);
 }
 
 }  // namespace quillet

@@ -56,6 +56,17 @@ class Registry {
   LONG SetString(HKEY root, std::u16string_view path, std::u16string_view name,
                  std::u16string_view value);
 
+  // Writes made inside a scope commit together or not at all; scopes nest and only the
+  // outermost commits. A scope ended without Commit rolls its writes back.
+  class Transaction {
+   public:
+    explicit Transaction(Registry& registry) : tx_(*registry.db_) {}
+    bool Commit() { return tx_.Commit(); }
+
+   private:
+    SqliteDb::Transaction tx_;
+  };
+
   SqliteDb& database() { return *db_; }
 
  private:

@@ -67,7 +67,8 @@ std::int64_t SqliteStatement::Int(int col) const { return sqlite3_column_int64(s
 std::string SqliteStatement::Text(int col) const {
   const auto* p = sqlite3_column_text(stmt_, col);
   int n = sqlite3_column_bytes(stmt_, col);
-  return p ? std::string(reinterpret_cast<const char*>(p), static_cast<std::size_t>(n)) : std::string();
+  return p ? std::string(reinterpret_cast<const char*>(p), static_cast<std::size_t>(n))
+           : std::string();
 }
 
 std::string SqliteStatement::Blob(int col) const {
@@ -81,11 +82,11 @@ bool SqliteStatement::IsNull(int col) const {
 }
 
 std::unique_ptr<SqliteDb> SqliteDb::Open(const std::string& path, std::string_view schema,
-                                         std::string* error) {
+                                         std::string* error, const std::string& vfs) {
   sqlite3* raw = nullptr;
   int rc = sqlite3_open_v2(path.c_str(), &raw,
                            SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX,
-                           nullptr);
+                           vfs.empty() ? nullptr : vfs.c_str());
   if (rc != SQLITE_OK) {
     if (error) *error = raw ? sqlite3_errmsg(raw) : "cannot open database";
     sqlite3_close(raw);

@@ -43,8 +43,10 @@ class SqliteDb {
  public:
   // Opens (creating when missing) the file, sets WAL mode and the busy time-out, and runs
   // `schema` (statements separated by ';'). Returns null and sets *error when it cannot.
+  // `vfs` names the SQLite VFS to go through (tests pass one that fails chosen reads and
+  // writes); empty: the default one.
   static std::unique_ptr<SqliteDb> Open(const std::string& path, std::string_view schema,
-                                        std::string* error);
+                                        std::string* error, const std::string& vfs = {});
   ~SqliteDb();
   SqliteDb(const SqliteDb&) = delete;
   SqliteDb& operator=(const SqliteDb&) = delete;

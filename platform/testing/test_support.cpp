@@ -24,9 +24,10 @@ TempDir::~TempDir() {
 
 std::string TempDir::File(std::string_view name) const { return path_ + "/" + std::string(name); }
 
-TestRoot::TestRoot(PlatformContext::Kind kind, std::int64_t now) : clock(now) {
+TestRoot::TestRoot(PlatformContext::Kind kind, std::int64_t now, const std::string& sqliteVfs)
+    : clock(now) {
   std::string error;
-  ctx = PlatformContext::Open(kind, dir.path() + "/root", &error);
+  ctx = PlatformContext::Open(kind, dir.path() + "/root", &error, sqliteVfs);
   if (!ctx) throw std::runtime_error(error);
   ctx->SetClock(&clock);
   ctx->messageBoxes().SetAnswerer(answers.AsAnswerer());

@@ -24,10 +24,12 @@ class TempDir {
   std::string path_;
 };
 
-// A context on a fresh root with a manual clock and scripted answers already installed.
+// A context on a fresh root with a manual clock and scripted answers already installed; its
+// database goes through the SQLite VFS named `sqliteVfs` when one is given.
 struct TestRoot {
   explicit TestRoot(PlatformContext::Kind kind = PlatformContext::Kind::kDevice,
-                    std::int64_t now = 1051891200 /* 2003-05-02 16:00 UTC */);
+                    std::int64_t now = 1051891200 /* 2003-05-02 16:00 UTC */,
+                    const std::string& sqliteVfs = {});
   TempDir dir;
   ManualClock clock;
   ScriptedAnswers answers;
