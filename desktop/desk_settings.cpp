@@ -36,7 +36,8 @@ bool IsDigits(std::string_view s) {
 
 // The field's text from what the file holds, by the key's rule.
 std::string CheckedText(std::string_view value, std::size_t capacity, TextRule rule) {
-  std::string text(value);
+  // The profile functions hand back C strings: a NUL in the file ends the value.
+  std::string text(value.substr(0, value.find('\0')));
   switch (rule) {
     case TextRule::kPlain:
       break;

@@ -63,6 +63,8 @@ struct DeskSettings {
   DWORD BackupLastTime = 0;
   int bRestoreNextTime = 0;
   char RestoreTime[12] = {};
+
+  friend bool operator==(const DeskSettings&, const DeskSettings&) = default;
 };
 
 // Where a settings operation tells what went wrong (the run's log); may be empty.

@@ -127,7 +127,7 @@ TEST_F(DeskSettingsTest, EveryKeyIsWrittenInOrderAndReadBack) {
   bool existed = false;
   DeskSettings back = Load(&existed);
   EXPECT_TRUE(existed);
-  EXPECT_EQ(std::memcmp(&back, &s, sizeof s), 0);
+  EXPECT_TRUE(back == s);
   for (const std::string& key : DeskSettingKeys()) {
     EXPECT_EQ(GetDeskSetting(back, key), GetDeskSetting(s, key)) << key;
   }
@@ -155,6 +155,11 @@ TEST_F(DeskSettingsTest, TextsReadByTheirRules) {
   EXPECT_EQ(s.bUseProxy, 1);      // low 8 bits
   EXPECT_EQ(s.ucExportSep, 255);  // low 8 bits
   EXPECT_EQ(s.proxyPort, 0);      // text that is no number reads as 0, as the original's
+
+  // A NUL in the file ends the value, as it ends the string the original reads.
+  Put(std::string("[Quillet]\r\nproxyAddress=pro\0xy\r\nszRasEntry=\0\r\n", 46));
+  EXPECT_STREQ(Load().proxyAddress, "pro");
+  EXPECT_STREQ(Load().szRasEntry, "");
 
   // A host that would overrun its field is cut to fit.
   Put("[Quillet]\r\nproxyAddress=" + std::string(300, 'h') + "\r\n");
