@@ -17,6 +17,7 @@
 #include "core/portfolio_store.h"
 #include "platform/testing/test_support.h"
 #include "quotes/device/update_quotes.h"
+#include "quotes/testing/client_kit.h"
 #include "quotes/testing/quote_sim_process.h"
 
 namespace quillet {
@@ -38,7 +39,7 @@ std::string SymbolOf(int i) {
 
 class QuietHost final : public UpdateHost {
  public:
-  std::unique_ptr<QuoteProgress> OpenProgress() override { return nullptr; }
+  std::unique_ptr<QuoteProgress> OpenProgress(CancelToken& /*cancel*/) override { return nullptr; }
   void PlayUpdateSound() override {}
   void PumpMessages() override {}
 };
@@ -49,7 +50,8 @@ double Seconds(std::chrono::steady_clock::duration d) {
 
 // The mean time of a one-symbol request, read and parsed, nothing applied.
 double RoundTrip(std::uint16_t port, int times) {
-  CQuoteClient client;
+  testing::ClientKit kit;
+  CQuoteClient client(ClientVariant::kDevice, kit.Services());
   client.SetServerOverride(QuoteEndpoint{"127.0.0.1", port});
   auto start = std::chrono::steady_clock::now();
   for (int i = 0; i < times; ++i) {
@@ -100,8 +102,7 @@ void BM_FullUpdate10000StocksWithHistory(benchmark::State& state) {
   NetworkLog log;
   QuietHost host;
   RecordingAlertIndicator alerts;
-  RegistryRasDialer dialer(root.ctx->registry());
-  UpdateServices services{store, &charts, log, host, alerts, dialer};
+  UpdateServices services{store, &charts, log, host, alerts};
   UpdateSettings settings;
   settings.server = QuoteEndpoint{"127.0.0.1", sim.port()};
   CUpdateCommand command(services, settings);

@@ -17,9 +17,8 @@ std::string UpperCode(std::string_view code) { return ToUpperAscii(code.substr(0
 
 }  // namespace
 
-PortfolioStore::PortfolioStore(PlatformContext& ctx, PriceHistory* chartStore,
-                               WindowMessages* windows)
-    : hChartDB(chartStore), ctx_(ctx), windows_(windows) {
+PortfolioStore::PortfolioStore(PlatformContext& ctx, PriceHistory* chartStore)
+    : hChartDB(chartStore), ctx_(ctx) {
   ResetToDefaults();
 }
 

@@ -77,14 +77,14 @@ struct ViewFilter {
 
 class PortfolioStore {
  public:
-  // `chartStore` may be null (no chart database open); `windows` may be null (no broadcasts).
-  explicit PortfolioStore(PlatformContext& ctx, PriceHistory* chartStore = nullptr,
-                          WindowMessages* windows = nullptr);
+  // `chartStore` may be null (no chart database open). Broadcasts go to the context's window
+  // messages, when it has any.
+  explicit PortfolioStore(PlatformContext& ctx, PriceHistory* chartStore = nullptr);
   PortfolioStore(const PortfolioStore&) = delete;
   PortfolioStore& operator=(const PortfolioStore&) = delete;
 
   PlatformContext& context() const { return ctx_; }
-  WindowMessages* windows() const { return windows_; }
+  WindowMessages* windows() const { return ctx_.windowMessages(); }
 
   // ---- Lists and tables ----------------------------------------------------------------
   std::vector<std::unique_ptr<StockRecord>> stocks;
@@ -221,7 +221,6 @@ class PortfolioStore {
   std::unique_ptr<StockRecord> AllocateStockForList();
 
   PlatformContext& ctx_;
-  WindowMessages* windows_;
   int allocationsUntilFailure_ = -1;
 };
 

@@ -20,6 +20,7 @@ using quillet::testing::TestRoot;
 
 class Preferences : public ::testing::Test {
  protected:
+  Preferences() { root.ctx->SetWindowMessages(&windows); }
   RegistryStore Product() {
     RegistryStore reg(root.ctx->registry());
     reg.SetProductKey(u"Quillet");
@@ -50,7 +51,7 @@ class Preferences : public ::testing::Test {
 
   TestRoot root;
   RecordingWindowMessages windows;
-  PortfolioStore store{*root.ctx, nullptr, &windows};
+  PortfolioStore store{*root.ctx};
 };
 
 // A record built byte by byte at the offsets of the layout.

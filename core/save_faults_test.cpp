@@ -9,9 +9,9 @@
 #include <tuple>
 
 #include "core/chart_store.h"
-#include "core/data_files.h"
 #include "core/messages.h"
 #include "core/portfolio_store.h"
+#include "core/data_files.h"
 #include "core/preferences.h"
 #include "platform/testing/fault_sweep.h"
 #include "platform/testing/in_memory_file_system.h"
@@ -79,7 +79,7 @@ class DataFileSaves : public ::testing::Test {
     }
     {
       SCOPED_TRACE("on a disk that loses its power after every step");
-      InMemoryFileSystem memory;
+      InMemoryFileSystem memory(root.clock);
       ASSERT_EQ(memory.CreateFolders(Folder()), 0);
       memory.SyncEverything();
       FaultInjectingFileSystem faulty(memory);
@@ -121,7 +121,7 @@ class DataFileSaves : public ::testing::Test {
     }
     {
       SCOPED_TRACE("first save on a disk that loses its power after every step");
-      InMemoryFileSystem memory;
+      InMemoryFileSystem memory(root.clock);
       ASSERT_EQ(memory.CreateFolders(root.ctx->root()), 0);
       memory.SyncEverything();
       FaultInjectingFileSystem faulty(memory);
@@ -149,9 +149,15 @@ class DataFileSaves : public ::testing::Test {
   std::map<std::string, std::string> oldBytes;
 };
 
-TEST_F(DataFileSaves, StockFile) { Sweep("QuilletDB", &SaveStocks, text::kCannotSaveStocks); }
-TEST_F(DataFileSaves, NoteFile) { Sweep("StockNoteDB", &SaveNotes, text::kCannotSaveNotes); }
-TEST_F(DataFileSaves, AlertFile) { Sweep("StockAlertDB", &SaveAlerts, text::kCannotSaveNotes); }
+TEST_F(DataFileSaves, StockFile) {
+  Sweep("QuilletDB", &SaveStocks, text::kCannotSaveStocks);
+}
+TEST_F(DataFileSaves, NoteFile) {
+  Sweep("StockNoteDB", &SaveNotes, text::kCannotSaveNotes);
+}
+TEST_F(DataFileSaves, AlertFile) {
+  Sweep("StockAlertDB", &SaveAlerts, text::kCannotSaveNotes);
+}
 TEST_F(DataFileSaves, FirstStockFile) {
   SweepFirstSave("QuilletDB", &SaveStocks, text::kCannotSaveStocks);
 }
@@ -174,7 +180,8 @@ class PreferenceSaves : public ::testing::Test {
 
   Loaded Reload() {
     std::string error;
-    auto ctx = PlatformContext::Open(PlatformContext::Kind::kDevice, root.ctx->root(), &error);
+    auto ctx = PlatformContext::Open(PlatformContext::Kind::kDevice, root.ctx->root(),
+                                     root.host.services(), &error);
     if (!ctx) return {};
     PortfolioStore fresh(*ctx);
     bool firstStart = LoadPreferences(fresh);
@@ -240,7 +247,8 @@ class ChartSaves : public ::testing::Test {
   // Every series as a fresh connection, through the default VFS, reads it.
   std::string Reload() {
     std::string error;
-    auto ctx = PlatformContext::Open(PlatformContext::Kind::kDevice, root.ctx->root(), &error);
+    auto ctx = PlatformContext::Open(PlatformContext::Kind::kDevice, root.ctx->root(),
+                                     root.host.services(), &error);
     if (!ctx) return "<cannot open: " + error + ">";
     ChartStore fresh(ctx->objectStore(), ctx->messageBoxes());
     if (!fresh.OpenChartStore()) return "<no chart store>";
@@ -288,14 +296,6 @@ TEST_F(ChartSaves, AnUpdateRunsPointsInOneTransaction) {
     ok = c.AddDailyPoint("Portfolio1", 255, kMay2 + 5 * kDay, Quote(1010), 1) && ok;
     return tx.Commit() && ok;
   });
-}
-TEST_F(ChartSaves, APointSetByHand) {
-  Sweep([](ChartStore& c) {
-    return c.SetPoint("FP", 19, kMay2 + 2 * kDay + 3600, Quote(99), kStockScale);
-  });
-}
-TEST_F(ChartSaves, APointDeleted) {
-  Sweep([](ChartStore& c) { return c.DeletePoint("FP", 19, kMay2 + 2 * kDay); });
 }
 TEST_F(ChartSaves, ASeriesDeleted) {
   Sweep([](ChartStore& c) { return c.DeleteSeries("MSFT", 1); });

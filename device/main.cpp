@@ -16,7 +16,8 @@
 #include "device/quillet_app.h"
 #include "device/ui_style.h"
 #include "platform/context.h"
-#include "platform/roots.h"
+#include "platform/environment.h"
+#include "platform/host_services.h"
 #include "platform/window_station.h"
 
 namespace {
@@ -41,20 +42,24 @@ int main(int argc, char** argv) {
     }
   }
   if (!screenshot.empty()) qputenv("QT_QPA_PLATFORM", "offscreen");
-  if (root.empty()) root = quillet::DefaultDeviceRoot();
+  // The program's one look at its environment; everything below gets the settings from here.
+  quillet::HostServices host(quillet::ReadEnvironmentSettings(std::getenv));
+  if (root.empty()) root = host.settings().deviceRoot;
 
   QApplication qapp(argc, argv);
   quillet::ApplyHandheldStyle(qapp);
   qapp.setQuitOnLastWindowClosed(false);
 
   std::string error;
-  auto ctx = quillet::PlatformContext::Open(quillet::PlatformContext::Kind::kDevice, root, &error);
+  auto ctx = quillet::PlatformContext::Open(quillet::PlatformContext::Kind::kDevice, root,
+                                            host.services(), &error);
   if (!ctx) {
     std::fprintf(stderr, "Quillet: cannot use the device root %s: %s\n", root.c_str(),
                  error.c_str());
     return 1;
   }
   quillet::WindowStation station(ctx->root());
+  ctx->SetWindowStation(&station);
   // One program per device: a second start brings the running one to the front and leaves
   // the data to it, so two copies never write the same files over each other.
   for (const quillet::WindowInfo& w : station.EnumWindows()) {
@@ -71,7 +76,7 @@ int main(int argc, char** argv) {
   quillet::CQuilletApp::Options options;
   options.skipAboutBox = !screenshot.empty();
   options.readOnly = !screenshot.empty();
-  quillet::CQuilletApp app(*ctx, &station, options);
+  quillet::CQuilletApp app(*ctx, options);
   if (screenshot.empty()) {
     ctx->messageBoxes().SetAnswerer(quillet::QtMessageBoxAnswerer(app));
   } else {

@@ -24,11 +24,9 @@ constexpr const char* kCannotReload = "Cannot re-load databases.";
 
 }  // namespace
 
-CQuilletApp::CQuilletApp(PlatformContext& ctx, WindowStation* station)
-    : CQuilletApp(ctx, station, Options()) {}
+CQuilletApp::CQuilletApp(PlatformContext& ctx) : CQuilletApp(ctx, Options()) {}
 
-CQuilletApp::CQuilletApp(PlatformContext& ctx, WindowStation* station, Options options)
-    : ctx_(ctx), station_(station), options_(options), dialer_(ctx.registry()) {}
+CQuilletApp::CQuilletApp(PlatformContext& ctx, Options options) : ctx_(ctx), options_(options) {}
 
 CQuilletApp::~CQuilletApp() {
   frame_.reset();
@@ -38,7 +36,7 @@ CQuilletApp::~CQuilletApp() {
 bool CQuilletApp::AllocateStore() {
   charts_.reset(new (std::nothrow) ChartStore(ctx_.objectStore(), ctx_.messageBoxes()));
   if (!charts_) return false;
-  store_.reset(new (std::nothrow) PortfolioStore(ctx_, charts_.get(), station_));
+  store_.reset(new (std::nothrow) PortfolioStore(ctx_, charts_.get()));
   if (!store_) {
     charts_.reset();
     return false;
@@ -63,7 +61,7 @@ bool CQuilletApp::LoadData() {
 
 void CQuilletApp::CreateUpdateParts() {
   update_ = std::make_unique<CUpdateCommand>(
-      UpdateServices{*store_, charts_.get(), log_, host_, *frame_, dialer_});
+      UpdateServices{*store_, charts_.get(), log_, host_, *frame_});
   timer_ = std::make_unique<CUpdateTimer>(*store_, timers_, host_, *update_, *frame_);
 }
 
@@ -204,7 +202,7 @@ void CQuilletApp::OnActivate() {
 void CQuilletApp::CloseForSync() {
   closing_ = true;
   // A run in progress stops at its next wait; the end saves what it had applied.
-  if (UpdateRunning()) CancelUpdate();
+  if (UpdateRunning()) update_->Cancel();
   // Innermost first, each as if OK had been pressed.
   for (auto it = openDialogs_.rbegin(); it != openDialogs_.rend(); ++it) {
     if (auto* dlg = qobject_cast<CModalDialog*>(*it)) {

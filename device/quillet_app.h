@@ -17,7 +17,6 @@
 #include "core/portfolio_store.h"
 #include "device/update_host.h"
 #include "platform/context.h"
-#include "platform/ras_dial.h"
 #include "platform/window_station.h"
 #include "quotes/network_log.h"
 
@@ -37,9 +36,10 @@ class CQuilletApp : public QObject {
     bool readOnly = false;
   };
 
-  // `station` may be null (no other process can reach the window).
-  CQuilletApp(PlatformContext& ctx, WindowStation* station);
-  CQuilletApp(PlatformContext& ctx, WindowStation* station, Options options);
+  // The main window registers with the context's window station; without one no other process
+  // can reach it.
+  explicit CQuilletApp(PlatformContext& ctx);
+  CQuilletApp(PlatformContext& ctx, Options options);
   ~CQuilletApp() override;
   CQuilletApp(const CQuilletApp&) = delete;
   CQuilletApp& operator=(const CQuilletApp&) = delete;
@@ -51,7 +51,7 @@ class CQuilletApp : public QObject {
   void ExitInstance();
 
   PlatformContext& context() { return ctx_; }
-  WindowStation* station() { return station_; }
+  WindowStation* station() { return ctx_.windowStation(); }
   PortfolioStore* store() { return store_.get(); }
   ChartStore* charts() { return charts_.get(); }
   CMainFrame* frame() { return frame_.get(); }
@@ -95,6 +95,9 @@ class CQuilletApp : public QObject {
 
   // The "Update Stocks" command (foreground) or the timer's run (background).
   UpdateOutcome UpdateStocks(bool background);
+  // True while a run of the update command is going on.
+  bool UpdateRunning() const { return update_ && update_->running(); }
+  CUpdateHostImpl& updateHost() { return host_; }
   NetworkLog& networkLog() { return log_; }
   CUpdateTimer* updateTimer() { return timer_.get(); }
   CQtTimerService& timers() { return timers_; }
@@ -108,7 +111,6 @@ class CQuilletApp : public QObject {
   void CreateUpdateParts();
 
   PlatformContext& ctx_;
-  WindowStation* station_;
   Options options_;
   std::unique_ptr<ChartStore> charts_;
   std::unique_ptr<PortfolioStore> store_;
@@ -116,7 +118,6 @@ class CQuilletApp : public QObject {
   NetworkLog log_;
   CUpdateHostImpl host_{*this};
   CQtTimerService timers_;
-  RegistryRasDialer dialer_;
   std::unique_ptr<CUpdateCommand> update_;
   std::unique_ptr<CUpdateTimer> timer_;
   bool started_ = false;

@@ -7,7 +7,6 @@
 #include <QApplication>
 #include <QPushButton>
 #include <QTimer>
-#include <cstdlib>
 
 #include "core/alert_evaluation.h"
 #include "device/main_frame.h"
@@ -22,19 +21,15 @@ namespace {
 
 using testing::DeviceFixture;
 
-// Points every quote connection of this process at the simulator for the length of a test.
-class ScopedQuoteServer {
- public:
-  explicit ScopedQuoteServer(std::uint16_t port) {
-    setenv("QUILLET_QUOTE_SERVER", ("127.0.0.1:" + std::to_string(port)).c_str(), 1);
-  }
-  ~ScopedQuoteServer() { unsetenv("QUILLET_QUOTE_SERVER"); }
-};
-
 class UpdateCommandTest : public ::testing::Test {
  protected:
   void TearDown() override {
     if (app) app->ExitInstance();
+  }
+  // Points the program's quote connections at the simulator, as the quote server setting
+  // would.
+  void UseQuoteServer(std::uint16_t port) {
+    fx.ctx().settings().quoteServer = "127.0.0.1:" + std::to_string(port);
   }
   void Start() {
     bool started = false;
@@ -64,7 +59,7 @@ class UpdateCommandTest : public ::testing::Test {
 TEST_F(UpdateCommandTest, UpdateShowsProgressAppliesPricesAndSetsTheAlertsButton) {
   testing::QuoteSimProcess sim;
   ASSERT_TRUE(sim.running());
-  ScopedQuoteServer server(sim.port());
+  UseQuoteServer(sim.port());
   SeedOneStockWithAlert();
   Start();
   // A price of 0 never fires, so the button starts plain.
@@ -72,14 +67,14 @@ TEST_F(UpdateCommandTest, UpdateShowsProgressAppliesPricesAndSetsTheAlertsButton
   QStringList statuses;
   QTimer watch;
   QObject::connect(&watch, &QTimer::timeout, [&] {
-    if (auto* p = CUpdateProgressDlg::current()) {
+    if (auto* p = app->updateHost().progress()) {
       if (statuses.isEmpty() || statuses.back() != p->status()) statuses << p->status();
     }
   });
   watch.start(0);
   frame->Action(ID_UPDATE_STOCKS)->trigger();
   watch.stop();
-  EXPECT_EQ(CUpdateProgressDlg::current(), nullptr);  // closed by the run
+  EXPECT_EQ(app->updateHost().progress(), nullptr);  // closed by the run
   EXPECT_TRUE(statuses.contains("Connecting to server...")) << statuses.join("|").toStdString();
   EXPECT_TRUE(fx.root.answers.texts().empty());
   StockRecord* r = app->store()->stocks.at(0).get();
@@ -98,16 +93,16 @@ TEST_F(UpdateCommandTest, UpdateShowsProgressAppliesPricesAndSetsTheAlertsButton
 TEST_F(UpdateCommandTest, ASecondUpdateWhileOneRunsDoesNothing) {
   testing::QuoteSimProcess sim({"--delay", "300"});
   ASSERT_TRUE(sim.running());
-  ScopedQuoteServer server(sim.port());
+  UseQuoteServer(sim.port());
   SeedOneStockWithAlert();
   Start();
   bool triedDuringRun = false;
   bool blocked = false;
   bool released = true;
   QTimer::singleShot(0, [&] {
-    triedDuringRun = CUpdateProgressDlg::current() != nullptr;
+    triedDuringRun = app->updateHost().progress() != nullptr;
     // The window takes no commands while the run works on the stocks, and low memory waits.
-    blocked = QApplication::activeModalWidget() == CUpdateProgressDlg::current();
+    blocked = QApplication::activeModalWidget() == app->updateHost().progress();
     frame->OnWindowMessage({WM_HIBERNATE, 0, 0});
     released = app->released();
     EXPECT_EQ(app->UpdateStocks(false), UpdateOutcome::kTurnedAway);
@@ -123,7 +118,7 @@ TEST_F(UpdateCommandTest, ASecondUpdateWhileOneRunsDoesNothing) {
 TEST_F(UpdateCommandTest, AFailedRunSaysSoAndStillSaves) {
   testing::QuoteSimProcess sim({"--status", "500"});
   ASSERT_TRUE(sim.running());
-  ScopedQuoteServer server(sim.port());
+  UseQuoteServer(sim.port());
   SeedOneStockWithAlert();
   Start();
   frame->Action(ID_UPDATE_STOCKS)->trigger();
@@ -136,13 +131,12 @@ TEST_F(UpdateCommandTest, AFailedRunSaysSoAndStillSaves) {
 TEST_F(UpdateCommandTest, CancelInTheProgressWindowEndsTheRun) {
   testing::QuoteSimProcess sim({"--delay", "5000"});
   ASSERT_TRUE(sim.running());
-  ScopedQuoteServer server(sim.port());
+  UseQuoteServer(sim.port());
   SeedOneStockWithAlert();
   Start();
   QTimer press;
   QObject::connect(&press, &QTimer::timeout, [&] {
-    if (auto* p = CUpdateProgressDlg::current())
-      p->findChild<QPushButton*>("cancelButton")->click();
+    if (auto* p = app->updateHost().progress()) p->findChild<QPushButton*>("cancelButton")->click();
   });
   press.start(50);
   auto started = std::chrono::steady_clock::now();

@@ -8,8 +8,10 @@
 
 namespace quillet {
 
-std::unique_ptr<QuoteProgress> CUpdateHostImpl::OpenProgress() {
-  return std::make_unique<CUpdateProgressDlg>(app_.frame());
+std::unique_ptr<QuoteProgress> CUpdateHostImpl::OpenProgress(CancelToken& cancel) {
+  auto dialog = std::make_unique<CUpdateProgressDlg>(app_.frame(), cancel);
+  progress_ = dialog.get();
+  return dialog;
 }
 
 void CUpdateHostImpl::PlayUpdateSound() {

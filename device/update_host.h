@@ -3,10 +3,12 @@
 // foreground test of the automatic update.
 #pragma once
 
+#include <QPointer>
 #include <QTimer>
 #include <map>
 #include <memory>
 
+#include "device/update_progress_dialog.h"
 #include "quotes/device/update_quotes.h"
 #include "quotes/device/update_timer.h"
 
@@ -18,7 +20,7 @@ class CUpdateHostImpl final : public UpdateHost, public ForegroundWindow {
  public:
   explicit CUpdateHostImpl(CQuilletApp& app) : app_(app) {}
 
-  std::unique_ptr<QuoteProgress> OpenProgress() override;
+  std::unique_ptr<QuoteProgress> OpenProgress(CancelToken& cancel) override;
   void PlayUpdateSound() override;
   void PumpMessages() override;
   DWORD SelectedStock() override;
@@ -27,8 +29,12 @@ class CUpdateHostImpl final : public UpdateHost, public ForegroundWindow {
   bool MainWindowInForeground() override;
   void PostToForeground(UINT msg) override;
 
+  // The progress window of the run going on, if it shows one (tests press its Cancel).
+  CUpdateProgressDlg* progress() const { return progress_.data(); }
+
  private:
   CQuilletApp& app_;
+  QPointer<CUpdateProgressDlg> progress_;  // cleared when the run closes the window
 };
 
 // Timers on the Qt event loop.

@@ -9,13 +9,9 @@
 #include "quotes/device/update_quotes.h"
 
 namespace quillet {
-namespace {
 
-CUpdateProgressDlg* g_current = nullptr;
-
-}  // namespace
-
-CUpdateProgressDlg::CUpdateProgressDlg(QWidget* parent) : QDialog(parent) {
+CUpdateProgressDlg::CUpdateProgressDlg(QWidget* parent, CancelToken& runCancel)
+    : QDialog(parent), cancel_(runCancel) {
   setObjectName(QStringLiteral("updateProgress"));
   setWindowTitle(QStringLiteral("Quillet"));
   setFixedSize(200, 90);
@@ -29,23 +25,18 @@ CUpdateProgressDlg::CUpdateProgressDlg(QWidget* parent) : QDialog(parent) {
   auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
   cancel->setObjectName(QStringLiteral("cancelButton"));
   // Cancel only raises the flag; the run notices it between its waits and closes this window.
-  connect(cancel, &QPushButton::clicked, this, [] { CancelUpdate(); });
+  connect(cancel, &QPushButton::clicked, this, [this] { cancel_.Cancel(); });
   layout->addWidget(cancel);
   if (parent) {
     QPoint centre = parent->mapToGlobal(QPoint((kScreenWidth - width()) / 2, 110));
     move(centre);
   }
-  g_cancelUpdate = 0;
-  g_current = this;
+  cancel_.g_cancelUpdate = 0;
   show();
   raise();
 }
 
-CUpdateProgressDlg::~CUpdateProgressDlg() {
-  if (g_current == this) g_current = nullptr;
-}
-
-CUpdateProgressDlg* CUpdateProgressDlg::current() { return g_current; }
+CUpdateProgressDlg::~CUpdateProgressDlg() = default;
 
 void CUpdateProgressDlg::ShowStatus(UINT stringId) {
   std::string text = strings::LoadString(stringId);
@@ -54,7 +45,7 @@ void CUpdateProgressDlg::ShowStatus(UINT stringId) {
 }
 
 void CUpdateProgressDlg::PumpMessages() {
-  if (g_cancelUpdate) return;
+  if (cancel_.g_cancelUpdate) return;
   QCoreApplication::processEvents(QEventLoop::AllEvents);
 }
 

@@ -1,11 +1,12 @@
-// The progress window of an update run (dialog 4500): one status line and Cancel. The run is
-// synchronous on the user-interface thread; it shows a status and lets the window's messages
-// through while it waits, which is how Cancel is seen.
+// The progress window of an update run (dialog 4500): one status line and Cancel, which raises
+// the run's own cancel flag. The run is synchronous on the user-interface thread; it shows a
+// status and lets the window's messages through while it waits, which is how Cancel is seen.
 #pragma once
 
 #include <QDialog>
 #include <QLabel>
 
+#include "quotes/cancel_token.h"
 #include "quotes/quote_client.h"
 
 namespace quillet {
@@ -15,7 +16,7 @@ inline constexpr int IDD_UPDATE_PROGRESS = 4500;
 class CUpdateProgressDlg : public QDialog, public QuoteProgress {
   Q_OBJECT
  public:
-  explicit CUpdateProgressDlg(QWidget* parent);
+  CUpdateProgressDlg(QWidget* parent, CancelToken& cancel);
   ~CUpdateProgressDlg() override;
 
   // QuoteProgress.
@@ -23,10 +24,9 @@ class CUpdateProgressDlg : public QDialog, public QuoteProgress {
   void PumpMessages() override;
 
   QString status() const { return status_->text(); }
-  // The open progress window, if a run shows one (tests press its Cancel).
-  static CUpdateProgressDlg* current();
 
  private:
+  CancelToken& cancel_;
   QLabel* status_;
 };
 

@@ -9,6 +9,7 @@
 #include "platform/socket.h"
 #include "quotes/csv_quotes.h"
 #include "quotes/quote_client.h"
+#include "quotes/testing/client_kit.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static constexpr int kCsvSources[] = {0, 1, 4, 7, 9, 11, 13};
@@ -22,8 +23,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   quillet::fuzzing::ScriptAnswer(sockets, data, size, control & 0x80, kChunks[(control >> 3) & 3],
                                  control & 0x20);
 
-  quillet::CQuoteClient client(quillet::ClientVariant::kDevice, sockets);
-  client.SetServerOverride(std::nullopt);
+  quillet::testing::ClientKit kit;
+  quillet::CQuoteClient client(quillet::ClientVariant::kDevice, kit.Services(sockets));
   const int source = kCsvSources[(control & 7) % 7];
   client.SetParser(source, quillet::ParseCsvQuotes);
   client.BeginRequest(source);

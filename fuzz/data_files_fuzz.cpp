@@ -19,8 +19,9 @@ namespace {
 
 quillet::PlatformContext& Context() {
   static quillet::testing::TempDir dir;
-  static std::unique_ptr<quillet::PlatformContext> ctx =
-      quillet::PlatformContext::Open(quillet::PlatformContext::Kind::kDevice, dir.path());
+  static quillet::HostServices host{quillet::EnvironmentSettings{}};
+  static std::unique_ptr<quillet::PlatformContext> ctx = quillet::PlatformContext::Open(
+      quillet::PlatformContext::Kind::kDevice, dir.path(), host.services());
   return *ctx;
 }
 

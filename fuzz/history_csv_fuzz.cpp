@@ -11,11 +11,13 @@
 #include <vector>
 
 #include "core/chart_store.h"
-#include "platform/context.h"
 #include "fuzz/scripted_answer.h"
+#include "platform/context.h"
+#include "platform/host_services.h"
 #include "platform/socket.h"
 #include "quotes/history_download.h"
 #include "quotes/quote_client.h"
+#include "quotes/testing/client_kit.h"
 
 namespace {
 
@@ -25,7 +27,8 @@ struct FuzzRoot {
     char pattern[] = "/tmp/quillet-history-fuzz-XXXXXX";
     if (mkdtemp(pattern) == nullptr) __builtin_trap();
     path = pattern;
-    ctx = quillet::PlatformContext::Open(quillet::PlatformContext::Kind::kDevice, path);
+    ctx = quillet::PlatformContext::Open(quillet::PlatformContext::Kind::kDevice, path,
+                                         host.services());
     if (ctx == nullptr) __builtin_trap();
     charts = std::make_unique<quillet::ChartStore>(ctx->objectStore(), ctx->messageBoxes());
     if (!charts->OpenChartStore()) __builtin_trap();
@@ -37,6 +40,7 @@ struct FuzzRoot {
     std::filesystem::remove_all(path, ignored);
   }
   std::string path;
+  quillet::HostServices host{quillet::EnvironmentSettings{}};
   std::unique_ptr<quillet::PlatformContext> ctx;
   std::unique_ptr<quillet::ChartStore> charts;
 };
@@ -55,8 +59,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   quillet::fuzzing::ScriptAnswer(sockets, data, size, control & 0x80, kChunks[control & 3]);
 
   quillet::ManualClock clock(1051891200);
-  quillet::CQuoteClient client(quillet::ClientVariant::kDesktop, sockets);
-  client.SetServerOverride(std::nullopt);
+  quillet::testing::ClientKit kit;
+  quillet::CQuoteClient client(quillet::ClientVariant::kDesktop, kit.Services(sockets));
 
   std::vector<quillet::ChartPoint> points;
   client.SetParser(quillet::kSourceHistory, [&](quillet::CQuoteClient& c) {

@@ -11,6 +11,7 @@
 
 #include "desktop/desk_settings.h"
 #include "platform/context.h"
+#include "platform/host_services.h"
 #include "platform/ini_profile.h"
 #include "platform/testing/test_support.h"
 
@@ -18,8 +19,9 @@ namespace {
 
 struct Desktop {
   quillet::testing::TempDir dir;
-  std::unique_ptr<quillet::PlatformContext> ctx =
-      quillet::PlatformContext::Open(quillet::PlatformContext::Kind::kDesktop, dir.path());
+  quillet::HostServices host{quillet::EnvironmentSettings{}};
+  std::unique_ptr<quillet::PlatformContext> ctx = quillet::PlatformContext::Open(
+      quillet::PlatformContext::Kind::kDesktop, dir.path(), host.services());
   quillet::WorkingDirectory work;
   Desktop() {
     ctx->registry().SetString(quillet::HKEY_LOCAL_MACHINE, quillet::kActiveSyncKey, u"InstalledDir",

@@ -9,6 +9,7 @@
 #include "fuzz/scripted_answer.h"
 #include "platform/socket.h"
 #include "quotes/quote_client.h"
+#include "quotes/testing/client_kit.h"
 
 namespace {
 
@@ -40,8 +41,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static constexpr std::size_t kChunks[] = {1, 9, 700, 1 << 16};
   quillet::fuzzing::ScriptAnswer(sockets, data, size, control & 0x80, kChunks[(control >> 5) & 3]);
 
-  quillet::CQuoteClient client(quillet::ClientVariant::kDevice, sockets);
-  client.SetServerOverride(std::nullopt);
+  quillet::testing::ClientKit kit;
+  quillet::CQuoteClient client(quillet::ClientVariant::kDevice, kit.Services(sockets));
   const int source = kPageSources[(control & 0x1F) % std::size(kPageSources)];
   client.BeginRequest(source);
   client.AppendRequest("AB");  // short, so the parsers that look for the symbol can meet it

@@ -9,6 +9,7 @@
 #include "fuzz/scripted_answer.h"
 #include "platform/socket.h"
 #include "quotes/quote_client.h"
+#include "quotes/testing/client_kit.h"
 #include "quotes/xml_quotes.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -22,8 +23,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   quillet::fuzzing::ScriptAnswer(sockets, data, size, control & 0x80, kChunks[control & 3],
                                  control & 0x40);
 
-  quillet::CQuoteClient client(quillet::ClientVariant::kDevice, sockets);
-  client.SetServerOverride(std::nullopt);
+  quillet::testing::ClientKit kit;
+  quillet::CQuoteClient client(quillet::ClientVariant::kDevice, kit.Services(sockets));
   client.SetParser(14, quillet::ParseXmlQuotes);
   client.BeginRequest(14);
   client.AppendRequest("NESN,UBSN");

@@ -1,24 +1,12 @@
 #include "platform/clock.h"
 
-#include <cerrno>
-#include <cstdlib>
 #include <ctime>
 
 namespace quillet {
 
 std::int64_t SystemClock::Now() {
-  if (const char* fixed = std::getenv("QUILLET_NOW"); fixed && *fixed) {
-    char* end = nullptr;
-    errno = 0;
-    long long v = std::strtoll(fixed, &end, 10);
-    if (errno == 0 && end && *end == '\0') return v;
-  }
+  if (fixedNow_) return *fixedNow_;
   return static_cast<std::int64_t>(std::time(nullptr));
-}
-
-Clock& DefaultClock() {
-  static SystemClock clock;
-  return clock;
 }
 
 LocalTime ToLocal(std::int64_t t) {
@@ -47,7 +35,8 @@ std::optional<StockTime> FromLocal(int year, int month, int day, int hour, int m
   tm.tm_sec = second;
   tm.tm_isdst = -1;  // let the zone's rules decide, as the device does
   std::time_t t = std::mktime(&tm);
-  if (t == static_cast<std::time_t>(-1) && !(tm.tm_year == 69 && tm.tm_mon == 11 && tm.tm_mday == 31)) {
+  if (t == static_cast<std::time_t>(-1) &&
+      !(tm.tm_year == 69 && tm.tm_mon == 11 && tm.tm_mday == 31)) {
     return std::nullopt;
   }
   if (t < 0 || static_cast<std::int64_t>(t) > 0xFFFFFFFFll) return std::nullopt;

@@ -1,7 +1,7 @@
 // Time as the system counts it. `StockTime` is a u32 of seconds since 1970-01-01 00:00 UTC
 // (0 = no date); local calendar dates convert to and from it with the process's time zone, as
 // mktime and localtime do. "Now" always comes from a Clock so tests and scripts can set it:
-// the system clock honours QUILLET_NOW (seconds since 1970) when it is set.
+// a program's main makes its system clock with the fixed time of QUILLET_NOW when that is set.
 #pragma once
 
 #include <cstdint>
@@ -18,10 +18,14 @@ class Clock {
   virtual std::int64_t Now() = 0;
 };
 
-// The host clock, or QUILLET_NOW when that holds a number (read at every call).
+// The host clock, or a fixed time when one is given (QUILLET_NOW, for scripts).
 class SystemClock final : public Clock {
  public:
+  explicit SystemClock(std::optional<std::int64_t> fixedNow) : fixedNow_(fixedNow) {}
   std::int64_t Now() override;
+
+ private:
+  std::optional<std::int64_t> fixedNow_;
 };
 
 // A clock that stands still until a test moves it.
@@ -35,8 +39,6 @@ class ManualClock final : public Clock {
  private:
   std::int64_t now_;
 };
-
-Clock& DefaultClock();
 
 struct LocalTime {
   int year = 1970;  // e.g. 2003

@@ -1,10 +1,18 @@
 #include "platform/context.h"
 
 #include "platform/roots.h"
+#include "platform/window_station.h"
 
 namespace quillet {
 
+PlatformContext::PlatformContext(const PlatformServices& services)
+    : clock_(&services.clock),
+      ticks_(&services.ticks),
+      sockets_(&services.sockets),
+      settings_(services.settings) {}
+
 std::unique_ptr<PlatformContext> PlatformContext::Open(Kind kind, const std::string& root,
+                                                       const PlatformServices& services,
                                                        std::string* error,
                                                        const std::string& sqliteVfs) {
   if (root.empty()) {
@@ -22,16 +30,23 @@ std::unique_ptr<PlatformContext> PlatformContext::Open(Kind kind, const std::str
     if (error) *error = "cannot open " + SystemDatabasePath(root) + ": " + dbError;
     return nullptr;
   }
-  std::unique_ptr<PlatformContext> ctx(new PlatformContext());
+  std::unique_ptr<PlatformContext> ctx(new PlatformContext(services));
   ctx->kind_ = kind;
   ctx->root_ = root;
   ctx->db_ = std::shared_ptr<SqliteDb>(std::move(db));
   ctx->registry_ = std::make_unique<Registry>(ctx->db_);
   ctx->objectStore_ = std::make_unique<PropertyStore>(ctx->db_);
+  ctx->phoneBook_ = std::make_unique<RegistryRasDialer>(*ctx->registry_);
+  ctx->dialer_ = ctx->phoneBook_.get();
   ctx->locale_ = ReadLocaleSettings(*ctx->registry_);
   ctx->programPath_ = kind == Kind::kDevice ? "\\Program Files\\Quillet\\Quillet.exe"
                                             : "C:\\Program Files\\Quillet\\Quillet.exe";
   return ctx;
+}
+
+void PlatformContext::SetWindowStation(WindowStation* station) {
+  station_ = station;
+  messages_ = station;
 }
 
 std::optional<std::string> PlatformContext::HostPath(std::string_view windowsPath) const {

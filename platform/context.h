@@ -1,7 +1,9 @@
 // One root's operating-system services, handed to the system's code at start-up: the root
-// folder and its path mapping, the file system, the registry, the clock, the locale and the
-// message boxes. Tests make a context on a fresh temporary root and replace the file system,
-// the clock or the answerer as they need.
+// folder and its path mapping, the file system, the registry, the calendar clock and the steady
+// clock, sockets, the dialler, the window station, the locale, the message boxes and the
+// settings the program was started with. A program's main chooses the real implementations
+// (HostServices) and opens its contexts with them; nothing below main makes a service of its
+// own. Tests open a context on a fresh temporary root and replace any service as they need.
 #pragma once
 
 #include <memory>
@@ -10,13 +12,29 @@
 #include <string_view>
 
 #include "platform/clock.h"
+#include "platform/environment.h"
 #include "platform/file_system.h"
 #include "platform/locale_settings.h"
 #include "platform/message_box.h"
+#include "platform/monotonic_clock.h"
 #include "platform/property_db.h"
+#include "platform/ras_dial.h"
 #include "platform/registry.h"
+#include "platform/socket.h"
 
 namespace quillet {
+
+class WindowMessages;
+class WindowStation;
+
+// The services a main hands to the contexts it opens. They are not owned: they must outlive
+// every context opened with them.
+struct PlatformServices {
+  Clock& clock;
+  MonotonicClock& ticks;
+  SocketFactory& sockets;
+  EnvironmentSettings settings;
+};
 
 class PlatformContext {
  public:
@@ -26,6 +44,7 @@ class PlatformContext {
   // the root cannot be used. `sqliteVfs` names the SQLite VFS the root's database goes through
   // (tests hand in one that fails chosen reads and writes); empty: the default one.
   static std::unique_ptr<PlatformContext> Open(Kind kind, const std::string& root,
+                                               const PlatformServices& services,
                                                std::string* error = nullptr,
                                                const std::string& sqliteVfs = {});
 
@@ -40,12 +59,34 @@ class PlatformContext {
   // The property databases of the root (the handheld's object store).
   PropertyStore& objectStore() { return *objectStore_; }
   std::shared_ptr<SqliteDb> database() { return db_; }
+  // Calendar time: "now" of every date the system stores.
   Clock& clock() { return *clock_; }
-  void SetClock(Clock* clock) { clock_ = clock ? clock : &DefaultClock(); }
+  void SetClock(Clock& clock) { clock_ = &clock; }
+  // Elapsed time and waits: time-outs, polling.
+  MonotonicClock& ticks() { return *ticks_; }
+  void SetTicks(MonotonicClock& ticks) { ticks_ = &ticks; }
+  SocketFactory& sockets() { return *sockets_; }
+  void SetSockets(SocketFactory& sockets) { sockets_ = &sockets; }
+  // The dial-up stand-in of this root's phone book, unless a test set another (null: back to
+  // the phone book's).
+  RasDialer& dialer() { return *dialer_; }
+  void SetDialer(RasDialer* dialer) { dialer_ = dialer ? dialer : phoneBook_.get(); }
+  // The top-level windows of the root that other processes reach, when this process has any
+  // (the handheld program does; tools and most tests do not): null otherwise.
+  WindowStation* windowStation() { return station_; }
+  // Where broadcasts to every window go: the window station, or a recorder a test set; null
+  // when nobody listens.
+  WindowMessages* windowMessages() { return messages_; }
+  // Sets both; a null station leaves no windows and sends broadcasts nowhere.
+  void SetWindowStation(WindowStation* station);
+  void SetWindowMessages(WindowMessages* messages) { messages_ = messages; }
   MessageBoxes& messageBoxes() { return messageBoxes_; }
   // Read from the registry when the context opens; ReloadLocale reads them again.
   const LocaleSettings& locale() const { return locale_; }
   void ReloadLocale() { locale_ = ReadLocaleSettings(*registry_); }
+  // What the program was started with (roots, a fixed time, the quote server).
+  const EnvironmentSettings& settings() const { return settings_; }
+  EnvironmentSettings& settings() { return settings_; }
 
   // The Windows path of the running program ("\Program Files\Quillet\Quillet.exe"), as the
   // original's GetModuleFileName gives it.
@@ -53,16 +94,23 @@ class PlatformContext {
   void SetProgramPath(std::string path) { programPath_ = std::move(path); }
 
  private:
-  PlatformContext() = default;
+  explicit PlatformContext(const PlatformServices& services);
   Kind kind_ = Kind::kDevice;
   std::string root_;
   FileSystem* files_ = &PosixFiles();
   std::shared_ptr<SqliteDb> db_;
   std::unique_ptr<Registry> registry_;
   std::unique_ptr<PropertyStore> objectStore_;
-  Clock* clock_ = &DefaultClock();
+  Clock* clock_;
+  MonotonicClock* ticks_;
+  SocketFactory* sockets_;
+  std::unique_ptr<RasDialer> phoneBook_;
+  RasDialer* dialer_ = nullptr;
+  WindowStation* station_ = nullptr;
+  WindowMessages* messages_ = nullptr;
   MessageBoxes messageBoxes_;
   LocaleSettings locale_;
+  EnvironmentSettings settings_;
   std::string programPath_;
 };
 

@@ -40,7 +40,8 @@ class FileSystemContract : public ::testing::TestWithParam<std::string> {
 
  private:
   TempDir temp_;
-  InMemoryFileSystem memory_;
+  SystemClock clock_{std::nullopt};  // write times as the real disk gives them
+  InMemoryFileSystem memory_{clock_};
   FileSystemWrapper wrapped_{memory_};
 };
 

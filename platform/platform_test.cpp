@@ -2,14 +2,19 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <map>
+#include <string>
 
 #include "platform/clock.h"
 #include "platform/codepage.h"
 #include "platform/context.h"
+#include "platform/environment.h"
 #include "platform/locale_settings.h"
+#include "platform/monotonic_clock.h"
 #include "platform/ras.h"
 #include "platform/roots.h"
 #include "platform/testing/test_support.h"
+#include "platform/window_station.h"
 
 namespace quillet {
 namespace {
@@ -33,14 +38,35 @@ TEST(Roots, PathsThatWouldLeaveTheRootAreRefused) {
   EXPECT_FALSE(MapDevicePath("/r/dev", "./x"));
 }
 
-TEST(Roots, EnvironmentChoosesTheRoots) {
-  setenv("QUILLET_DEVICE_ROOT", "/tmp/some device/", 1);
-  EXPECT_EQ(DefaultDeviceRoot(), "/tmp/some device");
-  unsetenv("QUILLET_DEVICE_ROOT");
-  setenv("XDG_DATA_HOME", "/tmp/xdg", 1);
-  EXPECT_EQ(DefaultDeviceRoot(), "/tmp/xdg/quillet/device");
-  EXPECT_EQ(DefaultDesktopRoot(), "/tmp/xdg/quillet/desktop");
-  unsetenv("XDG_DATA_HOME");
+// Settings read through a lookup of the test's own, never from the process's environment.
+EnvironmentSettings ReadFrom(const std::map<std::string, std::string>& variables) {
+  return ReadEnvironmentSettings([&variables](const char* name) -> const char* {
+    auto found = variables.find(name);
+    return found == variables.end() ? nullptr : found->second.c_str();
+  });
+}
+
+TEST(Environment, TheSettingsChooseTheRoots) {
+  EXPECT_EQ(ReadFrom({{"QUILLET_DEVICE_ROOT", "/tmp/some device/"}}).deviceRoot,
+            "/tmp/some device");
+  EnvironmentSettings xdg = ReadFrom({{"XDG_DATA_HOME", "/tmp/xdg"}, {"HOME", "/home/x"}});
+  EXPECT_EQ(xdg.deviceRoot, "/tmp/xdg/quillet/device");
+  EXPECT_EQ(xdg.desktopRoot, "/tmp/xdg/quillet/desktop");
+  EXPECT_EQ(ReadFrom({{"HOME", "/home/x"}, {"XDG_DATA_HOME", ""}}).desktopRoot,
+            "/home/x/.local/share/quillet/desktop");
+  EXPECT_EQ(ReadFrom({}).deviceRoot, "/tmp/.local/share/quillet/device");
+  EXPECT_EQ(ReadFrom({{"QUILLET_DESKTOP_ROOT", "/d"}, {"QUILLET_DEVICE_ROOT", ""}}).desktopRoot,
+            "/d");
+}
+
+TEST(Environment, AFixedTimeIsAWholeNumberAndTheQuoteServerIsKeptAsSet) {
+  EXPECT_EQ(ReadFrom({{"QUILLET_NOW", "1051891200"}}).fixedNow, 1051891200);
+  EXPECT_EQ(ReadFrom({{"QUILLET_NOW", "-5"}}).fixedNow, -5);
+  EXPECT_FALSE(ReadFrom({{"QUILLET_NOW", "12x"}}).fixedNow);
+  EXPECT_FALSE(ReadFrom({{"QUILLET_NOW", ""}}).fixedNow);
+  EXPECT_FALSE(ReadFrom({}).fixedNow);
+  EXPECT_EQ(ReadFrom({{"QUILLET_QUOTE_SERVER", "127.0.0.1:8080"}}).quoteServer, "127.0.0.1:8080");
+  EXPECT_EQ(ReadFrom({}).quoteServer, "");
 }
 
 TEST(CodePage, PoundAndEuroRoundTrip) {
@@ -48,8 +74,12 @@ TEST(CodePage, PoundAndEuroRoundTrip) {
   EXPECT_EQ(WideToAnsi(u'\u00A3'), 0xA3);
   EXPECT_EQ(AnsiToWide(0x80), u'\u20AC');
   EXPECT_EQ(WideToAnsi(u'\u20AC'), 0x80);
-  EXPECT_EQ(AnsiToUtf16("\xA3" "5 \x80"), u"\u00A35 \u20AC");
-  EXPECT_EQ(Utf16ToAnsi(u"\u00A35 \u20AC"), "\xA3" "5 \x80");
+  EXPECT_EQ(AnsiToUtf16("\xA3"
+                        "5 \x80"),
+            u"\u00A35 \u20AC");
+  EXPECT_EQ(Utf16ToAnsi(u"\u00A35 \u20AC"),
+            "\xA3"
+            "5 \x80");
   EXPECT_EQ(WideToAnsi(u'\u4E2D'), '?') << "characters the code page lacks";
   for (int b = 0; b < 256; ++b) {
     EXPECT_EQ(WideToAnsi(AnsiToWide(static_cast<unsigned char>(b))), b) << b;
@@ -99,13 +129,52 @@ TEST(Time, LocalCalendarAcrossADaylightSavingChange) {
 }
 
 TEST(Time, ClocksHonourTheirSetting) {
-  setenv("QUILLET_NOW", "1051891200", 1);
-  EXPECT_EQ(DefaultClock().Now(), 1051891200);
-  unsetenv("QUILLET_NOW");
-  EXPECT_GT(DefaultClock().Now(), 1700000000);
+  EXPECT_EQ(SystemClock(1051891200).Now(), 1051891200);
+  EXPECT_GT(SystemClock(std::nullopt).Now(), 1700000000);
   ManualClock m(5);
   m.Advance(10);
   EXPECT_EQ(NowStockTime(m), 15u);
+}
+
+TEST(Time, AManualSteadyClockSleepsByMovingOn) {
+  ManualMonotonicClock manual(1000);
+  manual.SleepMs(250);
+  EXPECT_EQ(manual.NowMs(), 1250u);
+  manual.AdvanceMs(50);
+  EXPECT_EQ(manual.NowMs(), 1300u);
+  SteadyClock steady;
+  const std::uint64_t before = steady.NowMs();
+  steady.SleepMs(2);
+  EXPECT_GE(steady.NowMs(), before + 2);
+}
+
+TEST(Context, ServicesCanBeReplacedAndPutBack) {
+  testing::TestRoot t;
+  EXPECT_EQ(&t.ctx->clock(), &t.clock);
+  EXPECT_EQ(t.ctx->windowStation(), nullptr);
+  EXPECT_EQ(t.ctx->windowMessages(), nullptr);
+  RasDialer& phoneBook = t.ctx->dialer();
+  // The phone book of the root answers for its entries.
+  RasAddEntry(t.ctx->registry(), u"Work ISP", u"555");
+  RasDialParams params;
+  bool saved = true;
+  EXPECT_EQ(phoneBook.GetEntryDialParams(u"Work ISP", &params, &saved), 0u);
+  EXPECT_EQ(phoneBook.GetEntryDialParams(u"Home", &params, &saved),
+            static_cast<DWORD>(ERROR_CANNOT_FIND_PHONEBOOK_ENTRY));
+  RegistryRasDialer other(t.ctx->registry());
+  t.ctx->SetDialer(&other);
+  EXPECT_EQ(&t.ctx->dialer(), &other);
+  t.ctx->SetDialer(nullptr);
+  EXPECT_EQ(&t.ctx->dialer(), &phoneBook);
+
+  WindowStation station(t.ctx->root());
+  t.ctx->SetWindowStation(&station);
+  EXPECT_EQ(t.ctx->windowStation(), &station);
+  EXPECT_EQ(t.ctx->windowMessages(), &station);
+  RecordingWindowMessages recorder;
+  t.ctx->SetWindowMessages(&recorder);
+  EXPECT_EQ(t.ctx->windowStation(), &station) << "the program's own windows stay";
+  EXPECT_EQ(t.ctx->windowMessages(), &recorder);
 }
 
 TEST(Locale, SeparatorsAndShortDateComeFromTheDeviceRegistry) {
@@ -154,9 +223,9 @@ TEST(MessageBoxes, ScriptedAnswersSeeEveryText) {
   EXPECT_TRUE(boxes.AskYesNo("Delete this stock?", "Quillet"));
   EXPECT_FALSE(boxes.AskYesNo("Delete stock chart data?", "Quillet"));
   EXPECT_EQ(boxes.Show("Cannot save stock db", "Quillet", MB_OK | MB_ICONSTOP), IDOK);
-  EXPECT_EQ(answers.texts(), (std::vector<std::string>{"Delete this stock?",
-                                                       "Delete stock chart data?",
-                                                       "Cannot save stock db"}));
+  EXPECT_EQ(answers.texts(),
+            (std::vector<std::string>{"Delete this stock?", "Delete stock chart data?",
+                                      "Cannot save stock db"}));
   EXPECT_EQ(answers.shown()[2].flags & MB_ICONMASK, MB_ICONSTOP);
 }
 

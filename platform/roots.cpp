@@ -1,18 +1,11 @@
 #include "platform/roots.h"
 
-#include <cstdlib>
 #include <vector>
 
 #include "platform/ascii.h"
 
 namespace quillet {
 namespace {
-
-std::string DataHome() {
-  if (const char* x = std::getenv("XDG_DATA_HOME"); x && *x) return std::string(x);
-  const char* home = std::getenv("HOME");
-  return std::string(home && *home ? home : "/tmp") + "/.local/share";
-}
 
 // Splits on '\' and '/', dropping empty parts; nullopt when a part is "." or "..".
 std::optional<std::vector<std::string_view>> SplitComponents(std::string_view path) {
@@ -36,16 +29,6 @@ std::string Trimmed(std::string_view root) {
 }
 
 }  // namespace
-
-std::string DefaultDeviceRoot() {
-  if (const char* r = std::getenv("QUILLET_DEVICE_ROOT"); r && *r) return Trimmed(r);
-  return DataHome() + "/quillet/device";
-}
-
-std::string DefaultDesktopRoot() {
-  if (const char* r = std::getenv("QUILLET_DESKTOP_ROOT"); r && *r) return Trimmed(r);
-  return DataHome() + "/quillet/desktop";
-}
 
 std::string JoinPath(std::string_view folder, std::string_view name) {
   std::string out(folder);

@@ -1,7 +1,8 @@
 // Roots: the folders that stand for a handheld's object store and a desktop's drives. A
 // handheld path such as "\Program Files\Quillet\QuilletDB" lives at
 // "<device root>/Program Files/Quillet/QuilletDB"; a desktop path "C:\Program Files\X" at
-// "<desktop root>/C/Program Files/X". Nothing in the system writes outside its roots.
+// "<desktop root>/C/Program Files/X". Nothing in the system writes outside its roots. Which
+// folders the roots are is a setting of the program (see environment.h).
 #pragma once
 
 #include <optional>
@@ -9,12 +10,6 @@
 #include <string_view>
 
 namespace quillet {
-
-// QUILLET_DEVICE_ROOT, else $XDG_DATA_HOME/quillet/device (XDG_DATA_HOME defaulting to
-// ~/.local/share).
-std::string DefaultDeviceRoot();
-// QUILLET_DESKTOP_ROOT, else $XDG_DATA_HOME/quillet/desktop.
-std::string DefaultDesktopRoot();
 
 // Maps a handheld path into the device root. Both separators are accepted. A component of
 // "." or ".." is refused (nullopt), so no mapped path can leave the root.

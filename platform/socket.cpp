@@ -21,12 +21,6 @@
 
 namespace quillet {
 
-std::uint64_t TickCountMs() {
-  using namespace std::chrono;
-  return static_cast<std::uint64_t>(
-      duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
-}
-
 namespace {
 
 LONG WsaErrorOf(int err) {
@@ -283,11 +277,6 @@ LONG SystemResolver(const std::string& host, std::vector<std::uint32_t>* out) {
 
 std::unique_ptr<SocketFactory> MakePosixSockets(HostResolver resolver) {
   return std::make_unique<PosixSocketFactory>(std::move(resolver));
-}
-
-SocketFactory& PosixSockets() {
-  static PosixSocketFactory factory(SystemResolver);
-  return factory;
 }
 
 std::unique_ptr<StreamSocket> ScriptedSockets::Create(SocketWaitHandler* waiter, LONG* error) {

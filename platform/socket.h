@@ -2,8 +2,9 @@
 // written for: every call blocks, but while it waits it calls the owner's OnMessagePending in
 // short slices, and the owner can cancel the call from there (time-out, Cancel button).
 //
-// PosixSockets() is the real implementation; ScriptedSockets is an in-memory twin that plays a
-// canned answer and can fail any step, for tests and fuzzing that must not touch the network.
+// MakePosixSockets gives the real implementation (a program's main makes it once, see
+// host_services.h); ScriptedSockets is an in-memory twin that plays a canned answer and can fail
+// any step, for tests and fuzzing that must not touch the network.
 #pragma once
 
 #include <cstddef>
@@ -31,9 +32,6 @@ inline constexpr LONG WSAENETDOWN = 10050;
 
 // How long one wait lasts before OnMessagePending is asked again.
 inline constexpr int kSocketWaitSliceMs = 50;
-
-// Milliseconds of a monotonic clock (the system tick count).
-std::uint64_t TickCountMs();
 
 class SocketWaitHandler {
  public:
@@ -64,8 +62,6 @@ class SocketFactory {
   // null with *error set when the system has none to give.
   virtual std::unique_ptr<StreamSocket> Create(SocketWaitHandler* waiter, LONG* error) = 0;
 };
-
-SocketFactory& PosixSockets();
 
 // Turns a host name into IPv4 addresses (network byte order), blocking as long as it takes; 0 or
 // a WSA error. The system's resolver is the default; tests give one that stalls.

@@ -8,28 +8,18 @@
 #include "platform/testing/test_support.h"
 #include "quotes/quote_client.h"
 #include "quotes/quote_dates.h"
+#include "quotes/testing/client_kit.h"
 #include "quotes/testing/quote_sim_process.h"
 
 namespace quillet {
 namespace {
 
 // Runs a request of `source` whose answer is the given body after a 200 status.
-struct Answered {
-  Answered(int source, std::string body) : client(ClientVariant::kDevice, sockets) {
-    sockets.answer = "HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\nContent-Length: " +
-                     std::to_string(body.size()) + "\r\n\r\n" + body;
-    client.SetServerOverride(std::nullopt);
-    client.BeginRequest(source);
-    client.AppendRequest("X");
-    client.EndRequest();
-    code = client.Execute();
-  }
-  const QuoteResult& at(std::size_t i) const { return *client.results().at(i); }
-  std::size_t count() const { return client.results().size(); }
-
-  ScriptedSockets sockets;
-  CQuoteClient client;
-  int code = -1;
+struct Answered : testing::ScriptedAnswer {
+  Answered(int source, const std::string& body)
+      : ScriptedAnswer(source, "X",
+                       "HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\nContent-Length: " +
+                           std::to_string(body.size()) + "\r\n\r\n" + body) {}
 };
 
 TEST(CsvQuotes, ServiceLineFillsEveryField) {
@@ -162,8 +152,8 @@ TEST(CsvQuotes, LongValuesAreCutToTheirFields) {
 TEST(CsvQuotes, HeadersThatNeverEnd) {
   ScriptedSockets sockets;
   sockets.answer = "HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\n";
-  CQuoteClient client(ClientVariant::kDevice, sockets);
-  client.SetServerOverride(std::nullopt);
+  testing::ClientKit kit;
+  CQuoteClient client(ClientVariant::kDevice, kit.Services(sockets));
   client.BeginRequest(0);
   client.EndRequest();
   EXPECT_EQ(client.Execute(), QR_ERROR);
@@ -173,7 +163,8 @@ TEST(CsvQuotes, HeadersThatNeverEnd) {
 TEST(CsvQuotes, SimulatorAnswersParseBackToItsQuotes) {
   testing::QuoteSimProcess sim({"--unknown", "NOPE"});
   ASSERT_TRUE(sim.running());
-  CQuoteClient client;
+  testing::ClientKit kit;
+  CQuoteClient client(ClientVariant::kDevice, kit.Services());
   client.SetServerOverride(QuoteEndpoint{"127.0.0.1", sim.port()});
   client.SetTimeout(5);
   client.BeginRequest(0);

@@ -11,6 +11,7 @@
 #include "platform/socket.h"
 #include "platform/testing/test_support.h"
 #include "quotes/quote_client.h"
+#include "quotes/testing/client_kit.h"
 #include "quotes/testing/quote_sim_process.h"
 
 namespace quillet {
@@ -26,9 +27,9 @@ StockTime Day(int year, int month, int day) { return FromLocal(year, month, day)
 
 // Parses a history answer body without a network.
 struct Parsed {
-  explicit Parsed(std::string body) : client(ClientVariant::kDesktop, sockets), clock(kFriday) {
+  explicit Parsed(std::string body)
+      : client(ClientVariant::kDesktop, kit.Services(sockets)), clock(kFriday) {
     sockets.answer = "HTTP/1.0 200 OK\r\nContent-Type: text/csv\r\n\r\n" + body;
-    client.SetServerOverride(std::nullopt);
     client.SetParser(kSourceHistory,
                      [this](CQuoteClient& c) { return ParseHistoryCsv(c, points, clock); });
     client.BeginRequestWithPath(kSourceHistory, "/table.csv?s=X");
@@ -36,6 +37,7 @@ struct Parsed {
     code = client.Execute();
   }
   ScriptedSockets sockets;
+  testing::ClientKit kit;
   CQuoteClient client;
   ManualClock clock;
   std::vector<ChartPoint> points;
@@ -111,7 +113,7 @@ class Download : public ::testing::Test {
       : tz("UTC"),
         clock(kFriday),
         charts(root.ctx->objectStore(), root.ctx->messageBoxes()),
-        client(ClientVariant::kDesktop) {}
+        client(ClientVariant::kDesktop, kit.Services()) {}
 
   void Start(std::vector<std::string> args = {}) {
     sim = std::make_unique<QuoteSimProcess>(std::move(args), kFriday);
@@ -129,6 +131,7 @@ class Download : public ::testing::Test {
   ManualClock clock;
   TestRoot root;
   ChartStore charts;
+  testing::ClientKit kit;
   CQuoteClient client;
   std::unique_ptr<QuoteSimProcess> sim;
   std::vector<std::unique_ptr<StockRecord>> stocks;
@@ -302,8 +305,8 @@ TEST(DownloadHistory, AnAnswerCutShortKeepsTheStoredHistory) {
   ScriptedSockets sockets;
   sockets.answer = head + "2-May-03,84.00,84.90,83.10,84.50,5432100\n1-May-03,1,1,1,1,1\n";
   sockets.stallAfter = head.size() + 41;  // the first day's line
-  CQuoteClient client(ClientVariant::kDesktop, sockets);
-  client.SetServerOverride(std::nullopt);
+  testing::ClientKit kit;
+  CQuoteClient client(ClientVariant::kDesktop, kit.Services(sockets));
   std::vector<std::unique_ptr<StockRecord>> stocks;
   stocks.push_back(Stock("IBM", 0));
   HistoryDownloadSettings settings;
@@ -325,8 +328,8 @@ TEST(DownloadHistory, RepeatedDaysKeepOnePointEach) {
   ScriptedSockets sockets;
   sockets.answer =
       "HTTP/1.0 200 OK\r\n\r\nDate,Close\n2-May-03,3\n2-May-03,2\n5-May-03,9\n1-May-03,1\n";
-  CQuoteClient client(ClientVariant::kDesktop, sockets);
-  client.SetServerOverride(std::nullopt);
+  testing::ClientKit kit;
+  CQuoteClient client(ClientVariant::kDesktop, kit.Services(sockets));
   std::vector<std::unique_ptr<StockRecord>> stocks;
   stocks.push_back(Stock("IBM", 0));
   HistoryDownloadSettings settings;

@@ -23,7 +23,7 @@ bool ParseCanadaFundPage(CQuoteClient& client);   // source 8
 bool ParseBrusselsPage(CQuoteClient& client);     // source 12
 bool ParseNordicPage(CQuoteClient& client);       // source 15
 bool ParseCyprusPage(CQuoteClient& client);       // source 16
-bool ParseTokyoPage(CQuoteClient& client);        // source 17, "today" from DefaultClock()
+bool ParseTokyoPage(CQuoteClient& client);        // source 17, "today" from the client's clock
 bool ParseThaiPage(CQuoteClient& client);         // source 18
 bool ParseQuickChartPage(CQuoteClient& client);   // source 19
 bool ParseFrenchFundPage(CQuoteClient& client);   // sources 20 and 21

@@ -25,6 +25,7 @@
 #include "platform/testing/test_support.h"
 #include "quotes/page_parsers.h"
 #include "quotes/quote_client.h"
+#include "quotes/testing/client_kit.h"
 #include "quotes/xml_quotes.h"
 
 namespace quillet {
@@ -116,27 +117,14 @@ std::string Plain(std::string_view page) { return WithEnds(Padded(page, 0), Ends
 
 // The answer of `source` to a request for `symbol`, read through the client in reads of at most
 // `chunk` bytes.
-struct Answer {
-  Answer(int source, std::string_view symbol, std::string body, std::size_t chunk = kWholeAnswer,
-         Clock* clock = nullptr)
-      : client(ClientVariant::kDevice, sockets) {
-    sockets.answer = kHeaders + body;
-    sockets.chunk = chunk;
-    client.SetServerOverride(std::nullopt);
-    if (clock != nullptr) {
-      client.SetParser(17, [clock](CQuoteClient& c) { return ParseTokyoPage(c, *clock); });
-    }
-    client.BeginRequest(source);
-    client.AppendRequest(symbol);
-    client.EndRequest();
-    code = client.Execute();
-  }
-  std::size_t count() const { return client.results().size(); }
-  const QuoteResult& at(std::size_t i) const { return *client.results().at(i); }
-
-  ScriptedSockets sockets;
-  CQuoteClient client;
-  int code = -1;
+struct Answer : testing::ScriptedAnswer {
+  Answer(int source, std::string_view symbol, const std::string& body,
+         std::size_t chunk = kWholeAnswer, Clock* clock = nullptr)
+      : ScriptedAnswer(source, symbol, kHeaders + body, chunk, [clock](CQuoteClient& c) {
+          if (clock != nullptr) {
+            c.SetParser(17, [clock](CQuoteClient& cc) { return ParseTokyoPage(cc, *clock); });
+          }
+        }) {}
 };
 
 // The page with so much indentation at "{pad}" that `marker`, where it stands in the first

@@ -264,7 +264,7 @@ bool ParseTokyoPage(CQuoteClient& client, Clock& clock) {
   return true;
 }
 
-bool ParseTokyoPage(CQuoteClient& client) { return ParseTokyoPage(client, DefaultClock()); }
+bool ParseTokyoPage(CQuoteClient& client) { return ParseTokyoPage(client, client.clock()); }
 
 bool ParseThaiPage(CQuoteClient& client) {
   QuoteResult* result = page::BeginPage(client);

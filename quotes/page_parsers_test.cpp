@@ -10,6 +10,7 @@
 #include "platform/testing/test_support.h"
 #include "quotes/quote_client.h"
 #include "quotes/quote_dates.h"
+#include "quotes/testing/client_kit.h"
 #include "quotes/testing/quote_sim_process.h"
 
 namespace quillet {
@@ -78,7 +79,8 @@ class PageSources : public ::testing::Test {
 
   static testing::TempDir* dir_;
   static testing::QuoteSimProcess* sim_;
-  CQuoteClient client;
+  testing::ClientKit kit;
+  CQuoteClient client{ClientVariant::kDevice, kit.Services()};
 };
 
 testing::TempDir* PageSources::dir_ = nullptr;
@@ -227,11 +229,12 @@ TEST(TokyoPage, DuringTradingHoursTheDateIsToday) {
   testing::ScopedTimeZone tz("UTC");
   testing::QuoteSimProcess sim({}, 1051885500);
   ASSERT_TRUE(sim.running());
-  CQuoteClient client;
+  // The client's clock says the same: the page's parser takes "today" from it.
+  testing::ClientKit kit;
+  kit.clock.Set(1051885500);
+  CQuoteClient client(ClientVariant::kDevice, kit.Services());
   client.SetServerOverride(QuoteEndpoint{"127.0.0.1", sim.port()});
   client.SetTimeout(5);
-  ManualClock clock(1051885500);
-  client.SetParser(17, [&clock](CQuoteClient& c) { return ParseTokyoPage(c, clock); });
   ASSERT_EQ(Fetch(client, 17, "6758.T"), QR_OK);
   ASSERT_EQ(client.results().size(), 1u);
   EXPECT_STREQ(client.results()[0]->szTime, "14:25");
@@ -240,19 +243,13 @@ TEST(TokyoPage, DuringTradingHoursTheDateIsToday) {
 }
 
 // A page of `source` given here, answered without a network.
-struct Scripted {
-  Scripted(int source, std::string body, std::string symbol = "SYM", bool proxy = false)
-      : client(ClientVariant::kDevice, sockets) {
-    sockets.answer = "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n" + body;
-    client.SetServerOverride(std::nullopt);
-    if (proxy) client.SetProxy(true, "proxy.example", 8080, false, "", "");
-    code = Fetch(client, source, symbol);
-  }
-  std::size_t count() const { return client.results().size(); }
-  const QuoteResult& at(std::size_t i) const { return *client.results().at(i); }
-  ScriptedSockets sockets;
-  CQuoteClient client;
-  int code = -1;
+struct Scripted : testing::ScriptedAnswer {
+  Scripted(int source, const std::string& body, const std::string& symbol = "SYM",
+           bool proxy = false)
+      : ScriptedAnswer(source, symbol, "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n" + body,
+                       std::size_t{1} << 16, [proxy](CQuoteClient& c) {
+                         if (proxy) c.SetProxy(true, "proxy.example", 8080, false, "", "");
+                       }) {}
 };
 
 TEST(PageParsers, ZurichLinesWithBlanksErrorsAndEmptyFields) {
@@ -364,8 +361,8 @@ TEST(PageParsers, OverlongValuesAreCutToTheirFields) {
 TEST(PageParsers, HeadersThatNeverEndAreAnError) {
   ScriptedSockets sockets;
   sockets.answer = "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n";
-  CQuoteClient client(ClientVariant::kDevice, sockets);
-  client.SetServerOverride(std::nullopt);
+  testing::ClientKit kit;
+  CQuoteClient client(ClientVariant::kDevice, kit.Services(sockets));
   for (int source : {2, 3, 5, 6, 8, 12, 15, 16, 17, 18, 19, 20, 21, 23, 24}) {
     SCOPED_TRACE(source);
     EXPECT_EQ(Fetch(client, source, "X"), QR_ERROR);

@@ -11,8 +11,6 @@
 
 namespace quillet {
 
-std::atomic<std::uint32_t> g_cancelUpdate{0};
-
 namespace {
 
 constexpr char kCrLf[] = "\r\n";
@@ -114,25 +112,33 @@ std::string Base64Encode(std::string_view data) {
   return out;
 }
 
+QuoteClientServices ClientServicesOf(PlatformContext& ctx, CancelToken& cancel) {
+  return {ctx.sockets(), ctx.ticks(), ctx.clock(), cancel,
+          ParseQuoteEndpoint(ctx.settings().quoteServer)};
+}
+
 bool CQuoteSocket::OnMessagePending() {
   if (progress != nullptr) progress->PumpMessages();
   if (pumpHook != nullptr && *pumpHook) (*pumpHook)();
-  if (g_cancelUpdate != 0) {
+  if (cancel_.g_cancelUpdate != 0) {
     status = kCancelled;
-  } else if (TickCountMs() / 1000 - startSeconds > timeoutSeconds) {
+  } else if (ticks_.NowMs() / 1000 - startSeconds > timeoutSeconds) {
     status = kTimedOut;
-    g_cancelUpdate = 1;
+    cancel_.g_cancelUpdate = 1;
   } else {
     return true;
   }
   return false;  // ends the blocking call
 }
 
-CQuoteClient::CQuoteClient(ClientVariant variant, SocketFactory& sockets)
+CQuoteClient::CQuoteClient(ClientVariant variant, const QuoteClientServices& services)
     : lineBuffer_(std::make_unique<char[]>(kLineBufferSize)),
       variant_(variant),
-      sockets_(sockets),
-      server_(QuoteServerFromEnvironment()) {
+      sockets_(services.sockets),
+      ticks_(services.ticks),
+      clock_(services.clock),
+      cancel_(services.cancel),
+      server_(services.server) {
   const auto& table = QuoteParserTable();
   for (std::size_t i = 0; i < table.size(); ++i) {
     if (table[i] != nullptr) parsers_[i] = table[i];
@@ -242,9 +248,9 @@ std::string CQuoteClient::RequestBytes() const {
 }
 
 int CQuoteClient::Execute() {
-  CQuoteSocket waiter;
+  CQuoteSocket waiter(ticks_, cancel_);
   waiter.timeoutSeconds = timeout_;
-  waiter.startSeconds = TickCountMs() / 1000;
+  waiter.startSeconds = ticks_.NowMs() / 1000;
   waiter.progress = progress_;
   waiter.pumpHook = &pumpHook_;
 
@@ -262,7 +268,7 @@ int CQuoteClient::Execute() {
   // quotes (a price cut after its first digit) must never reach a stock.
   const std::size_t resultsBefore = results_.size();
   if (progress_ != nullptr) progress_->ShowStatus(strings::IDS_CONNECTING_SERVER);
-  g_cancelUpdate = 0;
+  cancel_.g_cancelUpdate = 0;
 
   LONG error = 0;
   std::unique_ptr<StreamSocket> connection = sockets_.Create(&waiter, &error);
@@ -328,7 +334,7 @@ int CQuoteClient::Execute() {
     resultCode_ = QR_ERROR;
   }
 
-  bool cancelled = g_cancelUpdate != 0;
+  bool cancelled = cancel_.g_cancelUpdate != 0;
   if (cancelled || resultCode_ != QR_ERROR) {
     int status = waiter.status;
     if (status == CQuoteSocket::kRunning && cancelled) status = QR_CANCELLED;
@@ -375,7 +381,7 @@ std::size_t CQuoteClient::ReadMore(std::size_t offset) {
 
 bool CQuoteClient::ReadLine(char delimiter) {
   if (delimiter == 0) delimiter = '\n';
-  if (g_cancelUpdate != 0) return false;
+  if (cancel_.g_cancelUpdate != 0) return false;
   if (KeepsConnectionOpen() && inBody_ != 0 && bodyOffset_ >= contentLength_) return false;
 
   char* buffer = lineBuffer_.get();

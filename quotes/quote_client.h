@@ -1,14 +1,14 @@
 // CQuoteClient fetches one answer at a time from a quote source over HTTP/1.0 and hands it, line
 // by line, to the parser of that source. It blocks, but every wait goes through CQuoteSocket's
 // OnMessagePending, which keeps the progress window alive, calls the pump hook, and ends the
-// call on a time-out or when g_cancelUpdate is set.
+// call on a time-out or when the run's g_cancelUpdate is set. The sockets, the clocks and that
+// cancel flag are the client's services: it makes none of its own.
 //
 // One client serves a whole update run: BeginRequest, AppendRequest (the symbols), EndRequest,
 // Execute; the parsed quotes collect in results() until FreeResults.
 #pragma once
 
 #include <array>
-#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -19,8 +19,12 @@
 
 #include "core/quote_tables.h"
 #include "core/string_table.h"
+#include "platform/clock.h"
+#include "platform/context.h"
+#include "platform/monotonic_clock.h"
 #include "platform/socket.h"
 #include "platform/win_types.h"
+#include "quotes/cancel_token.h"
 #include "quotes/quote_result.h"
 #include "quotes/quote_server.h"
 
@@ -33,9 +37,6 @@ enum QuoteResultCode : int {
   QR_TIMEOUT = 3,
 };
 
-// Set to 1 by the progress window's Cancel button and by a time-out; cleared by every Execute
-// and when a progress window is created. The only state an update run shares.
-extern std::atomic<std::uint32_t> g_cancelUpdate;
 
 // The error texts of a failed request.
 inline constexpr char kErrorCannotOpenSocket[] =
@@ -54,7 +55,7 @@ class QuoteProgress {
   virtual ~QuoteProgress() = default;
   // Shows a string-table text (strings::IDS_...) in the window.
   virtual void ShowStatus(UINT stringId) = 0;
-  // Dispatches pending window messages, stopping early once g_cancelUpdate is set.
+  // Dispatches pending window messages, stopping early once the run's g_cancelUpdate is set.
   virtual void PumpMessages() = 0;
 };
 
@@ -67,11 +68,25 @@ class CQuoteClient;
 // lines could not be read, a result could not be added, or the answer reported an error.
 using QuoteParser = std::function<bool(CQuoteClient&)>;
 
+// What a client takes from the platform and from the run it serves.
+struct QuoteClientServices {
+  SocketFactory& sockets;
+  MonotonicClock& ticks;                // the time-outs
+  Clock& clock;                         // "today", for the pages that give a time without a date
+  CancelToken& cancel;                  // the run's
+  std::optional<QuoteEndpoint> server;  // where connections go instead of the sources' hosts
+};
+
+// A run's client services from its context: the context's sockets and clocks, and the quote
+// server its program was started with.
+QuoteClientServices ClientServicesOf(PlatformContext& ctx, CancelToken& cancel);
+
 // The wait hook of one Execute: progress window, pump hook, time-out and cancel.
 class CQuoteSocket final : public SocketWaitHandler {
  public:
   enum Status : int { kRunning = 0, kCancelled = 2, kTimedOut = 3 };
 
+  CQuoteSocket(MonotonicClock& ticks, CancelToken& cancel) : ticks_(ticks), cancel_(cancel) {}
   bool OnMessagePending() override;
 
   int status = kRunning;
@@ -79,6 +94,10 @@ class CQuoteSocket final : public SocketWaitHandler {
   std::uint64_t startSeconds = 0;  // tick count / 1000
   QuoteProgress* progress = nullptr;
   const std::function<void()>* pumpHook = nullptr;
+
+ private:
+  MonotonicClock& ticks_;
+  CancelToken& cancel_;
 };
 
 class CQuoteClient {
@@ -90,9 +109,8 @@ class CQuoteClient {
   static constexpr std::uint32_t kDefaultTimeout = 30;
   static constexpr std::uint32_t kDefaultProxyPort = 8080;
 
-  // The server override is read from QUILLET_QUOTE_SERVER; SetServerOverride replaces it.
-  explicit CQuoteClient(ClientVariant variant = ClientVariant::kDevice,
-                        SocketFactory& sockets = PosixSockets());
+  // The server override starts as the services' server; SetServerOverride replaces it.
+  CQuoteClient(ClientVariant variant, const QuoteClientServices& services);
   ~CQuoteClient();
   CQuoteClient(const CQuoteClient&) = delete;
   CQuoteClient& operator=(const CQuoteClient&) = delete;
@@ -142,6 +160,9 @@ class CQuoteClient {
   void SetParser(int source, QuoteParser parser);
   // Where connections go instead of the sources' hosts; requests keep naming the source host.
   void SetServerOverride(std::optional<QuoteEndpoint> server) { server_ = std::move(server); }
+  // The run's Cancel, which the steps around the requests read too.
+  CancelToken& cancelToken() { return cancel_; }
+  Clock& clock() { return clock_; }
 
   std::string_view request() const { return {request_, requestLength_}; }
   std::size_t requestLength() const { return requestLength_; }
@@ -192,6 +213,9 @@ class CQuoteClient {
 
   ClientVariant variant_;
   SocketFactory& sockets_;
+  MonotonicClock& ticks_;
+  Clock& clock_;
+  CancelToken& cancel_;
   std::optional<QuoteEndpoint> server_;
   std::array<QuoteParser, kQuoteSourceCount> parsers_;
   StreamSocket* socket_ = nullptr;  // the connection of the running Execute

@@ -1,17 +1,22 @@
 #include "quotes/quote_client.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <chrono>
 #include <condition_variable>
+#include <future>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
+#include <utility>
 #include <vector>
 
+#include "platform/environment.h"
 #include "platform/socket.h"
+#include "platform/testing/test_support.h"
 #include "quotes/csv_quotes.h"
+#include "quotes/testing/client_kit.h"
 #include "quotes/testing/quote_sim_process.h"
 
 namespace quillet {
@@ -23,14 +28,20 @@ constexpr char kAcceptLine[] =
     "Accept: image/gif, image/x-bitmap, image/jpeg, image/pjpeg, application/vnd.ms-powerpoint, "
     "application/vnd.ms-excel, application/msword, application/x-comet, */*\r\n";
 
-// A client that sends every connection to the simulator.
-std::unique_ptr<CQuoteClient> ClientFor(const QuoteSimProcess& sim,
-                                        ClientVariant variant = ClientVariant::kDevice) {
-  auto client = std::make_unique<CQuoteClient>(variant);
-  client->SetServerOverride(QuoteEndpoint{"127.0.0.1", sim.port()});
-  client->SetTimeout(5);
-  return client;
-}
+// A client that sends every connection to the simulator, with its surroundings.
+struct SimClient {
+  explicit SimClient(const QuoteSimProcess& sim, ClientVariant variant = ClientVariant::kDevice)
+      : client(variant, kit.Services()) {
+    client.SetServerOverride(QuoteEndpoint{"127.0.0.1", sim.port()});
+    client.SetTimeout(5);
+  }
+  CQuoteClient* operator->() { return &client; }
+  CQuoteClient& operator*() { return client; }
+  std::uint32_t cancelFlag() const { return kit.cancel.g_cancelUpdate.load(); }
+
+  testing::ClientKit kit;
+  CQuoteClient client;
+};
 
 int Fetch(CQuoteClient& client, int source, std::string_view symbols) {
   client.FreeResults();
@@ -40,16 +51,15 @@ int Fetch(CQuoteClient& client, int source, std::string_view symbols) {
   return client.Execute();
 }
 
-// Collects every line a parser would see, after the headers.
-std::vector<std::string>* CollectBodyLines(CQuoteClient& client, int source) {
-  static std::vector<std::string> lines;
-  lines.clear();
-  client.SetParser(source, [](CQuoteClient& c) {
+// Collects every line a parser would see, after the headers, in a list the parser shares.
+std::shared_ptr<std::vector<std::string>> CollectBodyLines(CQuoteClient& client, int source) {
+  auto lines = std::make_shared<std::vector<std::string>>();
+  client.SetParser(source, [lines](CQuoteClient& c) {
     if (!c.ReadHeaders()) return false;
-    while (c.ReadLine()) lines.emplace_back(c.LineText());
+    while (c.ReadLine()) lines->emplace_back(c.LineText());
     return true;
   });
-  return &lines;
+  return lines;
 }
 
 class Progress final : public QuoteProgress {
@@ -63,7 +73,7 @@ class Progress final : public QuoteProgress {
 TEST(QuoteClientWire, DirectRequestBytes) {
   QuoteSimProcess sim;
   ASSERT_TRUE(sim.running());
-  auto client = ClientFor(sim);
+  SimClient client(sim);
   ASSERT_EQ(Fetch(*client, 0, "IBM+MSFT"), QR_OK);
   auto requests = sim.Requests();
   ASSERT_EQ(requests.size(), 1u);
@@ -85,8 +95,8 @@ TEST(QuoteClientWire, DirectRequestBytes) {
 TEST(QuoteClientWire, ProxyRequestUsesAbsoluteTargetAndSourceHost) {
   QuoteSimProcess sim;
   ASSERT_TRUE(sim.running());
-  CQuoteClient client;
-  client.SetServerOverride(std::nullopt);  // the proxy is where the connection must go
+  testing::ClientKit kit;
+  CQuoteClient client(ClientVariant::kDevice, kit.Services());  // to the proxy, no server set
   client.SetProxy(true, "127.0.0.1", sim.port(), false, "", "");
   client.SetTimeout(5);
   ASSERT_EQ(Fetch(client, 0, "IBM"), QR_OK);
@@ -102,8 +112,8 @@ TEST(QuoteClientWire, ProxyRequestUsesAbsoluteTargetAndSourceHost) {
 TEST(QuoteClientWire, DesktopSendsProxyCredentialsOnlyToTheProxy) {
   QuoteSimProcess sim;
   ASSERT_TRUE(sim.running());
-  CQuoteClient client(ClientVariant::kDesktop);
-  client.SetServerOverride(std::nullopt);
+  testing::ClientKit kit;
+  CQuoteClient client(ClientVariant::kDesktop, kit.Services());
   client.SetProxy(true, "127.0.0.1", sim.port(), true, "alice", "s3cret");
   client.SetTimeout(5);
   ASSERT_TRUE(client.proxyAuthentication());
@@ -133,8 +143,8 @@ TEST(QuoteClientWire, DesktopSendsProxyCredentialsOnlyToTheProxy) {
 TEST(QuoteClientWire, CredentialsNeedUserAndPasswordAndAreCut) {
   ScriptedSockets sockets;
   sockets.answer = "HTTP/1.0 200 OK\r\n\r\n";
-  CQuoteClient client(ClientVariant::kDesktop, sockets);
-  client.SetServerOverride(std::nullopt);
+  testing::ClientKit kit;
+  CQuoteClient client(ClientVariant::kDesktop, kit.Services(sockets));
   client.SetProxy(true, "proxy.local", 3128, true, "alice", "");
   EXPECT_FALSE(client.proxyAuthentication());
   client.SetProxy(true, "proxy.local", 3128, true, std::string(30, 'u'), std::string(30, 'p'));
@@ -149,8 +159,7 @@ TEST(QuoteClientWire, CredentialsNeedUserAndPasswordAndAreCut) {
   // The device never sends credentials, whatever it is given.
   ScriptedSockets deviceSockets;
   deviceSockets.answer = "HTTP/1.0 200 OK\r\n\r\n";
-  CQuoteClient device(ClientVariant::kDevice, deviceSockets);
-  device.SetServerOverride(std::nullopt);
+  CQuoteClient device(ClientVariant::kDevice, kit.Services(deviceSockets));
   device.SetProxy(true, "proxy.local", 3128, true, "alice", "s3cret");
   Fetch(device, 0, "IBM");
   EXPECT_EQ(deviceSockets.sent.find("Proxy-Authorization"), std::string::npos);
@@ -165,8 +174,8 @@ TEST(QuoteClientWire, Base64) {
 }
 
 TEST(QuoteClientRequest, BufferHoldsTheLongestBatchAndRefusesMore) {
-  CQuoteClient client;
-  client.SetServerOverride(std::nullopt);
+  testing::ClientKit kit;
+  CQuoteClient client(ClientVariant::kDevice, kit.Services());
   client.SetProxy(true, "proxy", 8080, false, "", "");
   client.BeginRequest(14);  // the longest query suffix
   // The batch rule stops adding at 974 characters; one more symbol may still follow.
@@ -187,14 +196,14 @@ TEST(QuoteClientRequest, BufferHoldsTheLongestBatchAndRefusesMore) {
 TEST(QuoteClientStatus, NotFoundAndOtherCodes) {
   QuoteSimProcess sim({"--status", "404"});
   ASSERT_TRUE(sim.running());
-  auto client = ClientFor(sim);
+  SimClient client(sim);
   EXPECT_EQ(Fetch(*client, 0, "IBM"), QR_ERROR);
   EXPECT_STREQ(client->errorText(), "HTTP Error\nHTTP/1.0 404 Not Found");
   EXPECT_TRUE(client->results().empty());
 
   ScriptedSockets sockets;
-  CQuoteClient scripted(ClientVariant::kDevice, sockets);
-  scripted.SetServerOverride(std::nullopt);
+  testing::ClientKit kit;
+  CQuoteClient scripted(ClientVariant::kDevice, kit.Services(sockets));
   sockets.answer = "HTTP/1.1 200 Fine Thanks\r\n\r\n\"IBM\",1.00\r\n";
   EXPECT_EQ(Fetch(scripted, 0, "IBM"), QR_OK);
   EXPECT_EQ(scripted.results().size(), 1u);
@@ -210,7 +219,7 @@ TEST(QuoteClientStatus, NotFoundAndOtherCodes) {
 TEST(QuoteClientWaits, SilentServerTimesOutAndLeavesCancelSet) {
   QuoteSimProcess sim({"--silent"});
   ASSERT_TRUE(sim.running());
-  auto client = ClientFor(sim);
+  SimClient client(sim);
   client->SetTimeout(1);
   Progress progress;
   client->SetProgress(&progress);
@@ -221,7 +230,7 @@ TEST(QuoteClientWaits, SilentServerTimesOutAndLeavesCancelSet) {
   auto took = std::chrono::steady_clock::now() - start;
   EXPECT_LT(took, std::chrono::seconds(4));
   EXPECT_GE(took, std::chrono::milliseconds(900));
-  EXPECT_EQ(g_cancelUpdate.load(), 1u);
+  EXPECT_EQ(client.cancelFlag(), 1u);
   EXPECT_GT(hooks, 0);
   EXPECT_GT(progress.pumps, 0);
   EXPECT_EQ(progress.shown,
@@ -234,32 +243,66 @@ TEST(QuoteClientWaits, SilentServerTimesOutAndLeavesCancelSet) {
 TEST(QuoteClientWaits, CancelFromThePumpHook) {
   QuoteSimProcess sim({"--silent"});
   ASSERT_TRUE(sim.running());
-  auto client = ClientFor(sim);
+  SimClient client(sim);
   client->SetTimeout(30);
-  client->SetPumpHook([] { g_cancelUpdate = 1; });
+  client->SetPumpHook([&client] { client.kit.cancel.Cancel(); });
   auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(Fetch(*client, 0, "IBM"), QR_CANCELLED);
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
-  EXPECT_EQ(g_cancelUpdate.load(), 1u);
+  EXPECT_EQ(client.cancelFlag(), 1u);
+}
+
+TEST(QuoteClientWaits, OneClientsCancelLeavesAnotherOfTheProcessAlone) {
+  // Two runs of one process (a desktop run and a test, the program and a sync provider), each
+  // with its own client and Cancel. One waits on a silent server in a thread of its own; the
+  // other presses the first one's Cancel while its own answer is still on the way.
+  ScriptedSockets silent;
+  silent.stallAfter = 0;
+  testing::ClientKit waitingKit;
+  CQuoteClient waiting(ClientVariant::kDevice, waitingKit.Services(silent));
+  waiting.SetTimeout(30);
+  std::promise<void> waitingStarted;
+  bool first = true;
+  waiting.SetPumpHook([&] {
+    if (std::exchange(first, false)) waitingStarted.set_value();
+  });
+  int waitingCode = -1;
+  std::thread other([&] { waitingCode = Fetch(waiting, 0, "IBM"); });
+  waitingStarted.get_future().wait();
+
+  QuoteSimProcess slow({"--delay", "300"});
+  ASSERT_TRUE(slow.running());
+  SimClient running(slow);
+  int pressed = 0;
+  running->SetPumpHook([&] {
+    if (pressed++ == 0) waitingKit.cancel.Cancel();
+  });
+  EXPECT_EQ(Fetch(*running, 0, "IBM"), QR_OK);
+  other.join();
+  EXPECT_GT(pressed, 1) << "the running client waited on after the other's Cancel";
+  EXPECT_EQ(running.cancelFlag(), 0u);
+  EXPECT_EQ(running->results().size(), 1u);
+  EXPECT_EQ(waitingCode, QR_CANCELLED);
+  EXPECT_EQ(waitingKit.cancel.g_cancelUpdate.load(), 1u);
 }
 
 TEST(QuoteClientWaits, TimeoutAppliesToATricklingServerAndKeepsEarlierLines) {
   // One byte every 100 ms: no single wait is long, the request as a whole is.
   QuoteSimProcess sim({"--trickle", "100", "--chunk", "1"});
   ASSERT_TRUE(sim.running());
-  auto client = ClientFor(sim);
+  SimClient client(sim);
   client->SetTimeout(1);
-  auto* lines = CollectBodyLines(*client, 0);
+  auto lines = CollectBodyLines(*client, 0);
   EXPECT_EQ(Fetch(*client, 0, "IBM"), QR_TIMEOUT);
   EXPECT_TRUE(lines->empty());  // the headers alone take longer than the time-out
-  EXPECT_EQ(g_cancelUpdate.load(), 1u);
+  EXPECT_EQ(client.cancelFlag(), 1u);
 }
 
 TEST(QuoteClientWaits, ProgressTextForHistory) {
   ScriptedSockets sockets;
   sockets.answer = "HTTP/1.0 200 OK\r\n\r\nDate,Close\n";
-  CQuoteClient client(ClientVariant::kDesktop, sockets);
-  client.SetServerOverride(std::nullopt);
+  testing::ClientKit kit;
+  CQuoteClient client(ClientVariant::kDesktop, kit.Services(sockets));
   Progress progress;
   client.SetProgress(&progress);
   client.BeginRequestWithPath(10, "/table.csv?s=IBM");
@@ -273,8 +316,8 @@ TEST(QuoteClientWaits, ProgressTextForHistory) {
 TEST(QuoteClientLines, LastLineWithoutLineFeedAndNoCarriageReturns) {
   QuoteSimProcess sim({"--no-final-newline"});
   ASSERT_TRUE(sim.running());
-  auto client = ClientFor(sim);
-  auto* lines = CollectBodyLines(*client, 0);
+  SimClient client(sim);
+  auto lines = CollectBodyLines(*client, 0);
   ASSERT_EQ(Fetch(*client, 0, "IBM+MSFT"), QR_OK);
   ASSERT_EQ(lines->size(), 2u);
   EXPECT_EQ((*lines)[0].substr(0, 6), "\"IBM\",");
@@ -288,8 +331,8 @@ TEST(QuoteClientLines, LastLineWithoutLineFeedAndNoCarriageReturns) {
 TEST(QuoteClientLines, LongLineComesInPiecesOfTheBuffer) {
   QuoteSimProcess sim({"--long-line", "2000"});
   ASSERT_TRUE(sim.running());
-  auto client = ClientFor(sim);
-  auto* lines = CollectBodyLines(*client, 0);
+  SimClient client(sim);
+  auto lines = CollectBodyLines(*client, 0);
   ASSERT_EQ(Fetch(*client, 0, "IBM"), QR_OK);
   ASSERT_EQ(lines->size(), 3u);
   EXPECT_EQ((*lines)[0], std::string(1535, 'L'));
@@ -305,9 +348,9 @@ TEST(QuoteClientLines, ScriptedChunksGiveTheSameLines) {
     ScriptedSockets sockets;
     sockets.answer = answer;
     sockets.chunk = chunk;
-    CQuoteClient client(ClientVariant::kDevice, sockets);
-    client.SetServerOverride(std::nullopt);
-    auto* lines = CollectBodyLines(client, 0);
+    testing::ClientKit kit;
+    CQuoteClient client(ClientVariant::kDevice, kit.Services(sockets));
+    auto lines = CollectBodyLines(client, 0);
     EXPECT_EQ(Fetch(client, 0, "X"), QR_OK);
     EXPECT_EQ(*lines, (std::vector<std::string>{"one", "", "three", "four\r", "five"}))
         << "chunk " << chunk;
@@ -319,8 +362,8 @@ TEST(QuoteClientLines, ScriptedChunksGiveTheSameLines) {
 TEST(QuoteClientLines, ReadUntilFindsMarkerOrReportsTheEnd) {
   ScriptedSockets sockets;
   sockets.answer = "HTTP/1.0 200 OK\r\n\r\n<a>\r\n<b>x</b>\r\n<c>\r\n";
-  CQuoteClient client(ClientVariant::kDevice, sockets);
-  client.SetServerOverride(std::nullopt);
+  testing::ClientKit kit;
+  CQuoteClient client(ClientVariant::kDevice, kit.Services(sockets));
   std::vector<bool> found;
   std::string line;
   client.SetParser(2, [&](CQuoteClient& c) {
@@ -338,8 +381,8 @@ TEST(QuoteClientLines, ReadUntilFindsMarkerOrReportsTheEnd) {
 TEST(QuoteClientContentLength, AnyLetterCase) {
   QuoteSimProcess sim({"--content-length-name", "CoNtEnT-LeNgTh"});
   ASSERT_TRUE(sim.running());
-  auto client = ClientFor(sim);
-  auto* lines = CollectBodyLines(*client, 0);
+  SimClient client(sim);
+  auto lines = CollectBodyLines(*client, 0);
   ASSERT_EQ(Fetch(*client, 0, "IBM"), QR_OK);
   ASSERT_EQ(lines->size(), 1u);
   EXPECT_EQ(client->contentLength(), (*lines)[0].size() + 2);
@@ -350,7 +393,7 @@ TEST(QuoteClientContentLength, KeptOpenConnectionsStopAtTheBody) {
   // rather than wait for the time-out.
   QuoteSimProcess sim;
   ASSERT_TRUE(sim.running());
-  auto client = ClientFor(sim);
+  SimClient client(sim);
   client->SetTimeout(20);
   for (int source : {11, 13}) {
     auto start = std::chrono::steady_clock::now();
@@ -365,7 +408,7 @@ TEST(QuoteClientContentLength, KeptOpenConnectionsStopAtTheBody) {
 TEST(QuoteClientContentLength, KeptOpenWithoutLengthGivesNoBodyLines) {
   QuoteSimProcess sim({"--no-content-length"});
   ASSERT_TRUE(sim.running());
-  auto client = ClientFor(sim);
+  SimClient client(sim);
   client->SetTimeout(20);
   auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(Fetch(*client, 13, "AAA+BBB"), QR_OK);
@@ -382,10 +425,10 @@ TEST(QuoteClientContentLength, StopsAtTheLengthEvenMidLine) {
   sockets.answer = "HTTP/1.0 200 OK\r\ncontent-length: 120\r\n\r\n" + body + "dddd\r\n";
   sockets.stallAfter = sockets.answer.size();
   sockets.chunk = 7;
-  CQuoteClient client(ClientVariant::kDevice, sockets);
-  client.SetServerOverride(std::nullopt);
+  testing::ClientKit kit;
+  CQuoteClient client(ClientVariant::kDevice, kit.Services(sockets));
   client.SetTimeout(20);
-  auto* lines = CollectBodyLines(client, 13);
+  auto lines = CollectBodyLines(client, 13);
   auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(Fetch(client, 13, "X"), QR_OK);
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
@@ -400,40 +443,40 @@ TEST(QuoteClientContentLength, KeptOpenConnectionCutShortIsNoSuccess) {
   ScriptedSockets sockets;
   sockets.answer = "HTTP/1.0 200 OK\r\nContent-Length: 100\r\n\r\nAAA,1.00\r\n";
   sockets.stallAfter = sockets.answer.size();
-  CQuoteClient client(ClientVariant::kDevice, sockets);
-  client.SetServerOverride(std::nullopt);
+  testing::ClientKit kit;
+  CQuoteClient client(ClientVariant::kDevice, kit.Services(sockets));
   client.SetTimeout(1);
   EXPECT_EQ(Fetch(client, 13, "AAA"), QR_TIMEOUT);
   EXPECT_TRUE(client.results().empty()) << "a request that timed out keeps none of its quotes";
-  EXPECT_EQ(g_cancelUpdate.load(), 1u);
+  EXPECT_EQ(kit.cancel.g_cancelUpdate.load(), 1u);
 }
 
 TEST(QuoteClientBadAnswers, NoAnswerHalfHeaderAndGarbage) {
   {
     QuoteSimProcess sim({"--truncate", "0"});
     ASSERT_TRUE(sim.running());
-    auto client = ClientFor(sim);
+    SimClient client(sim);
     EXPECT_EQ(Fetch(*client, 0, "IBM"), QR_ERROR);
     EXPECT_STREQ(client->errorText(), "Can't get response from server\n");
   }
   {
     QuoteSimProcess sim({"--truncate", "40"});  // the status line and part of a header
     ASSERT_TRUE(sim.running());
-    auto client = ClientFor(sim);
+    SimClient client(sim);
     EXPECT_EQ(Fetch(*client, 0, "IBM"), QR_ERROR);
     EXPECT_TRUE(client->results().empty());
   }
   {
     QuoteSimProcess sim({"--garbage", "5000"});
     ASSERT_TRUE(sim.running());
-    auto client = ClientFor(sim);
+    SimClient client(sim);
     EXPECT_EQ(Fetch(*client, 0, "IBM"), QR_ERROR);
     EXPECT_EQ(std::string(client->errorText()).substr(0, 11), "HTTP Error\n");
   }
   for (int source : {0, 13}) {
     QuoteSimProcess sim({"--body-garbage", "200000"});
     ASSERT_TRUE(sim.running());
-    auto client = ClientFor(sim);
+    SimClient client(sim);
     int code = Fetch(*client, source, "IBM");
     EXPECT_TRUE(code == QR_OK || code == QR_ERROR) << code;
     EXPECT_LE(client->results().size(), kMaxQuoteResults);
@@ -443,7 +486,7 @@ TEST(QuoteClientBadAnswers, NoAnswerHalfHeaderAndGarbage) {
 TEST(QuoteClientBadAnswers, TenMegabyteLine) {
   QuoteSimProcess sim({"--long-line", "10000000"});
   ASSERT_TRUE(sim.running());
-  auto client = ClientFor(sim);
+  SimClient client(sim);
   client->SetTimeout(20);
   std::size_t pieces = 0, longest = 0;
   client->SetParser(13, [&](CQuoteClient& c) {
@@ -468,8 +511,8 @@ TEST(QuoteClientBadAnswers, TenMegabyteLine) {
 
 TEST(QuoteClientFailures, SocketConnectSendAndReadFailures) {
   ScriptedSockets sockets;
-  CQuoteClient client(ClientVariant::kDevice, sockets);
-  client.SetServerOverride(std::nullopt);
+  testing::ClientKit kit;
+  CQuoteClient client(ClientVariant::kDevice, kit.Services(sockets));
 
   sockets.createError = WSAEMFILE;
   EXPECT_EQ(Fetch(client, 0, "IBM"), QR_ERROR);
@@ -523,21 +566,20 @@ TEST(QuoteClientFailures, AHostNameThatNeverResolvesObeysTheTimeOutAndCancel) {
     gate->opened.wait(lock, [&] { return gate->open; });
     return WSAHOST_NOT_FOUND;
   });
-  CQuoteClient client(ClientVariant::kDevice, *sockets);
-  client.SetServerOverride(std::nullopt);
+  testing::ClientKit kit;
+  CQuoteClient client(ClientVariant::kDevice, kit.Services(*sockets));
   client.SetTimeout(1);
   EXPECT_EQ(Fetch(client, 0, "IBM"), QR_TIMEOUT);
-  EXPECT_EQ(g_cancelUpdate.load(), 1u);
+  EXPECT_EQ(kit.cancel.g_cancelUpdate.load(), 1u);
 
   client.SetTimeout(30);
   int waits = 0;
   client.SetPumpHook([&] {
-    if (++waits == 3) g_cancelUpdate = 1;
+    if (++waits == 3) kit.cancel.Cancel();
   });
   auto started = std::chrono::steady_clock::now();
   EXPECT_EQ(Fetch(client, 0, "IBM"), QR_CANCELLED);
   EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(25));
-  g_cancelUpdate = 0;
   {
     std::lock_guard<std::mutex> lock(gate->mutex);
     gate->open = true;
@@ -553,16 +595,16 @@ TEST(QuoteClientFailures, RefusedConnectionAndSourceOutsideTheTable) {
     ASSERT_TRUE(sim.running());
     port = sim.port();
   }
-  CQuoteClient client;
+  testing::ClientKit kit;
+  CQuoteClient client(ClientVariant::kDevice, kit.Services());
   client.SetServerOverride(QuoteEndpoint{"127.0.0.1", port});
   client.SetTimeout(5);
   EXPECT_EQ(Fetch(client, 0, "IBM"), QR_ERROR);
   EXPECT_STREQ(client.errorText(), kErrorCannotConnect);
-  EXPECT_EQ(g_cancelUpdate.load(), 0u);
+  EXPECT_EQ(kit.cancel.g_cancelUpdate.load(), 0u);
 
   ScriptedSockets sockets;
-  CQuoteClient scripted(ClientVariant::kDevice, sockets);
-  scripted.SetServerOverride(std::nullopt);
+  CQuoteClient scripted(ClientVariant::kDevice, kit.Services(sockets));
   EXPECT_EQ(Fetch(scripted, 102, "IBM"), QR_ERROR);
   EXPECT_STREQ(scripted.errorText(), kErrorCannotConnect);
   EXPECT_TRUE(sockets.connectedHost.empty());
@@ -576,7 +618,7 @@ TEST(QuoteClientFailures, RefusedConnectionAndSourceOutsideTheTable) {
   EXPECT_TRUE(sockets.connectedHost.empty());
 }
 
-TEST(QuoteClientConfiguration, ServerFromTheEnvironment) {
+TEST(QuoteClientConfiguration, ServerFromTheProgramsSettings) {
   EXPECT_FALSE(ParseQuoteEndpoint(""));
   EXPECT_FALSE(ParseQuoteEndpoint("localhost"));
   EXPECT_FALSE(ParseQuoteEndpoint("localhost:"));
@@ -593,9 +635,13 @@ TEST(QuoteClientConfiguration, ServerFromTheEnvironment) {
   QuoteSimProcess sim;
   ASSERT_TRUE(sim.running());
   std::string value = "127.0.0.1:" + std::to_string(sim.port());
-  setenv(kQuoteServerVariable, value.c_str(), 1);
-  CQuoteClient client;  // reads the variable when made
-  unsetenv(kQuoteServerVariable);
+  // The setting as a program's main reads it, handed to a run through the context.
+  testing::TestRoot root;
+  root.ctx->settings() = ReadEnvironmentSettings([&value](const char* name) {
+    return std::string_view(name) == "QUILLET_QUOTE_SERVER" ? value.c_str() : nullptr;
+  });
+  CancelToken cancel;
+  CQuoteClient client(ClientVariant::kDevice, ClientServicesOf(*root.ctx, cancel));
   client.SetTimeout(5);
   EXPECT_EQ(Fetch(client, 1, "BAY.F"), QR_OK);
   auto requests = sim.Requests();

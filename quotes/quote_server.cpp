@@ -1,7 +1,5 @@
 #include "quotes/quote_server.h"
 
-#include <cstdlib>
-
 namespace quillet {
 
 std::optional<QuoteEndpoint> ParseQuoteEndpoint(std::string_view text) {
@@ -22,12 +20,6 @@ std::optional<QuoteEndpoint> ParseQuoteEndpoint(std::string_view text) {
   }
   if (port == 0) return std::nullopt;
   return QuoteEndpoint{std::string(host), static_cast<std::uint16_t>(port)};
-}
-
-std::optional<QuoteEndpoint> QuoteServerFromEnvironment() {
-  const char* value = std::getenv(kQuoteServerVariable);
-  if (value == nullptr || *value == '\0') return std::nullopt;
-  return ParseQuoteEndpoint(value);
 }
 
 }  // namespace quillet

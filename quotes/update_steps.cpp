@@ -250,7 +250,7 @@ void ApplyQuotes(CQuoteClient& client, StockSpan stocks, DailyPointWriter* point
   const auto index = IndexResults(client.results());
   if (index.empty()) return;
   for (const auto& stock : stocks) {
-    if (g_cancelUpdate != 0) return;
+    if (client.cancelToken().g_cancelUpdate != 0) return;
     StockRecord& r = *stock;
     if (r.ucStatus != kStatusActive && r.ucStatus != kStatusWatched) continue;
     const int market = r.ucMarket;

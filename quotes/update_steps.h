@@ -120,7 +120,8 @@ int FetchBatch(CQuoteClient& client, UpdateLog& log, bool retry, std::uint32_t t
 // Writes the client's results into the stocks of `source` that are owned or watched: price,
 // last move, quote time and market figures, with the pence and pound rules, one log line per
 // stock; adds the day's point of each stock that keeps a price history (`points` may be null).
-// Applies nothing once g_cancelUpdate is set. For the currency source use ApplyCurrencyRates.
+// Applies nothing once the run's g_cancelUpdate (the client's) is set. For the currency source use
+// ApplyCurrencyRates.
 void ApplyQuotes(CQuoteClient& client, StockSpan stocks, DailyPointWriter* points, int source,
                  UpdateLog& log, Clock& clock);
 

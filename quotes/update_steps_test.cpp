@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "platform/testing/test_support.h"
+#include "quotes/testing/client_kit.h"
 #include "quotes/testing/quote_sim_process.h"
 
 namespace quillet {
@@ -75,7 +76,8 @@ class BuildQuery : public ::testing::Test {
     return batches;
   }
   std::vector<std::unique_ptr<StockRecord>> stocks;
-  CQuoteClient client;
+  testing::ClientKit kit;
+  CQuoteClient client{ClientVariant::kDevice, kit.Services()};
 };
 
 TEST_F(BuildQuery, BatchesOf150AndOf18ForTheListSource) {
@@ -170,11 +172,11 @@ class Apply : public ::testing::Test {
     stocks.push_back(Stock(symbol, market, status, price));
     return *stocks.back();
   }
-  void TearDown() override { g_cancelUpdate = 0; }
 
   quillet::testing::ScopedTimeZone tz{"UTC"};
   TestRoot root;
-  CQuoteClient client;
+  testing::ClientKit kit;
+  CQuoteClient client{ClientVariant::kDevice, kit.Services()};
   std::vector<std::unique_ptr<StockRecord>> stocks;
   Recorder log;
   Points points;
@@ -259,7 +261,7 @@ TEST_F(Apply, PenceAndPoundRules) {
 TEST_F(Apply, NothingIsAppliedAfterACancelOrATimeOut) {
   StockRecord& r = Add("IBM", 0, "80");
   Result("IBM", "81");
-  g_cancelUpdate = 1;
+  kit.cancel.Cancel();
   ApplyQuotes(client, stocks, &points, 0, log, root.clock);
   EXPECT_STREQ(r.szPrice, "80");
   EXPECT_TRUE(log.lines.empty());
@@ -351,20 +353,24 @@ class Fetch : public ::testing::Test {
     }
     return targets;
   }
-  void TearDown() override { g_cancelUpdate = 0; }
 
   std::unique_ptr<testing::QuoteSimProcess> sim;
-  CQuoteClient client;
+  testing::ClientKit kit;
+  CQuoteClient client{ClientVariant::kDevice, kit.Services()};
   Recorder log;
 };
 
 class CancelFirstRequest final : public QuoteProgress {
  public:
+  explicit CancelFirstRequest(CancelToken& cancel) : cancel_(cancel) {}
   void ShowStatus(UINT id) override {
-    if (id == strings::IDS_RETRIEVING_STOCKS && ++requests == 1) g_cancelUpdate = 1;
+    if (id == strings::IDS_RETRIEVING_STOCKS && ++requests == 1) cancel_.Cancel();
   }
   void PumpMessages() override {}
   int requests = 0;
+
+ private:
+  CancelToken& cancel_;
 };
 
 TEST_F(Fetch, EachSymbolItsOwnRequestUpperCased) {
@@ -384,20 +390,20 @@ TEST_F(Fetch, EachSymbolItsOwnRequestUpperCased) {
 
 TEST_F(Fetch, ACancelEndsOnlyTheSymbolBeingFetched) {
   Start();
-  CancelFirstRequest progress;
+  CancelFirstRequest progress(kit.cancel);
   client.SetProgress(&progress);
   std::size_t start = Request(kSourceCsvUs, "IBM+MSFT");
   EXPECT_EQ(FetchEach(client, log, false, 5, start, kSourceCsvUs), QR_OK);
   EXPECT_EQ(log.lines, (std::vector<std::string>{kLogCancel}));
   ASSERT_EQ(client.results().size(), 1u);
   EXPECT_STREQ(client.results()[0]->szSymbol, "MSFT");
-  EXPECT_EQ(g_cancelUpdate, 0u);
+  EXPECT_EQ(kit.cancel.g_cancelUpdate, 0u);
   // In a batch the cancel ends the request and stays set, so nothing of it is applied.
   start = Request(kSourceCsvUs, "IBM+MSFT");
   client.EndRequest();
   progress.requests = 0;
   EXPECT_EQ(FetchBatch(client, log, true, 5), QR_CANCELLED);
-  EXPECT_EQ(g_cancelUpdate, 1u);
+  EXPECT_EQ(kit.cancel.g_cancelUpdate, 1u);
   EXPECT_EQ(client.timeout(), kRetryTimeoutSeconds);
 }
 
@@ -407,7 +413,7 @@ TEST_F(Fetch, AFinalTimeOutIsLoggedAndLeavesTheCancelSet) {
   client.EndRequest();
   EXPECT_EQ(FetchBatch(client, log, false, 1), QR_TIMEOUT);
   EXPECT_EQ(log.lines, (std::vector<std::string>{kLogTimeout}));
-  EXPECT_EQ(g_cancelUpdate, 1u);
+  EXPECT_EQ(kit.cancel.g_cancelUpdate, 1u);
   EXPECT_EQ(Targets(1).size(), 1u);  // one attempt without retry
 }
 

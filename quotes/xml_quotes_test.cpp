@@ -7,6 +7,7 @@
 #include "platform/socket.h"
 #include "platform/testing/test_support.h"
 #include "quotes/quote_client.h"
+#include "quotes/testing/client_kit.h"
 #include "quotes/testing/quote_sim_process.h"
 
 namespace quillet {
@@ -15,21 +16,10 @@ namespace {
 constexpr int kXmlSource = 14;
 
 // The XML service's answer `body` to a request for `symbols`, without a network.
-struct XmlAnswer {
-  explicit XmlAnswer(std::string body, std::string_view symbols = "A,B")
-      : client(ClientVariant::kDevice, sockets) {
-    sockets.answer = "HTTP/1.0 200 OK\r\nContent-Type: text/xml\r\n\r\n" + body;
-    client.SetServerOverride(std::nullopt);
-    client.BeginRequest(kXmlSource);
-    client.AppendRequest(symbols);
-    client.EndRequest();
-    code = client.Execute();
-  }
-  std::size_t count() const { return client.results().size(); }
-  const QuoteResult& at(std::size_t i) const { return *client.results().at(i); }
-  ScriptedSockets sockets;
-  CQuoteClient client;
-  int code = -1;
+struct XmlAnswer : testing::ScriptedAnswer {
+  explicit XmlAnswer(const std::string& body, std::string_view symbols = "A,B")
+      : ScriptedAnswer(kXmlSource, symbols,
+                       "HTTP/1.0 200 OK\r\nContent-Type: text/xml\r\n\r\n" + body) {}
 };
 
 TEST(XmlQuotes, ElementOverSeveralLinesWithUnknownTags) {
@@ -104,7 +94,8 @@ TEST(XmlQuotes, SimulatorListParsesBackToItsQuotes) {
   testing::ScopedTimeZone tz("UTC");
   testing::QuoteSimProcess sim({"--unknown", "NOPE1,NOPE2"});
   ASSERT_TRUE(sim.running());
-  CQuoteClient client;
+  testing::ClientKit kit;
+  CQuoteClient client(ClientVariant::kDevice, kit.Services());
   client.SetServerOverride(QuoteEndpoint{"127.0.0.1", sim.port()});
   client.SetTimeout(5);
   client.BeginRequest(kXmlSource);

@@ -5,12 +5,13 @@
 #include <QMessageBox>
 #include <QTabWidget>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
 #include "desktop/ui/options_sheet.h"
 #include "platform/context.h"
-#include "platform/roots.h"
+#include "platform/host_services.h"
 
 namespace {
 
@@ -22,7 +23,8 @@ int Usage() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string root = quillet::DefaultDesktopRoot();
+  quillet::HostServices host(quillet::ReadEnvironmentSettings(std::getenv));
+  std::string root = host.settings().desktopRoot;
   std::string shots;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--desktop-root") == 0 && i + 1 < argc) {
@@ -36,8 +38,8 @@ int main(int argc, char** argv) {
   if (!shots.empty()) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
   std::string error;
-  auto desktop =
-      quillet::PlatformContext::Open(quillet::PlatformContext::Kind::kDesktop, root, &error);
+  auto desktop = quillet::PlatformContext::Open(quillet::PlatformContext::Kind::kDesktop, root,
+                                                host.services(), &error);
   if (!desktop) {
     std::fprintf(stderr, "quillet-desk-options: %s\n", error.c_str());
     return 1;

@@ -48,7 +48,7 @@ std::unique_ptr<PortfolioStore> DeviceFixture::LoadSaved() {
 }
 
 std::unique_ptr<CQuilletApp> DeviceFixture::Start(bool* started) {
-  auto app = std::make_unique<CQuilletApp>(ctx(), nullptr);
+  auto app = std::make_unique<CQuilletApp>(ctx());
   app->SetModalAnswerer([this](QDialog& d) {
     dialogsShown.push_back(d.objectName().toStdString());
     return dialogs ? dialogs(d) : 1;

@@ -51,7 +51,8 @@ class FaultSweepTest : public ::testing::Test {
     return messages;
   }
 
-  InMemoryFileSystem memory;
+  ManualClock clock{1051891200};
+  InMemoryFileSystem memory{clock};
   FaultInjectingFileSystem faulty{memory};
   FileFaults faults{faulty};
 };

@@ -21,7 +21,7 @@ namespace quillet::testing {
 class InMemoryFileSystem final : public FileSystem {
  public:
   // Write times come from `clock`. Only the root folder "/" exists at first.
-  explicit InMemoryFileSystem(Clock& clock = DefaultClock());
+  explicit InMemoryFileSystem(Clock& clock);
   ~InMemoryFileSystem() override;
 
   LONG Open(const std::string& path, OpenMode mode, std::unique_ptr<File>* file) override;

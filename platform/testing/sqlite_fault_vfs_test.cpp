@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/context.h"
+#include "platform/host_services.h"
 #include "platform/sqlite_db.h"
 #include "platform/testing/test_support.h"
 
@@ -81,12 +82,14 @@ TEST(SqliteVfsChoice, AnUnknownVfsIsAnErrorAndAContextUsesTheOneNamed) {
   std::string error;
   EXPECT_FALSE(SqliteDb::Open(dir.File("x.db"), "", &error, "no-such-vfs"));
   EXPECT_FALSE(error.empty());
-  EXPECT_FALSE(PlatformContext::Open(PlatformContext::Kind::kDevice, dir.File("root"), &error,
-                                     "no-such-vfs"));
+  HostServices host{EnvironmentSettings{}};
+  EXPECT_FALSE(PlatformContext::Open(PlatformContext::Kind::kDevice, dir.File("root"),
+                                     host.services(), &error, "no-such-vfs"));
 
   SqliteFaultVfs shim;
   auto ctx =
-      PlatformContext::Open(PlatformContext::Kind::kDevice, dir.File("root"), &error, shim.name());
+      PlatformContext::Open(PlatformContext::Kind::kDevice, dir.File("root"), host.services(),
+                            &error, shim.name());
   ASSERT_TRUE(ctx) << error;
   shim.FailFrom(0, /*persistent=*/true);
   EXPECT_NE(ctx->registry().SetDword(HKEY_CURRENT_USER, u"Software\\Test", u"v", 1), 0);

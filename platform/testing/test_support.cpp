@@ -27,9 +27,10 @@ std::string TempDir::File(std::string_view name) const { return path_ + "/" + st
 TestRoot::TestRoot(PlatformContext::Kind kind, std::int64_t now, const std::string& sqliteVfs)
     : clock(now) {
   std::string error;
-  ctx = PlatformContext::Open(kind, dir.path() + "/root", &error, sqliteVfs);
+  PlatformServices services = host.services();
+  ctx = PlatformContext::Open(kind, dir.path() + "/root", services, &error, sqliteVfs);
   if (!ctx) throw std::runtime_error(error);
-  ctx->SetClock(&clock);
+  ctx->SetClock(clock);
   ctx->messageBoxes().SetAnswerer(answers.AsAnswerer());
 }
 

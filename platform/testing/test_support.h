@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/context.h"
+#include "platform/host_services.h"
 
 namespace quillet::testing {
 
@@ -24,13 +25,16 @@ class TempDir {
   std::string path_;
 };
 
-// A context on a fresh root with a manual clock and scripted answers already installed; its
-// database goes through the SQLite VFS named `sqliteVfs` when one is given.
+// A context on a fresh root with a manual clock and scripted answers already installed. Its
+// sockets and steady clock are the host's (tests reach the quote service simulator on
+// loopback), and it was started with no settings: no quote server, no fixed time. Its database
+// goes through the SQLite VFS named `sqliteVfs` when one is given.
 struct TestRoot {
   explicit TestRoot(PlatformContext::Kind kind = PlatformContext::Kind::kDevice,
                     std::int64_t now = 1051891200 /* 2003-05-02 16:00 UTC */,
                     const std::string& sqliteVfs = {});
   TempDir dir;
+  HostServices host{EnvironmentSettings{}};
   ManualClock clock;
   ScriptedAnswers answers;
   std::unique_ptr<PlatformContext> ctx;

@@ -1,14 +1,11 @@
 #include "quotes/device/connection.h"
 
-#include <chrono>
-#include <thread>
-
 #include "platform/codepage.h"
 
 namespace quillet {
 
-int DialConnection(RasDialer& dialer, std::string_view entryName, HRASCONN* connection,
-                   const std::function<void()>& pumpMessages) {
+int DialConnection(RasDialer& dialer, MonotonicClock& ticks, std::string_view entryName,
+                   HRASCONN* connection, const std::function<void()>& pumpMessages) {
   *connection = 0;
   RasDialParams params;
   bool passwordSaved = false;
@@ -20,23 +17,23 @@ int DialConnection(RasDialer& dialer, std::string_view entryName, HRASCONN* conn
   params.szPhoneNumber.clear();  // the entry's own number
   HRASCONN line = 0;
   if (dialer.Dial(params, &line) != 0) {
-    if (line != 0) HangUpConnection(dialer, line, pumpMessages);
+    if (line != 0) HangUpConnection(dialer, ticks, line, pumpMessages, kHangUpWaitMs);
     return kDialFailed;
   }
   *connection = line;
   return kDialConnected;
 }
 
-void HangUpConnection(RasDialer& dialer, HRASCONN connection,
-                      const std::function<void()>& pumpMessages, int maxWaitMs) {
+void HangUpConnection(RasDialer& dialer, MonotonicClock& ticks, HRASCONN connection,
+                      const std::function<void()>& pumpMessages, std::uint32_t maxWaitMs) {
   if (dialer.GetConnectStatus(connection) == static_cast<DWORD>(ERROR_INVALID_HANDLE)) return;
   dialer.HangUp(connection);
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(maxWaitMs);
+  const std::uint64_t deadline = ticks.NowMs() + maxWaitMs;
   for (;;) {
     if (pumpMessages) pumpMessages();
     if (dialer.GetConnectStatus(connection) == static_cast<DWORD>(ERROR_INVALID_HANDLE)) return;
-    if (std::chrono::steady_clock::now() >= deadline) return;
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    if (ticks.NowMs() >= deadline) return;
+    ticks.SleepMs(10);
   }
 }
 

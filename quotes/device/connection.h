@@ -4,9 +4,11 @@
 // go over whatever connection the platform itself provides.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string_view>
 
+#include "platform/monotonic_clock.h"
 #include "platform/ras_dial.h"
 #include "platform/win_types.h"
 
@@ -22,16 +24,19 @@ enum DialResult : int {
   kDialNoEntry = 4,
 };
 
+// How long a hang-up waits at most for the line to go down.
+inline constexpr std::uint32_t kHangUpWaitMs = 30000;
+
 // Dials the entry (an ANSI name) with its saved account, leaving its own phone number in use.
 // Returns a DialResult; on kDialConnected *connection is the line's handle (0 when the platform
 // keeps the connection to itself). A half-made connection of a failed dial is hung up.
-int DialConnection(RasDialer& dialer, std::string_view entryName, HRASCONN* connection,
-                   const std::function<void()>& pumpMessages);
+int DialConnection(RasDialer& dialer, MonotonicClock& ticks, std::string_view entryName,
+                   HRASCONN* connection, const std::function<void()>& pumpMessages);
 
 // Hangs the line up and waits, dispatching window messages, until the handle is gone (at most
-// `maxWaitMs`, so a line that never reports back cannot hold the program for ever).
-void HangUpConnection(RasDialer& dialer, HRASCONN connection,
-                      const std::function<void()>& pumpMessages, int maxWaitMs = 30000);
+// `maxWaitMs` of `ticks`, so a line that never reports back cannot hold the program for ever).
+void HangUpConnection(RasDialer& dialer, MonotonicClock& ticks, HRASCONN connection,
+                      const std::function<void()>& pumpMessages, std::uint32_t maxWaitMs);
 
 // The log line of a dial outcome; null for kDialConnected.
 const char* DialLogText(int result);

@@ -63,15 +63,23 @@ class FakeDialer final : public RasDialer {
 
 class Dialling : public ::testing::Test {
  protected:
-  void SetUp() override { CopyToField(store.szRasEntry, "Office"); }
+  void SetUp() override {
+    CopyToField(store.szRasEntry, "Office");
+    // Waits for a line to go down take no real time.
+    root.ctx->SetTicks(ticks);
+  }
   std::string Run(RasDialer& d) {
-    UpdateServices services{store, nullptr, log, host, alerts, d};
+    root.ctx->SetDialer(&d);
+    UpdateServices services{store, nullptr, log, host, alerts};
     CUpdateCommand(services).UpdateStocks(false);
     return log.text();
   }
+  // The root's own phone book.
   std::string RunWithRegistryDialer() {
-    RegistryRasDialer d(root.ctx->registry());
-    return Run(d);
+    root.ctx->SetDialer(nullptr);
+    UpdateServices services{store, nullptr, log, host, alerts};
+    CUpdateCommand(services).UpdateStocks(false);
+    return log.text();
   }
   bool Logged(std::string_view line) {
     return log.text().find(std::string(line) + "\r\n") != std::string::npos;
@@ -82,6 +90,7 @@ class Dialling : public ::testing::Test {
   }
 
   TestRoot root;
+  ManualMonotonicClock ticks;
   PortfolioStore store{*root.ctx};
   NetworkLog log;
   RecordingUpdateHost host;
@@ -175,17 +184,23 @@ TEST_F(Dialling, TheRegistryStandInAnswersEveryCode) {
 
 TEST(HangUp, AGoneLineIsLeftAlone) {
   FakeDialer fake;
+  ManualMonotonicClock ticks(5000);
   int pumps = 0;
-  HangUpConnection(fake, 0x55, [&] { ++pumps; });
+  HangUpConnection(
+      fake, ticks, 0x55, [&] { ++pumps; }, kHangUpWaitMs);
   EXPECT_EQ(fake.hangUps, 0);
   EXPECT_EQ(pumps, 0);
-  // A line that never reports back does not hold the caller for ever.
+  EXPECT_EQ(ticks.NowMs(), 5000u);
+  // A line that never reports back does not hold the caller for ever: the wait ends once its
+  // clock has moved on by the longest wait, pumping messages all along.
   fake.open = true;
   fake.pollsUntilDown = 1 << 30;
   HangUpConnection(
-      fake, 0x55, [&] { ++pumps; }, 50);
+      fake, ticks, 0x55, [&] { ++pumps; }, kHangUpWaitMs);
   EXPECT_EQ(fake.hangUps, 1);
-  EXPECT_GT(pumps, 0);
+  EXPECT_GE(ticks.NowMs(), 5000u + kHangUpWaitMs);
+  EXPECT_LT(ticks.NowMs(), 5000u + kHangUpWaitMs + 100);
+  EXPECT_GT(pumps, 100);
 }
 
 }  // namespace

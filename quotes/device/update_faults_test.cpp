@@ -186,7 +186,8 @@ class XmlFaults : public testing::UpdateRunFixture {
     return FetchBatch(client, log, retry, 5, 1);
   }
   static constexpr int kSourceXml = 14;
-  CQuoteClient client;
+  CancelToken cancel;
+  CQuoteClient client{ClientVariant::kDevice, ClientServicesOf(*root.ctx, cancel)};
 };
 
 TEST_F(XmlFaults, AListCutBeforeItsLengthKeepsNoQuote) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <new>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -14,12 +15,14 @@
 namespace quillet {
 namespace {
 
-bool g_updating = false;
-
 // Dials the preferences' connection once per run, before the first request that needs it.
 class RunConnection {
  public:
-  RunConnection(UpdateServices& s, QuoteProgress* progress) : s_(s), progress_(progress) {}
+  RunConnection(UpdateServices& s, QuoteProgress* progress)
+      : s_(s),
+        dialer_(s.store.context().dialer()),
+        ticks_(s.store.context().ticks()),
+        progress_(progress) {}
 
   void DialIfWanted() {
     PortfolioStore& store = s_.store;
@@ -32,7 +35,7 @@ class RunConnection {
       return;
     }
     if (progress_ != nullptr) progress_->ShowStatus(strings::IDS_CONNECTING_INTERNET);
-    int result = DialConnection(s_.dialer, entry, &connection_, Pump());
+    int result = DialConnection(dialer_, ticks_, entry, &connection_, Pump());
     if (const char* text = DialLogText(result)) s_.log.Append(text);
   }
 
@@ -40,7 +43,7 @@ class RunConnection {
   void HangUpIfWanted() {
     if (s_.store.bCloseConnection == 0 || connection_ == 0) return;
     if (progress_ != nullptr) progress_->ShowStatus(strings::IDS_CLOSING_CONNECTION);
-    HangUpConnection(s_.dialer, connection_, Pump());
+    HangUpConnection(dialer_, ticks_, connection_, Pump(), kHangUpWaitMs);
     connection_ = 0;
   }
 
@@ -50,9 +53,32 @@ class RunConnection {
   }
 
   UpdateServices& s_;
+  RasDialer& dialer_;
+  MonotonicClock& ticks_;
   QuoteProgress* progress_;
   HRASCONN connection_ = 0;
   bool tried_ = false;
+};
+
+// The progress window as the client sees it, with the run's onWait called every time the
+// client pumps messages while it waits: a terminal run sees Ctrl-C there, with a progress
+// display or without one (a background run).
+class WatchedProgress final : public QuoteProgress {
+ public:
+  WatchedProgress(QuoteProgress* window, const UpdateSettings& settings, CancelToken& cancel)
+      : window_(window), settings_(settings), cancel_(cancel) {}
+  void ShowStatus(UINT stringId) override {
+    if (window_ != nullptr) window_->ShowStatus(stringId);
+  }
+  void PumpMessages() override {
+    if (window_ != nullptr) window_->PumpMessages();
+    settings_.onWait(cancel_);
+  }
+
+ private:
+  QuoteProgress* window_;
+  const UpdateSettings& settings_;
+  CancelToken& cancel_;
 };
 
 // How one source's requests ended.
@@ -85,7 +111,7 @@ SourceOutcome FetchSource(int source, CQuoteClient& client, UpdateServices& s,
     std::string line = "Query String: ";
     line += client.request().substr(start);
     s.log.Append(line);
-    if (g_cancelUpdate != 0) {
+    if (client.cancelToken().g_cancelUpdate != 0) {
       // Set by Cancel, or left set by the final time-out of this source's previous batch (which
       // already counted as a failure): the stocks of this batch stay as they were.
       outcome.stopRun = true;
@@ -106,7 +132,7 @@ SourceOutcome FetchSource(int source, CQuoteClient& client, UpdateServices& s,
     if (outcome.code != QR_OK && outcome.code != QR_CANCELLED) outcome.failed = true;
     if (source == kSourceCurrency) {
       // A request cut short by a time-out or cancel is not applied.
-      if (g_cancelUpdate == 0) ApplyCurrencyRates(client, currencies, s.log);
+      if (client.cancelToken().g_cancelUpdate == 0) ApplyCurrencyRates(client, currencies, s.log);
     } else {
       ApplyQuotes(client, stocks, &points, source, s.log, store.context().clock());
     }
@@ -116,15 +142,16 @@ SourceOutcome FetchSource(int source, CQuoteClient& client, UpdateServices& s,
 
 }  // namespace
 
-bool UpdateQuotes(UpdateServices& s, const UpdateSettings& settings, bool background) {
+bool UpdateQuotes(UpdateServices& s, const UpdateSettings& settings, CancelToken& cancel,
+                  bool background) {
   PortfolioStore& store = s.store;
   s.log.Clear();
   s.log.Append(FormatLogLine("Quillet %s (PocketPC)", kUpdateVersion));
 
   std::unique_ptr<CQuoteClient> client;
   try {
-    client = std::make_unique<CQuoteClient>(
-        ClientVariant::kDevice, settings.sockets != nullptr ? *settings.sockets : PosixSockets());
+    client = std::make_unique<CQuoteClient>(ClientVariant::kDevice,
+                                            ClientServicesOf(store.context(), cancel));
   } catch (const std::bad_alloc&) {
     s.log.Append("Quillet: could not allocate data");
     return false;
@@ -132,11 +159,13 @@ bool UpdateQuotes(UpdateServices& s, const UpdateSettings& settings, bool backgr
   if (settings.server) client->SetServerOverride(settings.server);
 
   std::unique_ptr<QuoteProgress> progress;
-  if (!background) progress = s.host.OpenProgress();
-  client->SetProgress(progress.get());
+  if (!background) progress = s.host.OpenProgress(cancel);
+  std::optional<WatchedProgress> watched;
+  if (settings.onWait) watched.emplace(progress.get(), settings, cancel);
+  client->SetProgress(watched ? &*watched : progress.get());
   // A cancel or time-out of an earlier run must not end this one before it begins; a timer run
   // has no progress window to clear the flag.
-  g_cancelUpdate = 0;
+  cancel.g_cancelUpdate = 0;
 
   SnapshotLastUpdateProfit(store);
   store.tLastUpdate = static_cast<StockTime>(store.context().clock().Now());
@@ -175,20 +204,18 @@ bool UpdateQuotes(UpdateServices& s, const UpdateSettings& settings, bool backgr
   return failures == 0;
 }
 
-bool UpdateRunning() { return g_updating; }
-
 UpdateOutcome CUpdateCommand::UpdateStocks(bool background) {
-  if (g_updating) return UpdateOutcome::kTurnedAway;
-  g_updating = true;
+  if (updating_) return UpdateOutcome::kTurnedAway;
+  updating_ = true;
   const DWORD selected = services_.host.SelectedStock();
-  const bool complete = UpdateQuotes(services_, settings_, background);
+  const bool complete = UpdateQuotes(services_, settings_, cancel_, background);
   if (!complete) {
     services_.store.context().messageBoxes().Show(strings::TextOf(strings::IDS_UPDATE_NOT_COMPLETE),
                                                   text::kCaption, MB_OK | MB_ICONINFORMATION);
   }
   saved_ = SaveStocks(services_.store);
   services_.host.RefillList(selected);
-  g_updating = false;
+  updating_ = false;
   return complete ? UpdateOutcome::kComplete : UpdateOutcome::kIncomplete;
 }
 

@@ -176,8 +176,8 @@ TEST_F(UpdateRun, ACancelDuringABatchEndsTheRun) {
   StartSim();
   for (int i = 0; i < 200; ++i) Add("U" + std::to_string(1000 + i));
   AddCurrency("EUR", 1.1);
-  host.onStatus = [](UINT id) {
-    if (id == strings::IDS_RETRIEVING_STOCKS) CancelUpdate();
+  host.onStatus = [this](UINT id) {
+    if (id == strings::IDS_RETRIEVING_STOCKS) host.cancel->Cancel();
   };
   EXPECT_EQ(Run(), UpdateOutcome::kComplete);
   EXPECT_EQ(Targets(1).size(), 1u);
@@ -206,16 +206,18 @@ TEST_F(UpdateRun, BackgroundRunsShowNothingButTheNotification) {
   CopyToField(store.alerts[0]->szQuoteSymbol, "IBM");
   store.alerts[0]->dThreshold = 0.01;
   store.alerts[0]->ucCompare = kCompareGreater;
-  // A cancel or time-out left over from an earlier run must not end this one.
-  g_cancelUpdate = 1;
-  EXPECT_EQ(Run(true), UpdateOutcome::kComplete);
+  // A cancel or time-out left over from the command's earlier run must not end this one.
+  CUpdateCommand command(services, settings);
+  command.Cancel();
+  EXPECT_EQ(Run(command, true), UpdateOutcome::kComplete);
   EXPECT_EQ(Targets().size(), 1u);
   EXPECT_NE(Find("IBM").ucTrend, kTrendNotUpdated);
   EXPECT_EQ(host.progressOpened, 0);
   EXPECT_EQ(host.sounds, 0);
   EXPECT_EQ(alerts.notifications, 1);
   // Interactive runs play the sound instead.
-  EXPECT_EQ(Run(false), UpdateOutcome::kComplete);
+  command.Cancel();
+  EXPECT_EQ(Run(command, false), UpdateOutcome::kComplete);
   EXPECT_EQ(alerts.notifications, 1);
   EXPECT_EQ(host.sounds, 1);
 }
@@ -241,14 +243,58 @@ TEST_F(UpdateRun, AnotherStartDuringARunIsTurnedAway) {
   CUpdateCommand command(services, settings);
   std::vector<UpdateOutcome> nested;
   host.onOpenProgress = [&] {
-    EXPECT_TRUE(UpdateRunning());
+    EXPECT_TRUE(command.running());
     nested.push_back(command.UpdateStocks(true));
   };
   EXPECT_EQ(command.UpdateStocks(false), UpdateOutcome::kComplete);
   EXPECT_EQ(nested, (std::vector<UpdateOutcome>{UpdateOutcome::kTurnedAway}));
-  EXPECT_FALSE(UpdateRunning());
+  EXPECT_FALSE(command.running());
   EXPECT_EQ(Targets().size(), 1u);
   EXPECT_EQ(host.refills.size(), 1u);
+}
+
+TEST_F(UpdateRun, AnotherCommandsRunNeitherWaitsForThisOneNorCancelsIt) {
+  // Two update commands in one process, each with its own guard and Cancel, as a desktop run
+  // and a test would have them. While this run waits for its answer, the other command runs
+  // on another device and is cancelled by its own progress window.
+  StartSim();
+  Add("IBM", 0, kStatusActive, "80");
+  TestRoot otherRoot;
+  PortfolioStore otherStore{*otherRoot.ctx};
+  CopyToField(otherStore.currencies[0].szCode, "USD");
+  otherStore.currencies[0].dRate = 1;
+  auto msft = std::make_unique<StockRecord>();
+  std::memset(msft.get(), 0, sizeof(StockRecord));
+  msft->dwId = ++otherStore.dwMaxStockId;
+  CopyToField(msft->szName, "MSFT");
+  CopyToField(msft->szSymbol, "MSFT");
+  CopyToField(msft->szPrice, "20");
+  msft->ucStatus = kStatusActive;
+  otherStore.stocks.push_back(std::move(msft));
+  NetworkLog otherLog;
+  RecordingUpdateHost otherHost;
+  RecordingAlertIndicator otherAlerts;
+  UpdateServices otherServices{otherStore, nullptr, otherLog, otherHost, otherAlerts};
+  CUpdateCommand other(otherServices, settings);
+  otherHost.onStatus = [&](UINT id) {
+    if (id == strings::IDS_RETRIEVING_STOCKS) otherHost.cancel->Cancel();
+  };
+
+  CUpdateCommand command(services, settings);
+  std::vector<UpdateOutcome> nested;
+  host.onStatus = [&](UINT id) {
+    // This run's request is out; its answer is read after the other run.
+    if (id == strings::IDS_RETRIEVING_STOCKS && nested.empty()) nested.push_back(other.UpdateStocks(false));
+  };
+  EXPECT_EQ(Run(command, false), UpdateOutcome::kComplete);
+  EXPECT_EQ(nested, (std::vector<UpdateOutcome>{UpdateOutcome::kComplete}))
+      << "the other command was not turned away, and a cancel is no failure";
+  EXPECT_NE(otherLog.text().find(std::string(kLogCancel) + "\r\n"), std::string::npos)
+      << otherLog.text();
+  EXPECT_STREQ(otherStore.stocks[0]->szPrice, "20");
+  EXPECT_FALSE(Logged(kLogCancel));
+  EXPECT_STRNE(Find("IBM").szPrice, "80");
+  EXPECT_EQ(command.cancelToken().g_cancelUpdate, 0u);
 }
 
 }  // namespace

@@ -54,8 +54,7 @@ class AutoUpdate : public ::testing::Test {
   NetworkLog log;
   RecordingUpdateHost host;
   RecordingAlertIndicator alerts;
-  RegistryRasDialer dialer{root.ctx->registry()};
-  UpdateServices services{store, nullptr, log, host, alerts, dialer};
+  UpdateServices services{store, nullptr, log, host, alerts};
   CUpdateCommand command{services};
   FakeTimers timers;
   FakeForeground foreground;
@@ -159,7 +158,7 @@ TEST_F(AutoUpdate, TicksDuringARunStartNoSecondRun) {
   timers.Fire();
   EXPECT_EQ(host.progressOpened, 1);
   EXPECT_EQ(host.refills.size(), 1u);
-  EXPECT_FALSE(UpdateRunning());
+  EXPECT_FALSE(command.running());
 }
 
 }  // namespace

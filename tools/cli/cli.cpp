@@ -2,8 +2,6 @@
 
 #include <iostream>
 
-#include "platform/roots.h"
-
 namespace quillet::cli {
 namespace {
 
@@ -21,8 +19,14 @@ void PrintHelp(std::ostream& out) {
 PlatformContext* CliEnv::Device() {
   if (!device_) {
     std::string error;
-    device_ = PlatformContext::Open(PlatformContext::Kind::kDevice, deviceRoot, &error);
-    if (!device_) *err << "quillet-cli: " << error << "\n";
+    device_ = PlatformContext::Open(PlatformContext::Kind::kDevice, deviceRoot,
+                                    host.services.services(), &error);
+    if (!device_) {
+      *err << "quillet-cli: " << error << "\n";
+    } else {
+      deviceWindows_ = std::make_unique<WindowStation>(device_->root());
+      device_->SetWindowStation(deviceWindows_.get());
+    }
   }
   return device_.get();
 }
@@ -30,16 +34,18 @@ PlatformContext* CliEnv::Device() {
 PlatformContext* CliEnv::Desktop() {
   if (!desktop_) {
     std::string error;
-    desktop_ = PlatformContext::Open(PlatformContext::Kind::kDesktop, desktopRoot, &error);
+    desktop_ = PlatformContext::Open(PlatformContext::Kind::kDesktop, desktopRoot,
+                                     host.services.services(), &error);
     if (!desktop_) *err << "quillet-cli: " << error << "\n";
   }
   return desktop_.get();
 }
 
-int Main(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-  CliEnv env;
-  env.deviceRoot = DefaultDeviceRoot();
-  env.desktopRoot = DefaultDesktopRoot();
+int Main(const std::vector<std::string>& args, CliHost& host, std::ostream& out,
+         std::ostream& err) {
+  CliEnv env(host);
+  env.deviceRoot = host.services.settings().deviceRoot;
+  env.desktopRoot = host.services.settings().desktopRoot;
   env.out = &out;
   env.err = &err;
   std::size_t i = 0;

@@ -3,6 +3,8 @@
 // command table of commands.cpp.
 #pragma once
 
+#include <atomic>
+#include <cstdint>
 #include <iosfwd>
 #include <memory>
 #include <optional>
@@ -10,20 +12,42 @@
 #include <vector>
 
 #include "platform/context.h"
+#include "platform/host_services.h"
+#include "platform/window_station.h"
 
 namespace quillet::cli {
 
+// Ctrl-C as the tool's main prepares it. A signal handler reaches only objects of static
+// storage, so both the flag and the handler that raises it are main's; a command that listens
+// for Ctrl-C installs the handler for its length and reads the flag.
+struct Interrupt {
+  std::atomic<std::uint32_t>* raised;
+  void (*handler)(int);
+};
+
+// What main hands to the tool: the host's services with the settings it read, and Ctrl-C.
+struct CliHost {
+  HostServices& services;
+  Interrupt interrupt;
+};
+
 struct CliEnv {
+  explicit CliEnv(CliHost& tool) : host(tool) {}
+
+  CliHost& host;
   std::string deviceRoot;
   std::string desktopRoot;
-  std::ostream* out;
-  std::ostream* err;
+  std::ostream* out = nullptr;
+  std::ostream* err = nullptr;
 
   // Opens the device (or desktop) root on first use; null after printing the reason.
   PlatformContext* Device();
   PlatformContext* Desktop();
 
  private:
+  // Broadcasts (the Today item's settings change) reach the windows open on the device root.
+  // Declared before the context, which points at it, so that it goes last.
+  std::unique_ptr<WindowStation> deviceWindows_;
   std::unique_ptr<PlatformContext> device_;
   std::unique_ptr<PlatformContext> desktop_;
 };
@@ -40,7 +64,7 @@ const std::vector<Command>& Commands();
 
 // Runs the tool on argv (without the program name). Exit codes: 0 done, 1 the operation
 // failed, 2 the command line was wrong.
-int Main(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+int Main(const std::vector<std::string>& args, CliHost& host, std::ostream& out, std::ostream& err);
 
 int RunReg(CliEnv& env, const std::vector<std::string>& args);
 int RunChart(CliEnv& env, const std::vector<std::string>& args);

@@ -12,7 +12,6 @@
 
 #include "core/chart_store.h"
 #include "core/portfolio_store.h"
-#include "platform/window_station.h"
 #include "tools/cli/cli.h"
 
 namespace quillet::cli {
@@ -42,8 +41,6 @@ class PortfolioSession {
   CliEnv& env_;
   PlatformContext* ctx_ = nullptr;
   std::unique_ptr<ChartStore> charts_;
-  // Broadcasts (the Today item's settings change) reach the windows open on the root.
-  std::unique_ptr<WindowStation> windows_;
   std::unique_ptr<PortfolioStore> store_;
   bool yesToAll_ = false;
   std::vector<bool> answers_;

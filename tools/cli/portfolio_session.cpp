@@ -155,8 +155,7 @@ bool PortfolioSession::Open() {
     charts_.reset();
     history = nullptr;
   }
-  windows_ = std::make_unique<WindowStation>(ctx_->root());
-  store_ = std::make_unique<PortfolioStore>(*ctx_, history, windows_.get());
+  store_ = std::make_unique<PortfolioStore>(*ctx_, history);
   LoadPreferences(*store_);
   if (!LoadStocks(*store_) || !LoadNotes(*store_) || !LoadAlerts(*store_)) return false;
   return true;

@@ -10,7 +10,6 @@
 
 #include "core/chart_store.h"
 #include "core/preferences.h"
-#include "platform/ras_dial.h"
 #include "quotes/device/update_quotes.h"
 #include "tools/cli/cli.h"
 #include "tools/cli/portfolio_commands.h"
@@ -22,7 +21,7 @@ class TerminalProgress final : public QuoteProgress {
  public:
   explicit TerminalProgress(std::ostream& err) : err_(err) {}
   void ShowStatus(UINT id) override { err_ << strings::LoadString(id) << "\n" << std::flush; }
-  // Ctrl-C reaches the run through the signal handler; there is nothing else to dispatch.
+  // Ctrl-C reaches the run at its waits (UpdateSettings::onWait); there is nothing to dispatch.
   void PumpMessages() override {}
 
  private:
@@ -32,7 +31,7 @@ class TerminalProgress final : public QuoteProgress {
 class TerminalHost final : public UpdateHost {
  public:
   TerminalHost(std::ostream& err, DWORD selected) : err_(err), selected_(selected) {}
-  std::unique_ptr<QuoteProgress> OpenProgress() override {
+  std::unique_ptr<QuoteProgress> OpenProgress(CancelToken& /*cancel*/) override {
     return std::make_unique<TerminalProgress>(err_);
   }
   void PlayUpdateSound() override {}
@@ -57,16 +56,20 @@ class TerminalAlerts final : public AlertIndicator {
   std::ostream& err_;
 };
 
-// Ctrl-C presses Cancel for the length of the run; the previous handler comes back after.
-class CancelOnInterrupt {
+// For the length of the run Ctrl-C raises main's flag instead of ending the tool; the previous
+// handler comes back after.
+class ListenForInterrupt {
  public:
-  CancelOnInterrupt() {
+  explicit ListenForInterrupt(const Interrupt& interrupt) {
+    interrupt.raised->store(0);
     struct sigaction action = {};
-    action.sa_handler = [](int) { CancelUpdate(); };
+    action.sa_handler = interrupt.handler;
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, &previous_);
   }
-  ~CancelOnInterrupt() { sigaction(SIGINT, &previous_, nullptr); }
+  ~ListenForInterrupt() { sigaction(SIGINT, &previous_, nullptr); }
+  ListenForInterrupt(const ListenForInterrupt&) = delete;
+  ListenForInterrupt& operator=(const ListenForInterrupt&) = delete;
 
  private:
   struct sigaction previous_ = {};
@@ -106,13 +109,18 @@ int RunUpdate(CliEnv& env, const std::vector<std::string>& args) {
   log.SetListener([&env](std::string_view line) { *env.out << line << "\n" << std::flush; });
   TerminalHost host(*env.err, store.dwSelectedStock);
   TerminalAlerts alerts(*env.err);
-  RegistryRasDialer dialer(session.context().registry());
-  UpdateServices services{store, charts, log, host, alerts, dialer};
+  UpdateServices services{store, charts, log, host, alerts};
+  // Ctrl-C is the Cancel button: the run sees main's flag at its next wait, with or without a
+  // progress display.
+  const Interrupt& interrupt = env.host.interrupt;
+  settings.onWait = [&interrupt](CancelToken& cancel) {
+    if (interrupt.raised->load() != 0) cancel.Cancel();
+  };
   CUpdateCommand command(services, settings);
 
   UpdateOutcome outcome;
   {
-    CancelOnInterrupt cancel;
+    ListenForInterrupt listen(interrupt);
     outcome = command.UpdateStocks(background);
   }
   // The program keeps the time of the last update with its preferences.

@@ -113,7 +113,8 @@ TEST_F(UpdateCommand, AStallInTheFirstOfTwoBatchesIsAnIncompleteRun) {
   // 151 stocks make two batches; the first answer stops mid-body and the server falls silent.
   StartSim({"--cut-stall", "after:\"S100\"", "--fault-count", "1"});
   {
-    auto ctx = PlatformContext::Open(PlatformContext::Kind::kDevice, dir.path());
+    HostServices host(EnvironmentSettings{});
+    auto ctx = PlatformContext::Open(PlatformContext::Kind::kDevice, dir.path(), host.services());
     ASSERT_TRUE(ctx);
     PortfolioStore store(*ctx);
     for (int i = 100; i < 251; ++i) {
@@ -144,6 +145,19 @@ TEST_F(UpdateCommand, CtrlCIsTheCancelButton) {
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(4));
   EXPECT_TRUE(Has(out, "Quillet: Cancel operation\n")) << out;
   EXPECT_TRUE(Has(Out("dump stocks"), "szPrice: 80\n"));
+  // A background run shows no progress, and Ctrl-C still ends it: sent once the run's query
+  // is in its log, while the server holds the answer back.
+  const std::string logPath = ShellQuote(dir.File("log.txt"));
+  start = std::chrono::steady_clock::now();
+  EXPECT_EQ(
+      RunCommand(Command("update --background") + " >" + logPath +
+                     " & pid=$!; for i in $(seq 200); do grep -q 'Query String' " + logPath +
+                     " && break; sleep 0.05; done; kill -INT $pid; wait $pid; status=$?; cat " +
+                     logPath + "; exit $status",
+                 &out),
+      0);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(4));
+  EXPECT_TRUE(Has(out, "Quillet: Cancel operation\n")) << out;
 }
 
 TEST_F(UpdateCommand, DialsThePhoneBookEntryAndHangsUp) {

@@ -13,8 +13,9 @@ namespace quillet::testing {
 // fire the timer).
 class RecordingUpdateHost final : public UpdateHost {
  public:
-  std::unique_ptr<QuoteProgress> OpenProgress() override {
+  std::unique_ptr<QuoteProgress> OpenProgress(CancelToken& runCancel) override {
     ++progressOpened;
+    cancel = &runCancel;
     if (onOpenProgress) onOpenProgress();
     return std::make_unique<Progress>(*this);
   }
@@ -30,6 +31,8 @@ class RecordingUpdateHost final : public UpdateHost {
   DWORD selected = 0;
   std::vector<DWORD> refills;
   std::vector<UINT> statuses;
+  // The Cancel of the run whose progress window opened last, as its button would press it.
+  CancelToken* cancel = nullptr;
   std::function<void()> onOpenProgress;
   std::function<void(UINT)> onStatus;
 

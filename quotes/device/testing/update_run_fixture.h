@@ -37,8 +37,6 @@ class UpdateRunFixture : public ::testing::Test {
     CopyToField(store.currencies[0].szCode, "USD");
     store.currencies[0].dRate = 1;
   }
-  void TearDown() override { g_cancelUpdate = 0; }
-
   void StartSim(std::vector<std::string> args = {}) {
     sim = std::make_unique<QuoteSimProcess>(std::move(args));
     ASSERT_TRUE(sim->running());
@@ -83,6 +81,9 @@ class UpdateRunFixture : public ::testing::Test {
 
   UpdateOutcome Run(bool background = false) {
     CUpdateCommand command(services, settings);
+    return Run(command, background);
+  }
+  UpdateOutcome Run(CUpdateCommand& command, bool background) {
     UpdateOutcome outcome = command.UpdateStocks(background);
     EXPECT_TRUE(command.saved());
     return outcome;
@@ -128,8 +129,7 @@ class UpdateRunFixture : public ::testing::Test {
   NetworkLog log;
   RecordingUpdateHost host;
   RecordingAlertIndicator alerts;
-  RegistryRasDialer dialer{root.ctx->registry()};
-  UpdateServices services{store, &charts, log, host, alerts, dialer};
+  UpdateServices services{store, &charts, log, host, alerts};
   UpdateSettings settings = QuickSettings();
   std::unique_ptr<QuoteSimProcess> sim;
 };

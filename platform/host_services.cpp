@@ -1,0 +1,10 @@
+#include "platform/host_services.h"
+
+namespace quillet {
+
+HostServices::HostServices(EnvironmentSettings settings)
+    : settings_(std::move(settings)),
+      clock_(settings_.fixedNow),
+      sockets_(MakePosixSockets(SystemResolver)) {}
+
+}  // namespace quillet
