@@ -64,6 +64,12 @@ inline constexpr UINT IDS_DELETE_PORTFOLIO = 10058;
 inline constexpr UINT IDS_NO_DATA_OR_NEGATIVE = 10067;
 inline constexpr UINT IDS_SELECT_PORTFOLIO = 10068;
 
+// The help notes of the desktop companion's options sheet.
+inline constexpr UINT IDS_HELP_CONNECT = 20001;
+inline constexpr UINT IDS_HELP_NETWORK = 20002;
+inline constexpr UINT IDS_HELP_EXPORT = 20003;
+inline constexpr UINT IDS_HELP_IMPORT = 20004;
+
 struct StringEntry {
   UINT id;
   const char* text;
@@ -109,6 +115,20 @@ inline constexpr StringEntry kStringTable[] = {
      "https://quillet.invalid/support"},
     {IDS_NO_DATA_OR_NEGATIVE, "No Data or Negative"},
     {IDS_SELECT_PORTFOLIO, "Select portfolio\nother than \"All\""},
+    {IDS_HELP_CONNECT,
+     "With a direct connection Quillet relies on Windows to connect to the Internet (dialling "
+     "on demand if needed). Choose Modem to let Quillet dial the chosen profile itself and close "
+     "the connection after the update; this needs the password saved in the dial-up settings."},
+    {IDS_HELP_NETWORK,
+     "If this computer reaches the Internet through a firewall, tick Use Proxy and enter the "
+     "host name and port of the proxy server (ask your network administrator)."},
+    {IDS_HELP_EXPORT,
+     "The exported files are written to the \"Quillet\" subdirectory of the ActiveSync "
+     "installation directory."},
+    {IDS_HELP_IMPORT,
+     "To import historical chart data, add up to 16 symbols (or tick All stocks) and choose a "
+     "starting date. Chart data is downloaded from that date to the current trading day. Not "
+     "all markets are supported."},
     {31000, "2"},
     {31001, "Name"},
     {31002, "Symbol"},
