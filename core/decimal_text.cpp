@@ -44,6 +44,26 @@ double ParseDecimal(std::string_view text, int places, char decimalSeparator) {
   return negative ? -value : value;
 }
 
+bool ReadsWholeDecimal(std::string_view text, char decimalSeparator) {
+  std::size_t begin = 0, end = text.size();
+  while (begin < end && text[begin] == ' ') ++begin;
+  while (end > begin && text[end - 1] == ' ') --end;
+  if (begin == end) return true;
+  if (text[begin] == '-' || text[begin] == '+') ++begin;
+  bool digit = false, point = false;
+  for (std::size_t i = begin; i < end; ++i) {
+    const char c = text[i];
+    if (c >= '0' && c <= '9') {
+      digit = true;
+    } else if ((c == '.' || c == decimalSeparator) && !point) {
+      point = true;
+    } else {
+      return false;
+    }
+  }
+  return digit;
+}
+
 std::string FormatDecimal(double value, int places, char suffix, char separator) {
   std::string out;
   if (!std::isfinite(value) || value == 0.0) {

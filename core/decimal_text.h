@@ -22,6 +22,12 @@ inline constexpr int kAllPlaces = 255;
 // number is rounded half up at that many decimals and nothing after them is read. Never fails:
 // text without digits is 0.
 double ParseDecimal(std::string_view text, int places, char decimalSeparator = '.');
+// True when ParseDecimal would read all of `text` as one number: blanks around it, one leading
+// '-' or '+', digits with at most one point ('.' or `decimalSeparator`). Empty text (or blanks
+// only) is true too: an emptied field is a number field without a value. Text that ParseDecimal
+// would partly skip ("12x", "1.2.3", "1,000", "abc") is false, so a user's typing error is
+// caught instead of being stored as some other number.
+bool ReadsWholeDecimal(std::string_view text, char decimalSeparator = '.');
 
 // Writes a number with exactly `places` decimals, rounded half up (with 0 places the integer
 // part, truncated). `suffix` (0 for none) is appended, e.g. '%'. Exactly 0 is written "0" plus
@@ -31,8 +37,7 @@ double ParseDecimal(std::string_view text, int places, char decimalSeparator = '
 std::string FormatDecimal(double value, int places, char suffix = 0, char separator = '.');
 // The same with trailing zeros of the fraction, and then a bare separator, stripped
 // (12.5000 -> 12.5, 12.0000 -> 12).
-std::string FormatDecimalTrimmed(double value, int places, char suffix = 0,
-                                 char separator = '.');
+std::string FormatDecimalTrimmed(double value, int places, char suffix = 0, char separator = '.');
 
 // Stored text to shown text: the first '.' becomes the locale's separator.
 std::string ToDisplayText(std::string_view stored, char decimalSeparator);

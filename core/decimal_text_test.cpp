@@ -20,6 +20,19 @@ TEST(ParseDecimal, ReadsEitherSeparatorAndSkipsOtherCharacters) {
   EXPECT_DOUBLE_EQ(ParseDecimal("1.2.3", 4), 1.2);  // a second point ends the number
 }
 
+TEST(ReadsWholeDecimal, AcceptsOnlyTextReadAsOneNumber) {
+  for (const char* whole : {"12", "12.5", "-0.25", "+3", ".5", "7.", " 42 ", "", "   "}) {
+    EXPECT_TRUE(ReadsWholeDecimal(whole, '.')) << whole;
+  }
+  EXPECT_TRUE(ReadsWholeDecimal("12,5", ','));
+  EXPECT_TRUE(ReadsWholeDecimal("12.5", ','));  // '.' is always a point
+  for (const char* partial :
+       {"12x", "abc", "1.2.3", "1,000", "12,5", "-", "+", ".", "1 2", "--1", "1-", "1e5", "$12"}) {
+    EXPECT_FALSE(ReadsWholeDecimal(partial, '.')) << partial;
+  }
+  EXPECT_FALSE(ReadsWholeDecimal("1.2,5", ','));  // two points, whichever they are
+}
+
 TEST(ParseDecimal, RoundsHalfUpAtThePlacesAndReadsNoFurther) {
   EXPECT_DOUBLE_EQ(ParseDecimal("3.335", 2), 3.34);
   EXPECT_DOUBLE_EQ(ParseDecimal("3.3349", 2), 3.33);

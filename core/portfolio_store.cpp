@@ -244,8 +244,8 @@ StockRecord* PortfolioStore::NewStock() {
   return stocks.back().get();
 }
 
-StockRecord* PortfolioStore::CopyStock(const StockRecord& source) {
-  if (!Ask(text::kCopyStock)) return nullptr;
+StockRecord* PortfolioStore::CopyStock(const StockRecord& source, bool ask) {
+  if (ask && !Ask(text::kCopyStock)) return nullptr;
   auto record = AllocateStockForList();
   if (!record) return nullptr;
   *record = source;

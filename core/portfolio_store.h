@@ -169,8 +169,8 @@ class PortfolioStore {
 
   // Null when refused or out of memory (the message was shown).
   StockRecord* NewStock();
-  // Asks first; null when declined or out of memory.
-  StockRecord* CopyStock(const StockRecord& record);
+  // Asks first (unless the caller already did); null when declined or out of memory.
+  StockRecord* CopyStock(const StockRecord& record, bool ask = true);
   // The caller has asked "Delete this stock?". Asks about chart data and alerts, removes the
   // stock and its note, saves the stock file.
   void DeleteStock(StockRecord* record);

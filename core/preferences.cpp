@@ -1,6 +1,7 @@
 #include "core/preferences.h"
 
 #include <cstring>
+#include <type_traits>
 
 #include "core/data_codecs.h"
 #include "core/registry/registry_store.h"
@@ -14,6 +15,54 @@ void CopyText(char (&to)[N], const char* from, std::size_t fromSize) {
   CopyToField(to, FieldText(from, fromSize));
 }
 
+// Every setting beside its place in the preference record, once: reading and writing walk the
+// same list. `copy(recordField, storeField)` moves one value in the direction it chooses. The
+// kept bytes at 124 are not text and are copied whole by the callers.
+template <class Copy>
+void EachPreferenceField(PrefRecord& r, PortfolioStore& s, Copy copy) {
+  copy(r.wKept4, s.wPrefKept4);
+  copy(r.ucColumnText, s.ucColumnText);
+  copy(r.ucColumnData, s.ucColumnData);
+  copy(r.ucColumnValue, s.ucColumnValue);
+  copy(r.bShowClosed, s.bShowClosed);
+  copy(r.ucDefaultMarket, s.ucDefaultMarket);
+  copy(r.wViewPortfolio, s.wViewPortfolio);
+  copy(r.wNewStockPortfolio, s.wNewStockPortfolio);
+  copy(r.szProxyHost, s.szProxyHost);
+  copy(r.wProxyPort, s.wProxyPort);
+  copy(r.bUseProxy, s.bUseProxy);
+  copy(r.bCloseConnection, s.bCloseConnection);
+  copy(r.ucChartSize, s.ucChartSize);
+  copy(r.wPassword, s.wPassword);
+  copy(r.dwSelectedStock, s.dwSelectedStock);
+  copy(r.fCustomFeePercent, s.fCustomFeePercent);
+  copy(r.tLastUpdate, s.tLastUpdate);
+  copy(r.bPassword, s.bPassword);
+  copy(r.ucSortKey, s.ucSortKey);
+  copy(r.bSortDescending, s.bSortDescending);
+  copy(r.bWatchedAtBottom, s.bWatchedAtBottom);
+  copy(r.bAutoSort, s.bAutoSort);
+  copy(r.bDividendTimesPrice, s.bDividendTimesPrice);
+  copy(r.wPortfolioChartMode, s.wPortfolioChartMode);
+  copy(r.wPortfolioChartValue, s.wPortfolioChartValue);
+  copy(r.ucKept118, s.ucPrefKept118);
+  copy(r.bNameInCharts, s.bNameInCharts);
+  copy(r.szRasEntry, s.szRasEntry);
+  copy(r.ucPrefFlags, s.ucPrefFlags);
+  copy(r.bAutoUpdate, s.bAutoUpdate);
+  copy(r.ucUpdateMinutes, s.ucUpdateMinutes);
+}
+
+// One value across, in either direction; a text through a bounded copy that always terminates.
+template <class To, class From>
+void Assign(To& to, const From& from) {
+  if constexpr (std::is_array_v<To>) {
+    CopyText(to, from, sizeof from);
+  } else {
+    to = static_cast<To>(from);
+  }
+}
+
 }  // namespace
 
 bool LoadPreferences(PortfolioStore& s) {
@@ -23,41 +72,11 @@ bool LoadPreferences(PortfolioStore& s) {
   DWORD size = reg.GetDword(kPrefSizeValue, 0);
   char stored[kPrefRecordSize] = {};
   reg.GetBinary(kPrefBufValue, stored, sizeof stored);  // a short value leaves zeros
-  const PrefRecord r = DecodePrefRecord(std::string_view(stored, sizeof stored));
+  PrefRecord r = DecodePrefRecord(std::string_view(stored, sizeof stored));
   const bool firstStart = size == 0;
   if (!firstStart) {
-    s.wPrefKept4 = r.wKept4;
-    s.ucColumnText = r.ucColumnText;
-    s.ucColumnData = r.ucColumnData;
-    s.ucColumnValue = r.ucColumnValue;
-    s.bShowClosed = r.bShowClosed;
-    s.ucDefaultMarket = r.ucDefaultMarket;
-    s.wViewPortfolio = r.wViewPortfolio;
-    s.wNewStockPortfolio = r.wNewStockPortfolio >= kMaxPortfolios ? 0 : r.wNewStockPortfolio;
-    CopyText(s.szProxyHost, r.szProxyHost, sizeof r.szProxyHost);
-    s.wProxyPort = r.wProxyPort;
-    s.bUseProxy = r.bUseProxy;
-    s.bCloseConnection = r.bCloseConnection;
-    s.ucChartSize = r.ucChartSize;
-    s.wPassword = r.wPassword;
-    s.dwSelectedStock = r.dwSelectedStock;
-    s.fCustomFeePercent = r.fCustomFeePercent;
-    s.tLastUpdate = r.tLastUpdate;
-    s.bPassword = r.bPassword;
-    s.ucSortKey = r.ucSortKey;
-    s.bSortDescending = r.bSortDescending;
-    s.bWatchedAtBottom = r.bWatchedAtBottom;
-    s.bAutoSort = r.bAutoSort;
-    s.bDividendTimesPrice = r.bDividendTimesPrice;
-    s.wPortfolioChartMode = r.wPortfolioChartMode;
-    s.wPortfolioChartValue = r.wPortfolioChartValue;
-    s.ucPrefKept118 = r.ucKept118;
-    s.bNameInCharts = r.bNameInCharts;
+    EachPreferenceField(r, s, [](auto& record, auto& field) { Assign(field, record); });
     std::memcpy(s.szPrefKept124, r.szKept124, sizeof s.szPrefKept124);
-    CopyText(s.szRasEntry, r.szRasEntry, sizeof r.szRasEntry);
-    s.ucPrefFlags = r.ucPrefFlags;
-    s.bAutoUpdate = r.bAutoUpdate;
-    s.ucUpdateMinutes = r.ucUpdateMinutes;
     // The portfolio count is only known once the stock file is read, which checks the view
     // against it again; here the choices are brought into the tables' bounds.
     s.ClampPreferenceChoices();
@@ -77,38 +96,8 @@ void SavePreferences(PortfolioStore& s) {
   PrefRecord r;
   std::memset(&r, 0, sizeof r);
   r.wVersion = kPrefVersion;
-  r.wKept4 = s.wPrefKept4;
-  r.ucColumnText = s.ucColumnText;
-  r.ucColumnData = s.ucColumnData;
-  r.ucColumnValue = s.ucColumnValue;
-  r.bShowClosed = s.bShowClosed;
-  r.ucDefaultMarket = s.ucDefaultMarket;
-  r.wViewPortfolio = s.wViewPortfolio;
-  r.wNewStockPortfolio = s.wNewStockPortfolio;
-  CopyText(r.szProxyHost, s.szProxyHost, sizeof s.szProxyHost);
-  r.wProxyPort = s.wProxyPort;
-  r.bUseProxy = s.bUseProxy;
-  r.bCloseConnection = s.bCloseConnection;
-  r.ucChartSize = s.ucChartSize;
-  r.wPassword = s.wPassword;
-  r.dwSelectedStock = s.dwSelectedStock;
-  r.fCustomFeePercent = s.fCustomFeePercent;
-  r.tLastUpdate = s.tLastUpdate;
-  r.bPassword = s.bPassword;
-  r.ucSortKey = s.ucSortKey;
-  r.bSortDescending = s.bSortDescending;
-  r.bWatchedAtBottom = s.bWatchedAtBottom;
-  r.bAutoSort = s.bAutoSort;
-  r.bDividendTimesPrice = s.bDividendTimesPrice;
-  r.wPortfolioChartMode = s.wPortfolioChartMode;
-  r.wPortfolioChartValue = s.wPortfolioChartValue;
-  r.ucKept118 = s.ucPrefKept118;
-  r.bNameInCharts = s.bNameInCharts;
+  EachPreferenceField(r, s, [](auto& record, auto& field) { Assign(record, field); });
   std::memcpy(r.szKept124, s.szPrefKept124, sizeof r.szKept124);
-  CopyText(r.szRasEntry, s.szRasEntry, sizeof s.szRasEntry);
-  r.ucPrefFlags = s.ucPrefFlags;
-  r.bAutoUpdate = s.bAutoUpdate;
-  r.ucUpdateMinutes = s.ucUpdateMinutes;
   RegistryStore reg(s.context().registry());
   reg.SetProductKey(kProductName);
   // Both values or neither: a size stored without its record would read back as a record of

@@ -30,6 +30,7 @@ inline constexpr UINT IDS_SUPPORT = 10065;
 inline constexpr UINT IDS_COLUMN_TEXT = 31000;   // choice list of column 0
 inline constexpr UINT IDS_COLUMN_DATA = 31100;   // choice list of column 1
 inline constexpr UINT IDS_COLUMN_VALUE = 31200;  // choice list of column 2
+inline constexpr UINT IDS_FEE_PERCENTS = 31300;  // the fee menu: percentages, then "Custom..."
 inline constexpr UINT IDS_SORT_KEYS = 31400;
 inline constexpr UINT IDS_SORT_ORDER = 31500;
 inline constexpr UINT IDS_ALERT_CONDITIONS = 31600;
@@ -62,6 +63,12 @@ inline constexpr UINT IDS_DELETE_NOTE = 10057;
 inline constexpr UINT IDS_DELETE_PORTFOLIO = 10058;
 inline constexpr UINT IDS_NO_DATA_OR_NEGATIVE = 10067;
 inline constexpr UINT IDS_SELECT_PORTFOLIO = 10068;
+
+// The help notes of the desktop companion's options sheet.
+inline constexpr UINT IDS_HELP_CONNECT = 20001;
+inline constexpr UINT IDS_HELP_NETWORK = 20002;
+inline constexpr UINT IDS_HELP_EXPORT = 20003;
+inline constexpr UINT IDS_HELP_IMPORT = 20004;
 
 struct StringEntry {
   UINT id;
@@ -108,6 +115,20 @@ inline constexpr StringEntry kStringTable[] = {
      "https://quillet.invalid/support"},
     {IDS_NO_DATA_OR_NEGATIVE, "No Data or Negative"},
     {IDS_SELECT_PORTFOLIO, "Select portfolio\nother than \"All\""},
+    {IDS_HELP_CONNECT,
+     "With a direct connection Quillet relies on Windows to connect to the Internet (dialling "
+     "on demand if needed). Choose Modem to let Quillet dial the chosen profile itself and close "
+     "the connection after the update; this needs the password saved in the dial-up settings."},
+    {IDS_HELP_NETWORK,
+     "If this computer reaches the Internet through a firewall, tick Use Proxy and enter the "
+     "host name and port of the proxy server (ask your network administrator)."},
+    {IDS_HELP_EXPORT,
+     "The exported files are written to the \"Quillet\" subdirectory of the ActiveSync "
+     "installation directory."},
+    {IDS_HELP_IMPORT,
+     "To import historical chart data, add up to 16 symbols (or tick All stocks) and choose a "
+     "starting date. Chart data is downloaded from that date to the current trading day. Not "
+     "all markets are supported."},
     {31000, "2"},
     {31001, "Name"},
     {31002, "Symbol"},
@@ -128,6 +149,20 @@ inline constexpr StringEntry kStringTable[] = {
     {31208, "Change"},
     {31209, "Change %"},
     {31210, "DChange"},
+    {31300, "13"},
+    {31301, "0.25%"},
+    {31302, "0.5%"},
+    {31303, "0.75%"},
+    {31304, "1%"},
+    {31305, "1.25%"},
+    {31306, "1.5%"},
+    {31307, "1.75%"},
+    {31308, "2%"},
+    {31309, "2.5%"},
+    {31310, "3%"},
+    {31311, "4%"},
+    {31312, "5%"},
+    {31313, "Custom..."},
     {31400, "11"},
     {31401, "Name"},
     {31402, "Symbol"},

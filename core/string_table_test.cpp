@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include "core/decimal_text.h"
 #include "core/messages.h"
+#include "core/stock_operations.h"
 
 namespace quillet::strings {
 namespace {
@@ -21,6 +23,16 @@ TEST(StringTable, ChoiceListsHoldTheirCountThenTheItems) {
   EXPECT_EQ(ChoiceList(IDS_SORT_KEYS).size(), 11u);
   EXPECT_EQ(ChoiceList(IDS_UPDATE_INTERVALS).back(), "2 Hours");
   EXPECT_TRUE(ChoiceList(12345).empty());
+  // The fee menu's entries are the percentages the fee is computed with, then "Custom...".
+  std::vector<std::string> fees = ChoiceList(IDS_FEE_PERCENTS);
+  ASSERT_EQ(fees.size(), std::size(quillet::kFeePercentChoices) + 1);
+  EXPECT_EQ(fees.back(), "Custom...");
+  for (std::size_t k = 0; k < std::size(quillet::kFeePercentChoices); ++k) {
+    EXPECT_EQ(fees[k].back(), '%');
+    EXPECT_DOUBLE_EQ(quillet::ParseDecimal(fees[k], quillet::kAllPlaces),
+                     quillet::kFeePercentChoices[k])
+        << fees[k];
+  }
 }
 
 TEST(StringTable, EntriesByNumber) {

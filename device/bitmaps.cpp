@@ -1,5 +1,6 @@
 #include "device/bitmaps.h"
 
+#include <QBitmap>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPolygonF>
@@ -211,7 +212,108 @@ QPixmap AboutBitmap() {
   return p;
 }
 
+// The sheet's tab strip: Info, Market, Calc, Note, Chart, Alert, Sell, each 16 by 16 on pure
+// green, which is the strip's mask colour.
+QPixmap SheetTabStrip() {
+  QPixmap p(16 * kSheetTabImageCount, 16);
+  p.fill(QColor(0, 255, 0));
+  QPainter g(&p);
+  g.setRenderHint(QPainter::Antialiasing);
+  // Info: an "i" in a blue disc.
+  g.setPen(Qt::NoPen);
+  g.setBrush(QColor(0, 80, 180));
+  g.drawEllipse(QRectF(1.5, 1.5, 13, 13));
+  g.setBrush(Qt::white);
+  g.drawRect(QRectF(7, 7, 2, 5));
+  g.drawEllipse(QRectF(7, 3.5, 2, 2));
+  // Market: a price board with a rising and a falling figure.
+  g.translate(16, 0);
+  g.setBrush(QColor(30, 30, 30));
+  g.drawRect(1, 2, 14, 12);
+  g.setBrush(QColor(0, 200, 70));
+  g.drawPolygon(QPolygonF({QPointF(3, 7), QPointF(6, 4), QPointF(9, 7)}));
+  g.setBrush(QColor(230, 40, 40));
+  g.drawPolygon(QPolygonF({QPointF(7, 9), QPointF(10, 12), QPointF(13, 9)}));
+  // Calc: the calculator.
+  g.translate(16, 0);
+  g.drawPixmap(0, 0, CalcBitmap());
+  // Note: a yellow sheet with lines.
+  g.translate(16, 0);
+  g.setPen(QColor(120, 100, 0));
+  g.setBrush(QColor(255, 235, 90));
+  g.drawRect(QRectF(2.5, 1.5, 11, 13));
+  for (int y = 5; y <= 11; y += 3) g.drawLine(5, y, 11, y);
+  // Chart.
+  g.translate(16, 0);
+  g.drawPixmap(0, 0, ChartBitmap());
+  // Alert: the bell.
+  g.translate(16, 0);
+  g.setPen(QColor(90, 70, 0));
+  g.setBrush(QColor(240, 200, 40));
+  QPainterPath bell;
+  bell.moveTo(3, 12);
+  bell.cubicTo(5, 10, 4, 3, 8, 3);
+  bell.cubicTo(12, 3, 11, 10, 13, 12);
+  bell.closeSubpath();
+  g.drawPath(bell);
+  g.drawEllipse(QRectF(6.5, 12, 3, 3));
+  // Sell: a coin going out of a hand's reach, drawn as a coin and an arrow.
+  g.translate(16, 0);
+  g.setPen(QColor(120, 90, 0));
+  g.setBrush(QColor(250, 200, 60));
+  g.drawEllipse(QRectF(1.5, 4.5, 9, 9));
+  g.setPen(QPen(QColor(0, 120, 0), 2, Qt::SolidLine, Qt::RoundCap));
+  g.drawLine(QPointF(9, 4), QPointF(14, 4));
+  g.drawLine(QPointF(12, 2), QPointF(14, 4));
+  g.drawLine(QPointF(12, 6), QPointF(14, 4));
+  return p;
+}
+
+// A coin with a "¤": the currency toggle.
+QPixmap CurrencyBitmap() {
+  QPixmap p = Blank(16, 16);
+  QPainter g(&p);
+  g.setRenderHint(QPainter::Antialiasing);
+  g.setPen(QColor(120, 90, 0));
+  g.setBrush(QColor(250, 200, 60));
+  g.drawEllipse(QRectF(1.5, 1.5, 13, 13));
+  g.setPen(QPen(QColor(120, 90, 0), 1.2));
+  g.drawLine(QPointF(5, 8), QPointF(11, 8));
+  g.drawLine(QPointF(8, 4.5), QPointF(8, 11.5));
+  return p;
+}
+
+// The Info page's operations: a copy (two sheets), more shares (a plus), a sale (the coin) and
+// deleting (the cross).
+QPixmap NewEntryBitmap() {
+  QPixmap p = Blank(16, 16);
+  QPainter g(&p);
+  g.setPen(QColor(40, 40, 40));
+  g.setBrush(Qt::white);
+  g.drawRect(1, 1, 9, 11);
+  g.setBrush(QColor(220, 235, 255));
+  g.drawRect(5, 4, 9, 11);
+  return p;
+}
+
+QPixmap AddSharesBitmap() {
+  QPixmap p = Blank(16, 16);
+  QPainter g(&p);
+  g.setPen(Qt::NoPen);
+  g.setBrush(QColor(0, 140, 60));
+  g.drawRect(6, 2, 4, 12);
+  g.drawRect(2, 6, 12, 4);
+  return p;
+}
+
 }  // namespace
+
+QPixmap SheetTabImage(int index) {
+  if (index < 0 || index >= kSheetTabImageCount) return QPixmap();
+  QPixmap image = ResourceBitmap(IDB_SHEET_TABS).copy(index * 16, 0, 16, 16);
+  image.setMask(image.createMaskFromColor(QColor(0, 255, 0), Qt::MaskInColor));
+  return image;
+}
 
 QPixmap ToolbarImage(int index) {
   switch (index) {
@@ -255,6 +357,18 @@ QPixmap ResourceBitmap(int id) {
       return ChartBitmap();
     case IDB_NOTE:
       return NoteBitmap();
+    case IDB_SHEET_TABS:
+      return SheetTabStrip();
+    case IDB_CURRENCY:
+      return CurrencyBitmap();
+    case IDB_NEW_ENTRY:
+      return NewEntryBitmap();
+    case IDB_ADD_SHARES:
+      return AddSharesBitmap();
+    case IDB_SELL:
+      return SheetTabImage(6);
+    case IDB_DELETE_STOCK:
+      return DeleteBitmap();
     default:
       if (id >= IDB_ARROW_FIRST && id < IDB_ARROW_FIRST + 5)
         return ArrowBitmap(id - IDB_ARROW_FIRST);

@@ -14,6 +14,15 @@ inline constexpr int IDB_CALC = 141;
 inline constexpr int IDB_CHART = 142;
 inline constexpr int IDB_ARROW_FIRST = 30008;  // 30008..30012 the arrows 0..4
 inline constexpr int IDB_NOTE = 30013;
+// The stock sheet: its tab images (one strip, 16 pixels per image, pure green the mask), the
+// currency button, and the Info page's buttons New entry, Add shares, Sell and Delete.
+inline constexpr int IDB_SHEET_TABS = 132;
+inline constexpr int IDB_CURRENCY = 135;
+inline constexpr int IDB_NEW_ENTRY = 30014;
+inline constexpr int IDB_ADD_SHARES = 30015;
+inline constexpr int IDB_SELL = 30016;
+inline constexpr int IDB_DELETE_STOCK = 30017;
+inline constexpr int kSheetTabImageCount = 7;
 
 // Toolbar images (16 by 16): 0 active list, 1 charts, 2 alerts, 3 Internet update, 4 cash,
 // 5 alerts with an active alert, 6 sold list.
@@ -33,7 +42,9 @@ class CListBitmaps {
   QPixmap note_;
 };
 
-// Images of the list window's buttons and the About box, by resource number.
+// Images of the list window's buttons, the About box and the stock sheet, by resource number.
 QPixmap ResourceBitmap(int id);
+// Image i of the sheet's tab strip, with its green background made transparent.
+QPixmap SheetTabImage(int index);
 
 }  // namespace quillet

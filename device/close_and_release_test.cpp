@@ -17,6 +17,7 @@
 #include "device/resource_ids.h"
 #include "device/testing/device_test_support.h"
 #include "platform/file_system.h"
+#include "platform/message_box.h"
 #include "platform/sqlite_db.h"
 #include "platform/window_station.h"
 #include "quotes/testing/quote_sim_process.h"
@@ -400,6 +401,57 @@ TEST(RunningQuillet, TheCloseRequestAnswersAnOpenQuestionNoAndEndsWithEverything
   EXPECT_EQ(saved->stocks.size(), 2u) << "nothing was deleted";
   EXPECT_EQ(saved->notes.size(), 1u);
   EXPECT_EQ(saved->alerts.size(), 1u);
+}
+
+TEST(RunningQuillet, TheCloseRequestUnderTheSellDialogSellsNothingAndEndsTheProgram) {
+  DeviceFixture fx;
+  fx.Seed({}, {{.name = "Alpha", .symbol = "A", .shares = "100"}, {.name = "Beta", .symbol = "B"}},
+          [](PortfolioStore& s) {
+            s.SetNote(s.stocks[1]->dwId, u"keep this note");
+            s.dwSelectedStock = s.stocks[0]->dwId;
+            s.dCash[1] = 250;
+          });
+  const std::string root = fx.ctx().root();
+  RunningProgram program(root);
+  WindowStation station(root);
+  HWND hwnd = WaitForWindow(station, program.pid(), 60000);
+  ASSERT_NE(hwnd, 0u);
+  // The sheet on the selected stock; its Sell button; "Sell this stock?" answered Yes; then,
+  // with the Sell dialog open, the desktop's close request. Each command goes to the window on
+  // top, so they can be sent at once: each waits in the queue for the window it is meant for.
+  ASSERT_TRUE(station.PostMessage(hwnd, WM_COMMAND, ID_VIEW_BUY, 0));
+  ASSERT_TRUE(station.PostMessage(hwnd, WM_COMMAND, 1415, 0));  // the Info page's Sell
+  ASSERT_TRUE(station.PostMessage(hwnd, WM_COMMAND, IDYES, 0));
+  ASSERT_TRUE(station.PostMessage(hwnd, WM_QUILLET_CLOSE, 0, 0));
+  EXPECT_EQ(program.WaitForExit(60000), 0);
+  EXPECT_EQ(station.FindWindow("QuilletFrame", "Quillet"), 0u);
+  auto saved = fx.LoadSaved();
+  ASSERT_EQ(saved->stocks.size(), 2u) << "nothing was sold";
+  for (const auto& r : saved->stocks) EXPECT_EQ(r->ucStatus, kStatusActive) << r->Name();
+  EXPECT_STREQ(saved->stocks[0]->szShares, "100");
+  EXPECT_EQ(saved->dCash[1], 250);
+  EXPECT_EQ(saved->notes.size(), 1u);
+}
+
+TEST(RunningQuillet, TheCloseRequestEndsANewStocksSheetAsOkSoTheStockIsKept) {
+  DeviceFixture fx;
+  fx.Seed({}, {{.name = "Alpha", .symbol = "A"}});
+  const std::string root = fx.ctx().root();
+  RunningProgram program(root);
+  WindowStation station(root);
+  HWND hwnd = WaitForWindow(station, program.pid(), 60000);
+  ASSERT_NE(hwnd, 0u);
+  // New Stock, then its Sell button with the question answered Yes, then the close request
+  // under the Sell dialog: Cancel would remove the new stock, OK keeps it.
+  ASSERT_TRUE(station.PostMessage(hwnd, WM_COMMAND, ID_NEW_STOCK, 0));
+  ASSERT_TRUE(station.PostMessage(hwnd, WM_COMMAND, 1415, 0));
+  ASSERT_TRUE(station.PostMessage(hwnd, WM_COMMAND, IDYES, 0));
+  ASSERT_TRUE(station.PostMessage(hwnd, WM_QUILLET_CLOSE, 0, 0));
+  EXPECT_EQ(program.WaitForExit(60000), 0);
+  auto saved = fx.LoadSaved();
+  ASSERT_EQ(saved->stocks.size(), 2u);
+  EXPECT_EQ(saved->stocks[1]->Name(), "My Stock");
+  EXPECT_EQ(saved->stocks[1]->ucStatus, kStatusActive);
 }
 
 TEST(RunningQuillet, TheCloseRequestDuringAnUpdateCancelsItAndSaves) {

@@ -4,6 +4,7 @@
 #include <QHBoxLayout>
 #include <QPainter>
 
+#include "core/data_files.h"
 #include "core/messages.h"
 #include "core/string_table.h"
 #include "device/alert_bubble.h"
@@ -11,13 +12,25 @@
 #include "device/modal_dialog.h"
 #include "device/quillet_app.h"
 #include "device/resource_ids.h"
+#include "device/sell_dialog.h"
+#include "device/stock_sheet.h"
+#include "device/wait_cursor.h"
 #include "platform/codepage.h"
+#include "platform/shell_services.h"
 
 namespace quillet {
 namespace {
 
 constexpr const char* kFrameClassName = "QuilletFrame";
 constexpr const char* kWindowTitle = "Quillet";
+
+// The alert notification as the shell keeps it: the program's own class and id, so showing it
+// again replaces it and "Open" or "Dismiss" remove it.
+constexpr GUID kNotificationClass = {
+    0x7C3F1A52, 0x5E0B, 0x4D8A, {0x9B, 0x61, 0x2F, 0x4E, 0xA8, 0x13, 0x6D, 0xC7}};
+constexpr DWORD kNotificationId = 6611;
+constexpr UINT kNotificationIcon = 65136;
+constexpr DWORD kNotificationSeconds = 20;
 
 struct MenuItem {
   UINT id;  // 0 for a separator
@@ -112,7 +125,9 @@ void CMainFrame::RegisterWindow() {
   if (fd < 0) return;
   notifier_ = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
   connect(notifier_.get(), &QSocketNotifier::activated, this, [this] {
-    if (app_.station() && hwnd_) app_.station()->DispatchPending(hwnd_);
+    // One message per turn of the event loop, as a window's message loop takes them: a message
+    // that ends a dialog lets it close before the next one is read.
+    if (app_.station() && hwnd_) app_.station()->DispatchPending(hwnd_, 1);
   });
 }
 
@@ -228,6 +243,11 @@ void CMainFrame::UpdateCommandStates() {
 
 void CMainFrame::OnCommand(UINT id) {
   if (id == ID_NOTIFY_DISMISS || id == ID_NOTIFY_OPEN) {
+    if (shellNotification_ && app_.station()) {
+      SHNotificationRemove(*app_.station(), app_.context().root(), kNotificationClass,
+                           kNotificationId);
+      shellNotification_ = false;
+    }
     if (bubble_) {
       // The bubble's own button may be what sent the command.
       bubble_->hide();
@@ -241,13 +261,33 @@ void CMainFrame::OnCommand(UINT id) {
     }
     return;
   }
+  if (OnStockCommand(id)) return;
   if (list_ && list_->OnCommand(id)) return;
   app_.OnCommand(id);
 }
 
 bool CMainFrame::ShowAlertNotification() {
+  if (PocketPcCheck(DevicePlatform()) == 0) return false;
   // Shown again, the bubble replaces the one on screen rather than adding a second.
   delete bubble_;
+  bubble_ = nullptr;
+  if (WindowStation* station = app_.station(); station && hwnd_) {
+    SHNOTIFICATIONDATA note;
+    note.cbStruct = sizeof note;
+    note.dwID = kNotificationId;
+    note.npPriority = SHNP_INFORM;
+    note.csDuration = kNotificationSeconds;
+    note.hicon = kNotificationIcon;
+    note.clsid = kNotificationClass;
+    note.hwndSink = hwnd_;
+    note.pszHTML = Utf8ToUtf16(strings::LoadString(strings::IDS_ALERT_NOTIFICATION));
+    note.pszTitle = Utf8ToUtf16(kWindowTitle);
+    if (SHNotificationAdd(*station, app_.context().root(), note) == ERROR_SUCCESS) {
+      shellNotification_ = true;
+      return true;
+    }
+  }
+  // No shell runs on this device: the program shows the bubble over its own window.
   bubble_ = new CAlertBubble(this, [this](UINT id) { OnCommand(id); });
   bubble_->setGeometry(20, kTitleBarHeight + 4, kScreenWidth - 40, 80);
   bubble_->show();
@@ -273,9 +313,70 @@ void CMainFrame::ShowStockMenu(int row, QPoint global) {
 }
 
 void CMainFrame::OpenStockSheet(int row, int page) {
-  // The stock sheet opens here once it exists; until then a tap on a row only selects it.
-  (void)row;
-  (void)page;
+  PortfolioStore* store = app_.store();
+  // While closing no dialog runs, so a new stock made now would never be confirmed or removed.
+  if (!store || !list_ || app_.released() || app_.closing()) return;
+  const bool isNew = row < 0;
+  // New Stock makes the record first (and refuses in the sold view, saying why).
+  StockRecord* r = isNew ? store->NewStock() : list_->StockAtRow(row);
+  if (!r) return;
+  if (!isNew) list_->SelectRow(row);
+  CStockSheet sheet(this, app_, r->dwId, page, isNew, [this](DWORD id, int direction) {
+    return list_->StepSelection(id, direction);
+  });
+  app_.RunModal(sheet);
+  FinishStockSheet(app_, *list_, sheet);
+}
+
+bool CMainFrame::OnStockCommand(UINT id) {
+  int page = -1;
+  switch (id) {
+    case ID_VIEW_BUY:
+      page = kPageInfo;
+      break;
+    case ID_VIEW_MARKET:
+      page = kPageMarket;
+      break;
+    case ID_VIEW_CALC:
+      page = kPageCalc;
+      break;
+    case ID_VIEW_NOTES:
+      page = kPageNote;
+      break;
+    case ID_VIEW_CHART:
+      page = kPageChart;
+      break;
+    case ID_VIEW_ALERTS:
+      page = kPageAlert;
+      break;
+    case ID_VIEW_SELL:
+      page = kPageCodeDefault;
+      break;
+    case ID_SELL_STOCK:
+      break;
+    default:
+      return false;
+  }
+  if (!app_.IsCommandAvailable(id) || !list_) return true;
+  const int row = list_->SelectedRow();
+  StockRecord* r = list_->SelectedStock();
+  if (!r) {
+    app_.context().messageBoxes().Show(text::kNoStockSelected, text::kCaption,
+                                       MB_OK | MB_ICONINFORMATION);
+    return true;
+  }
+  if (id != ID_SELL_STOCK) {
+    OpenStockSheet(row, page);
+    return true;
+  }
+  const DWORD stockId = r->dwId;
+  if (RunSellStock(app_, this, stockId) == StockOpResult::kDone && !app_.closing()) {
+    CWaitCursor wait;
+    // Partly sold, the lot that stays keeps the id; wholly sold, the sold record does.
+    list_->RefillList(app_.store()->FindStock(stockId));
+    SaveStocks(*app_.store());
+  }
+  return true;
 }
 
 LRESULT CMainFrame::OnWindowMessage(const WindowMessage& m) {
@@ -302,8 +403,15 @@ LRESULT CMainFrame::OnWindowMessage(const WindowMessage& m) {
       return 0;
     case WM_COMMAND:
       // A menu command sent by another process, as a window accepts them; it runs as if chosen
-      // from the menu.
-      if (!app_.closing()) OnCommand(static_cast<UINT>(m.wParam & 0xFFFF));
+      // from the menu. While a modal window is open the main window takes no commands (the
+      // window would work on stocks under the dialog): the command goes to that window, as to
+      // the window with the input, and presses its button of that id.
+      if (app_.closing()) return 0;
+      if (!app_.openDialogs().empty()) {
+        SendCommandToDialog(*app_.openDialogs().back(), static_cast<UINT>(m.wParam & 0xFFFF));
+        return 0;
+      }
+      OnCommand(static_cast<UINT>(m.wParam & 0xFFFF));
       return 0;
     default:
       return 0;

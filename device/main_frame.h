@@ -60,6 +60,8 @@ class CMainFrame : public QWidget, public AlertIndicator {
   void ShowStockMenu(int row, QPoint global);
   // The stock sheet on a page code; `row` -1 for a new stock.
   void OpenStockSheet(int row, int page);
+  // The commands about the selected stock that open the sheet or sell it; false for others.
+  bool OnStockCommand(UINT id);
 
   // A window message from another process (or from this one through the station).
   LRESULT OnWindowMessage(const WindowMessage& m);
@@ -88,6 +90,7 @@ class CMainFrame : public QWidget, public AlertIndicator {
   std::map<UINT, int> toolbarImage_;
   QMenu* stockMenu_ = nullptr;
   CAlertBubble* bubble_ = nullptr;
+  bool shellNotification_ = false;  // the bubble was handed to the shell
   HWND hwnd_ = 0;
   std::unique_ptr<QSocketNotifier> notifier_;
   QTimer titleClock_;

@@ -24,6 +24,7 @@
 #include "device/password_dialog.h"
 #include "device/resource_ids.h"
 #include "device/testing/device_test_support.h"
+#include "platform/shell_services.h"
 
 namespace quillet {
 namespace {
@@ -587,6 +588,45 @@ TEST_F(MainFrameTest, NotificationBubbleIsReplacedAndGoesWithOpenOrDismiss) {
   frame->OnCommand(ID_NOTIFY_OPEN);
   EXPECT_EQ(frame->alertBubble(), nullptr);
   EXPECT_TRUE(frame->isVisible());
+}
+
+TEST_F(MainFrameTest, WithAShellRunningTheNotificationIsTheShellsBubbleAndOpenRemovesIt) {
+  fx.Seed({}, {{.name = "Alpha", .symbol = "A"}});
+  const std::string root = fx.ctx().root();
+  WindowStation station(root);
+  WindowStation shell(root);
+  ASSERT_NE(shell.CreateWindow("", kShellNotifyClass, "\\Windows\\shell32.exe",
+                               [](const WindowMessage&) { return 0; }),
+            0u);
+  fx.ctx().SetWindowStation(&station);
+  CQuilletApp withStation(fx.ctx());
+  withStation.SetModalAnswerer([](QDialog&) { return 1; });
+  ASSERT_TRUE(withStation.InitInstance());
+  CMainFrame* f = withStation.frame();
+  ASSERT_TRUE(f->ShowAlertNotification());
+  EXPECT_EQ(f->alertBubble(), nullptr) << "no bubble of the program's own beside the shell's";
+  ASSERT_TRUE(f->ShowAlertNotification());
+  std::vector<SHNOTIFICATIONDATA> shown = ReadNotifications(root);
+  ASSERT_EQ(shown.size(), 1u) << "shown again, it replaces the first";
+  EXPECT_EQ(shown[0].dwID, 6611u);
+  EXPECT_EQ(shown[0].npPriority, SHNP_INFORM);
+  EXPECT_EQ(shown[0].csDuration, 20u);
+  EXPECT_EQ(shown[0].hicon, 65136u);
+  EXPECT_EQ(shown[0].hwndSink, f->hwnd());
+  EXPECT_EQ(shown[0].pszTitle, u"Quillet");
+  EXPECT_EQ(shown[0].pszHTML,
+            u"<html><body><form method=\"POST\" action=><font size=\"+1\"><b>1 or more active "
+            u"alerts</b></font><p><a href=\"cmd:11\">Open</a> Quillet</p><p align=right><input "
+            u"type=button name='cmd:10' value='Dismiss'></p></form></body></html>");
+  // The shell sends the link back as command 11.
+  ASSERT_TRUE(shell.PostMessage(f->hwnd(), WM_COMMAND, ID_NOTIFY_OPEN, 0));
+  for (int i = 0; i < 500 && !ReadNotifications(root).empty(); ++i) {
+    QApplication::processEvents(QEventLoop::AllEvents, 20);
+  }
+  EXPECT_TRUE(ReadNotifications(root).empty());
+  EXPECT_TRUE(f->isVisible());
+  withStation.ExitInstance();
+  fx.ctx().SetWindowStation(nullptr);
 }
 
 // Counts the paint events a widget receives.

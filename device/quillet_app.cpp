@@ -243,8 +243,12 @@ bool CQuilletApp::IsCommandAvailable(UINT id) const {
   if (!store_ || released_) return id == ID_APP_EXIT;
   switch (id) {
     case ID_NEW_STOCK:
-      // The sold view explains how a sold stock is made; the sheet for a new one comes later.
-      return store_->bShowClosed != 0;
+    case ID_SELL_STOCK:
+    case ID_VIEW_BUY:
+    case ID_VIEW_MARKET:
+    case ID_VIEW_CALC:
+    case ID_VIEW_NOTES:
+    case ID_VIEW_SELL:
     case ID_UPDATE_STOCKS:
     case ID_DELETE_STOCK:
     case ID_DELETE_ALL:
@@ -266,9 +270,7 @@ bool CQuilletApp::OnCommand(UINT id) {
   PortfolioStore& s = *store_;
   switch (id) {
     case ID_NEW_STOCK:
-      if (s.bShowClosed) {
-        ctx_.messageBoxes().Show(text::kNewSoldStock, text::kCaption, MB_OK | MB_ICONINFORMATION);
-      }
+      frame_->OpenStockSheet(-1, kPageInfo);
       return true;
     case ID_DELETE_STOCK: {
       StockRecord* r = list->SelectedStock();

@@ -6,6 +6,7 @@
 #include <QPainter>
 #include <QScrollBar>
 #include <QStandardItemModel>
+#include <algorithm>
 #include <cctype>
 
 #include "core/portfolio_math.h"
@@ -458,6 +459,18 @@ void CStockListView::SelectRow(int row) {
   list_->setCurrentItem(item);
   item->setSelected(true);
   list_->scrollToItem(item);
+}
+
+DWORD CStockListView::StepSelection(DWORD id, int direction) {
+  for (int row = 0; row < RowCount(); ++row) {
+    StockRecord* r = list_->StockAt(row);
+    if (!r || r->dwId != id) continue;
+    const int next = std::clamp(row + direction, 0, RowCount() - 1);
+    SelectRow(next);
+    StockRecord* selected = list_->StockAt(next);
+    return selected ? selected->dwId : 0;
+  }
+  return 0;
 }
 
 void CStockListView::SelectStock(const StockRecord* record) {

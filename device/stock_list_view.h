@@ -81,6 +81,9 @@ class CStockListView : public QWidget {
   StockRecord* SelectedOrFirstStock() const;
   void SelectStock(const StockRecord* record);
   void SelectRow(int row);
+  // Moves the selection from the row of stock `id` one row up (-1) or down (+1), not past
+  // either end; the id of the stock selected then, 0 when `id` is not listed.
+  DWORD StepSelection(DWORD id, int direction);
   int RowCount() const;
   StockRecord* StockAtRow(int row) const;
 

@@ -5,6 +5,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
 
@@ -144,6 +145,34 @@ TEST_F(UpdateCommandTest, CancelInTheProgressWindowEndsTheRun) {
   press.stop();
   EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(4));
   EXPECT_EQ(ParseDecimal(FieldText(app->store()->stocks.at(0)->szPrice), 4), 0);
+}
+
+TEST_F(UpdateCommandTest, NoTimerRunStartsUnderTheStockSheetTheNextTickRuns) {
+  testing::QuoteSimProcess sim;
+  ASSERT_TRUE(sim.running());
+  UseQuoteServer(sim.port());
+  fx.Seed({}, {{.name = "Microsoft", .symbol = "MSFT", .price = "0"},
+               {.name = "Apple", .symbol = "AAPL", .price = "0"}});
+  Start();
+  CStockListView* list = frame->list();
+  list->SelectRow(1);
+  ASSERT_EQ(list->SelectedStock()->Name(), "Microsoft");
+  fx.dialogs = [&](QDialog& d) {
+    if (d.objectName() != "stockSheet") return 0;
+    // The timer fires while the sheet is open: whether the program counts as in front or not,
+    // nothing runs under the sheet.
+    app->updateTimer()->OnUpdateTimer();
+    EXPECT_TRUE(sim.Requests().empty());
+    d.findChild<QLineEdit*>("dividendEdit")->setText("3");
+    d.findChild<QPushButton*>("okButton")->click();
+    return d.result();
+  };
+  frame->OnCommand(ID_VIEW_BUY);
+  EXPECT_STREQ(app->store()->FindStock(list->SelectedStock()->dwId)->szDividend, "3");
+  EXPECT_EQ(list->SelectedStock()->Name(), "Microsoft");
+  // The next tick, with the sheet closed, runs.
+  app->updateTimer()->OnUpdateTimer();
+  EXPECT_EQ(sim.Requests().size(), 1u);
 }
 
 TEST_F(UpdateCommandTest, AutomaticUpdateTimerRunsWhileTheProgramRunsAndStopsWithIt) {

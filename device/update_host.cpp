@@ -41,6 +41,8 @@ bool CUpdateHostImpl::MainWindowInForeground() {
   return false;
 }
 
+bool CUpdateHostImpl::ModalWindowOpen() { return !app_.openDialogs().empty(); }
+
 void CUpdateHostImpl::PostToForeground(UINT msg) {
   // Only the program's own windows can be in front when this is asked; the frame has no use
   // for the message, so it goes through the station like any other post.

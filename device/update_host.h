@@ -28,6 +28,7 @@ class CUpdateHostImpl final : public UpdateHost, public ForegroundWindow {
 
   bool MainWindowInForeground() override;
   void PostToForeground(UINT msg) override;
+  bool ModalWindowOpen() override;
 
   // The progress window of the run going on, if it shows one (tests press its Cancel).
   CUpdateProgressDlg* progress() const { return progress_.data(); }

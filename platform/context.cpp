@@ -6,7 +6,8 @@
 namespace quillet {
 
 PlatformContext::PlatformContext(const PlatformServices& services)
-    : databases_(&services.databases),
+    : openedWith_(services),
+      databases_(&services.databases),
       clock_(&services.clock),
       ticks_(&services.ticks),
       sockets_(&services.sockets),

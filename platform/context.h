@@ -63,6 +63,9 @@ class PlatformContext {
   PropertyStore& objectStore() { return *objectStore_; }
   // A database volume in its own host file, created when missing (the desktop's mounted
   // volume). Null (and *error set) when it cannot be opened.
+  // How this context's databases were opened; a second root (the connected device) is opened
+  // the same way.
+  DatabaseFactory& databases() { return *databases_; }
   std::unique_ptr<PropertyStore> MountVolume(const std::string& hostPath,
                                              std::string* error = nullptr) {
     return databases_->MountVolume(hostPath, error);
@@ -92,6 +95,9 @@ class PlatformContext {
   // Read from the registry when the context opens; ReloadLocale reads them again.
   const LocaleSettings& locale() const { return locale_; }
   void ReloadLocale() { locale_ = ReadLocaleSettings(*registry_); }
+  // The services the context was opened with, for a library loaded into this process that
+  // opens a context of its own on the same machine.
+  const PlatformServices& openedWith() const { return openedWith_; }
   // What the program was started with (roots, a fixed time, the quote server).
   const EnvironmentSettings& settings() const { return settings_; }
   EnvironmentSettings& settings() { return settings_; }
@@ -103,6 +109,7 @@ class PlatformContext {
 
  private:
   explicit PlatformContext(const PlatformServices& services);
+  PlatformServices openedWith_;
   Kind kind_ = Kind::kDevice;
   std::string root_;
   FileSystem* files_ = &PosixFiles();

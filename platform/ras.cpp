@@ -10,6 +10,13 @@ DWORD RasEnumEntries(Registry& registry, std::vector<std::u16string>* names) {
   LONG rc = registry.OpenKey(HKEY_CURRENT_USER, kRasBookKey, &book);
   if (rc == ERROR_FILE_NOT_FOUND) return ERROR_SUCCESS;  // an empty phone book
   if (rc != ERROR_SUCCESS) return ERROR_CANNOT_OPEN_PHONEBOOK;
+  // The same switch the dialler honours: a phone book marked unavailable cannot be listed.
+  DWORD unavailable = 0, type = 0, size = sizeof unavailable;
+  if (registry.QueryValue(book, u"Unavailable", &type, &unavailable, &size) == ERROR_SUCCESS &&
+      type == REG_DWORD && unavailable != 0) {
+    registry.CloseKey(book);
+    return ERROR_CANNOT_OPEN_PHONEBOOK;
+  }
   std::u16string name;
   for (DWORD i = 0; registry.EnumKey(book, i, &name) == ERROR_SUCCESS; ++i) {
     names->push_back(name);

@@ -76,4 +76,16 @@ std::optional<std::string> DevicePathOf(std::string_view root, std::string_view 
   return out;
 }
 
+std::optional<std::string> DesktopPathOf(std::string_view root, std::string_view hostPath) {
+  auto inRoot = DevicePathOf(root, hostPath);  // "\C\dir\file"
+  if (!inRoot || inRoot->size() < 2) return std::nullopt;
+  const char drive = (*inRoot)[1];
+  if (!((drive >= 'A' && drive <= 'Z') || (drive >= 'a' && drive <= 'z')) ||
+      (inRoot->size() > 2 && (*inRoot)[2] != '\\')) {
+    return std::nullopt;
+  }
+  return std::string(1, ToUpperAscii(drive)) + ":\\" +
+         (inRoot->size() > 3 ? inRoot->substr(3) : "");
+}
+
 }  // namespace quillet

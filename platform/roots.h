@@ -21,6 +21,10 @@ std::optional<std::string> MapDesktopPath(std::string_view root, std::string_vie
 // nullopt when the host path is not below the root.
 std::optional<std::string> DevicePathOf(std::string_view root, std::string_view hostPath);
 
+// The desktop path ("C:\dir\file") of a host path below the desktop root, or nullopt when the
+// host path is not on one of the root's drives.
+std::optional<std::string> DesktopPathOf(std::string_view root, std::string_view hostPath);
+
 // Joins a host folder and a name with one '/'.
 std::string JoinPath(std::string_view folder, std::string_view name);
 

@@ -30,6 +30,7 @@ inline constexpr LONG ERROR_FILE_EXISTS = 80;
 inline constexpr LONG ERROR_INVALID_PARAMETER = 87;
 inline constexpr LONG ERROR_ALREADY_EXISTS = 183;
 inline constexpr LONG ERROR_MORE_DATA = 234;
+inline constexpr LONG ERROR_FILENAME_EXCED_RANGE = 206;
 inline constexpr LONG ERROR_NO_MORE_ITEMS = 259;
 inline constexpr LONG ERROR_BUFFER_TOO_SMALL = 603;
 inline constexpr LONG ERROR_CANNOT_OPEN_PHONEBOOK = 621;
@@ -58,8 +59,8 @@ static_assert(sizeof(FILETIME) == 8);
 inline constexpr std::uint64_t kFileTimeUnixOffset = 116444736000000000ull;
 
 inline FILETIME FileTimeFromUnix(std::int64_t seconds, std::uint32_t nanos = 0) {
-  std::uint64_t v = static_cast<std::uint64_t>(seconds) * 10000000ull + nanos / 100 +
-                    kFileTimeUnixOffset;
+  std::uint64_t v =
+      static_cast<std::uint64_t>(seconds) * 10000000ull + nanos / 100 + kFileTimeUnixOffset;
   return FILETIME{static_cast<DWORD>(v & 0xFFFFFFFFu), static_cast<DWORD>(v >> 32)};
 }
 

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -51,7 +52,8 @@ bool Transfer(int fd, void* buf, std::size_t n, bool write, int timeoutMs) {
     int rc = poll(&pfd, 1, timeoutMs);
     if (rc < 0 && errno == EINTR) continue;
     if (rc <= 0) return false;
-    ssize_t got = write ? ::send(fd, p + done, n - done, MSG_NOSIGNAL) : ::recv(fd, p + done, n - done, 0);
+    ssize_t got =
+        write ? ::send(fd, p + done, n - done, MSG_NOSIGNAL) : ::recv(fd, p + done, n - done, 0);
     if (got < 0 && (errno == EINTR || errno == EAGAIN)) continue;
     if (got <= 0) return false;
     done += static_cast<std::size_t>(got);
@@ -67,7 +69,8 @@ std::string SanitisedLine(const std::string& s) {
 
 }  // namespace
 
-WindowStation::WindowStation(std::string root) : folder_(JoinPath(JoinPath(root, "run"), "windows")) {}
+WindowStation::WindowStation(std::string root)
+    : folder_(JoinPath(JoinPath(root, "run"), "windows")) {}
 
 WindowStation::~WindowStation() {
   while (!own_.empty()) DestroyWindow(own_.begin()->first);
@@ -85,7 +88,10 @@ HWND WindowStation::CreateWindow(const std::string& title, const std::string& cl
                                  const std::string& programPath, Handler handler) {
   if (PosixFiles().CreateFolders(folder_) != ERROR_SUCCESS) return 0;
   ::chmod(folder_.c_str(), 0700);
-  HWND hwnd = (static_cast<HWND>(getpid()) << 16) | (nextSeq_++ & 0xFFFF);
+  // The sequence is counted for the whole process: two stations of one process (a program and
+  // a library it loaded, or a test playing two programs) never hand out the same handle.
+  static std::atomic<std::uint32_t> sequence{1};
+  HWND hwnd = (static_cast<HWND>(getpid()) << 16) | (sequence++ & 0xFFFF);
   std::string sock = SocketPath(hwnd);
   sockaddr_un addr;
   if (!FillAddress(sock, &addr)) return 0;
@@ -137,7 +143,10 @@ bool WindowStation::SetWindowText(HWND hwnd, const std::string& title) {
     if (w.hwnd != hwnd || !own_.count(hwnd)) continue;
     std::string tmp = InfoPath(hwnd) + ".tmp";
     std::ofstream f(tmp, std::ios::trunc);
-    f << SanitisedLine(title) << "\n" << w.className << "\n" << w.pid << "\n" << w.programPath << "\n";
+    f << SanitisedLine(title) << "\n"
+      << w.className << "\n"
+      << w.pid << "\n"
+      << w.programPath << "\n";
     f.close();
     return f && ::rename(tmp.c_str(), InfoPath(hwnd).c_str()) == 0;
   }
@@ -167,9 +176,8 @@ std::vector<WindowInfo> WindowStation::EnumWindows() {
     out.push_back(std::move(w));
   }
   // Creation order: the handle holds the process id and a sequence number.
-  std::sort(out.begin(), out.end(), [](const WindowInfo& a, const WindowInfo& b) {
-    return a.hwnd < b.hwnd;
-  });
+  std::sort(out.begin(), out.end(),
+            [](const WindowInfo& a, const WindowInfo& b) { return a.hwnd < b.hwnd; });
   return out;
 }
 
@@ -230,9 +238,9 @@ int WindowStation::MessageFd(HWND hwnd) const {
   return it == own_.end() ? -1 : it->second.listenFd;
 }
 
-int WindowStation::DispatchPending(HWND hwnd) {
+int WindowStation::DispatchPending(HWND hwnd, int limit) {
   int count = 0;
-  for (;;) {
+  while (limit < 0 || count < limit) {
     auto it = own_.find(hwnd);
     if (it == own_.end()) return count;
     int fd = ::accept4(it->second.listenFd, nullptr, nullptr, SOCK_CLOEXEC);
@@ -246,6 +254,7 @@ int WindowStation::DispatchPending(HWND hwnd) {
     }
     ::close(fd);
   }
+  return count;
 }
 
 int WindowStation::PumpFor(int timeoutMs) {

@@ -72,8 +72,12 @@ class WindowStation final : public WindowMessages {
 
   // The socket on which messages to one of this process's windows arrive (-1 when unknown).
   int MessageFd(HWND hwnd) const;
-  // Reads every message waiting for the window and calls its handler; returns how many.
-  int DispatchPending(HWND hwnd);
+  // Reads the messages waiting for the window, at most `limit` of them (all for a negative
+  // limit), and calls its handler for each; returns how many. An event loop takes one message
+  // per turn, as a window's message loop does: a handler that ends a modal dialog lets that
+  // dialog's loop return before the next message is read, so the next message reaches the
+  // window that is on top by then.
+  int DispatchPending(HWND hwnd, int limit = -1);
   // Waits up to timeoutMs for a message to any own window and dispatches it (for programs
   // without an event loop and for tests).
   int PumpFor(int timeoutMs);
@@ -89,7 +93,6 @@ class WindowStation final : public WindowMessages {
 
   std::string folder_;
   std::map<HWND, OwnWindow> own_;
-  std::uint32_t nextSeq_ = 1;
 };
 
 }  // namespace quillet

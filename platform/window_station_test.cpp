@@ -16,7 +16,8 @@ TEST(WindowStation, WindowsAreListedFoundAndGoneWhenDestroyed) {
   testing::TempDir dir;
   WindowStation station(dir.path());
   EXPECT_EQ(station.FindWindow("", ""), 0u);
-  HWND a = station.CreateWindow("Quillet", "QuilletFrame", "\\Program Files\\Quillet\\Quillet.exe", nullptr);
+  HWND a = station.CreateWindow("Quillet", "QuilletFrame", "\\Program Files\\Quillet\\Quillet.exe",
+                                nullptr);
   HWND b = station.CreateWindow("Today", "TodayClass", "\\Windows\\shell32.exe", nullptr);
   ASSERT_NE(a, 0u);
   ASSERT_NE(b, 0u);
@@ -54,7 +55,8 @@ TEST(WindowStation, MessagesReachAnotherProcessAndSendsWaitForTheAnswer) {
     HWND h = own.CreateWindow("Quillet", "QuilletFrame", "\\Program Files\\Quillet\\Quillet.exe",
                               [&](const WindowMessage& m) -> LRESULT {
                                 if (m.msg == kCloseForSync) return 7;
-                                if (m.msg == WM_SETTINGCHANGE) sum += static_cast<std::int64_t>(m.wParam);
+                                if (m.msg == WM_SETTINGCHANGE)
+                                  sum += static_cast<std::int64_t>(m.wParam);
                                 if (m.msg == WM_CLOSE) done = true;
                                 return 0;
                               });
@@ -84,14 +86,39 @@ TEST(WindowStation, MessagesReachAnotherProcessAndSendsWaitForTheAnswer) {
   close(ready[1]);
 }
 
+TEST(WindowStation, TwoStationsOfOneProcessKeepTheirWindowsApart) {
+  testing::TempDir dir;
+  WindowStation first(dir.path());
+  WindowStation second(dir.path());
+  std::vector<std::string> got;
+  HWND a = first.CreateWindow("A", "Class", "\\a.exe", [&](const WindowMessage&) {
+    got.push_back("a");
+    return 0;
+  });
+  HWND b = second.CreateWindow("B", "Class", "\\b.exe", [&](const WindowMessage&) {
+    got.push_back("b");
+    return 0;
+  });
+  ASSERT_NE(a, 0u);
+  ASSERT_NE(b, 0u);
+  EXPECT_NE(a, b);
+  EXPECT_EQ(first.EnumWindows().size(), 2u);
+  ASSERT_TRUE(second.PostMessage(a, 0x400, 0, 0));
+  ASSERT_TRUE(first.PostMessage(b, 0x400, 0, 0));
+  first.PumpFor(1000);
+  second.PumpFor(1000);
+  EXPECT_EQ(got, (std::vector<std::string>{"a", "b"}));
+}
+
 TEST(WindowStation, SendToOwnWindowRunsTheHandlerAndPostsQueue) {
   testing::TempDir dir;
   WindowStation station(dir.path());
   std::vector<UINT> seen;
-  HWND h = station.CreateWindow("Quillet", "QuilletFrame", "x", [&](const WindowMessage& m) -> LRESULT {
-    seen.push_back(m.msg);
-    return 42;
-  });
+  HWND h =
+      station.CreateWindow("Quillet", "QuilletFrame", "x", [&](const WindowMessage& m) -> LRESULT {
+        seen.push_back(m.msg);
+        return 42;
+      });
   LRESULT r = 0;
   ASSERT_TRUE(station.SendMessage(h, 0x4F6, 0, 0, &r));
   EXPECT_EQ(r, 42);
@@ -99,6 +126,14 @@ TEST(WindowStation, SendToOwnWindowRunsTheHandlerAndPostsQueue) {
   EXPECT_EQ(seen.size(), 1u) << "a post waits for the event loop";
   EXPECT_EQ(station.DispatchPending(h), 1);
   EXPECT_EQ(seen, (std::vector<UINT>{0x4F6, WM_HIBERNATE}));
+  // An event loop may take one message per turn; the others wait, in the order they came.
+  ASSERT_TRUE(station.PostMessage(h, 0x4F5, 0, 0));
+  ASSERT_TRUE(station.PostMessage(h, WM_HIBERNATE, 0, 0));
+  EXPECT_EQ(station.DispatchPending(h, 1), 1);
+  EXPECT_EQ(seen.back(), 0x4F5u);
+  EXPECT_EQ(station.DispatchPending(h, 1), 1);
+  EXPECT_EQ(seen.back(), WM_HIBERNATE);
+  EXPECT_EQ(station.DispatchPending(h, 1), 0);
 }
 
 TEST(WindowStation, ASilentWindowMakesSendTimeOut) {

@@ -15,22 +15,11 @@ namespace quillet {
 namespace {
 
 // Runs a request of `source` whose answer is the given body after a 200 status.
-struct Answered {
-  Answered(int source, std::string body) : client(ClientVariant::kDevice, kit.Services(sockets)) {
-    sockets.answer = "HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\nContent-Length: " +
-                     std::to_string(body.size()) + "\r\n\r\n" + body;
-    client.BeginRequest(source);
-    client.AppendRequest("X");
-    client.EndRequest();
-    code = client.Execute();
-  }
-  const QuoteResult& at(std::size_t i) const { return *client.results().at(i); }
-  std::size_t count() const { return client.results().size(); }
-
-  ScriptedSockets sockets;
-  testing::ClientKit kit;
-  CQuoteClient client;
-  int code = -1;
+struct Answered : testing::ScriptedAnswer {
+  Answered(int source, const std::string& body)
+      : ScriptedAnswer(source, "X",
+                       "HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\nContent-Length: " +
+                           std::to_string(body.size()) + "\r\n\r\n" + body) {}
 };
 
 TEST(CsvQuotes, ServiceLineFillsEveryField) {

@@ -117,27 +117,14 @@ std::string Plain(std::string_view page) { return WithEnds(Padded(page, 0), Ends
 
 // The answer of `source` to a request for `symbol`, read through the client in reads of at most
 // `chunk` bytes.
-struct Answer {
-  Answer(int source, std::string_view symbol, std::string body, std::size_t chunk = kWholeAnswer,
-         Clock* clock = nullptr)
-      : client(ClientVariant::kDevice, kit.Services(sockets)) {
-    sockets.answer = kHeaders + body;
-    sockets.chunk = chunk;
-    if (clock != nullptr) {
-      client.SetParser(17, [clock](CQuoteClient& c) { return ParseTokyoPage(c, *clock); });
-    }
-    client.BeginRequest(source);
-    client.AppendRequest(symbol);
-    client.EndRequest();
-    code = client.Execute();
-  }
-  std::size_t count() const { return client.results().size(); }
-  const QuoteResult& at(std::size_t i) const { return *client.results().at(i); }
-
-  ScriptedSockets sockets;
-  testing::ClientKit kit;
-  CQuoteClient client;
-  int code = -1;
+struct Answer : testing::ScriptedAnswer {
+  Answer(int source, std::string_view symbol, const std::string& body,
+         std::size_t chunk = kWholeAnswer, Clock* clock = nullptr)
+      : ScriptedAnswer(source, symbol, kHeaders + body, chunk, [clock](CQuoteClient& c) {
+          if (clock != nullptr) {
+            c.SetParser(17, [clock](CQuoteClient& cc) { return ParseTokyoPage(cc, *clock); });
+          }
+        }) {}
 };
 
 // The page with so much indentation at "{pad}" that `marker`, where it stands in the first

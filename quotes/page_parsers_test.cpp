@@ -243,19 +243,13 @@ TEST(TokyoPage, DuringTradingHoursTheDateIsToday) {
 }
 
 // A page of `source` given here, answered without a network.
-struct Scripted {
-  Scripted(int source, std::string body, std::string symbol = "SYM", bool proxy = false)
-      : client(ClientVariant::kDevice, kit.Services(sockets)) {
-    sockets.answer = "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n" + body;
-    if (proxy) client.SetProxy(true, "proxy.example", 8080, false, "", "");
-    code = Fetch(client, source, symbol);
-  }
-  std::size_t count() const { return client.results().size(); }
-  const QuoteResult& at(std::size_t i) const { return *client.results().at(i); }
-  ScriptedSockets sockets;
-  testing::ClientKit kit;
-  CQuoteClient client;
-  int code = -1;
+struct Scripted : testing::ScriptedAnswer {
+  Scripted(int source, const std::string& body, const std::string& symbol = "SYM",
+           bool proxy = false)
+      : ScriptedAnswer(source, symbol, "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n" + body,
+                       std::size_t{1} << 16, [proxy](CQuoteClient& c) {
+                         if (proxy) c.SetProxy(true, "proxy.example", 8080, false, "", "");
+                       }) {}
 };
 
 TEST(PageParsers, ZurichLinesWithBlanksErrorsAndEmptyFields) {

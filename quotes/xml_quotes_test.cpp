@@ -16,21 +16,10 @@ namespace {
 constexpr int kXmlSource = 14;
 
 // The XML service's answer `body` to a request for `symbols`, without a network.
-struct XmlAnswer {
-  explicit XmlAnswer(std::string body, std::string_view symbols = "A,B")
-      : client(ClientVariant::kDevice, kit.Services(sockets)) {
-    sockets.answer = "HTTP/1.0 200 OK\r\nContent-Type: text/xml\r\n\r\n" + body;
-    client.BeginRequest(kXmlSource);
-    client.AppendRequest(symbols);
-    client.EndRequest();
-    code = client.Execute();
-  }
-  std::size_t count() const { return client.results().size(); }
-  const QuoteResult& at(std::size_t i) const { return *client.results().at(i); }
-  ScriptedSockets sockets;
-  testing::ClientKit kit;
-  CQuoteClient client;
-  int code = -1;
+struct XmlAnswer : testing::ScriptedAnswer {
+  explicit XmlAnswer(const std::string& body, std::string_view symbols = "A,B")
+      : ScriptedAnswer(kXmlSource, symbols,
+                       "HTTP/1.0 200 OK\r\nContent-Type: text/xml\r\n\r\n" + body) {}
 };
 
 TEST(XmlQuotes, ElementOverSeveralLinesWithUnknownTags) {

@@ -33,6 +33,8 @@ void CUpdateTimer::Kill() {
 }
 
 void CUpdateTimer::OnUpdateTimer() {
+  // The tick is skipped, not queued: the next one runs once the window is closed.
+  if (foreground_.ModalWindowOpen()) return;
   if (!foreground_.MainWindowInForeground()) {
     command_.UpdateStocks(true);
   } else {

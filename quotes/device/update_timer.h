@@ -47,6 +47,9 @@ class ForegroundWindow {
   virtual bool MainWindowInForeground() = 0;
   // Posts a message to the foreground window.
   virtual void PostToForeground(UINT msg) = 0;
+  // True while the program shows a modal window (a dialog or the stock sheet). Such a window
+  // holds stocks it is editing; a run would re-sort and rewrite them under it.
+  virtual bool ModalWindowOpen() { return false; }
 };
 
 class CUpdateTimer {

@@ -43,7 +43,9 @@ class FakeForeground final : public ForegroundWindow {
  public:
   bool MainWindowInForeground() override { return ours; }
   void PostToForeground(UINT msg) override { posted.push_back(msg); }
+  bool ModalWindowOpen() override { return modal; }
   bool ours = false;
+  bool modal = false;
   std::vector<UINT> posted;
 };
 
@@ -101,6 +103,27 @@ TEST_F(AutoUpdate, IntervalList) {
   EXPECT_EQ(UpdateMinutesFromChoice(-1, 30), 30);
   EXPECT_EQ(UpdateMinutesFromChoice(7, 30), 30);
   EXPECT_EQ(UpdateMinutesFromChoice(3, 30), 15);
+}
+
+TEST_F(AutoUpdate, NoRunWhileTheProgramShowsAModalWindowTheNextTickRuns) {
+  store.bAutoUpdate = 1;
+  CUpdateTimer timer(store, timers, foreground, command, alerts);
+  timer.Arm();
+  // A dialog of the program in front is not "another program": the run must not start under it,
+  // in the background or otherwise.
+  foreground.modal = true;
+  foreground.ours = false;
+  timers.Fire();
+  foreground.ours = true;
+  timers.Fire();
+  EXPECT_EQ(host.progressOpened, 0);
+  EXPECT_TRUE(host.refills.empty());
+  EXPECT_TRUE(foreground.posted.empty());
+  EXPECT_NE(timer.timerId(), 0u) << "the timer keeps running";
+  foreground.modal = false;
+  timers.Fire();
+  EXPECT_EQ(host.progressOpened, 1);
+  EXPECT_EQ(host.refills.size(), 1u);
 }
 
 TEST_F(AutoUpdate, BackgroundWhenAnotherProgramIsInFront) {

@@ -1,4 +1,5 @@
 #include "tools/cli/cli.h"
+#include "tools/cli/desktop_commands.h"
 #include "tools/cli/portfolio_commands.h"
 
 namespace quillet::cli {
@@ -12,7 +13,8 @@ const std::vector<Command>& Commands() {
       {"chart",
        "add|set|delete-point|delete-up-to|delete NAME MARKET [DATE [PRICE [LOW HIGH [VOLUME]]]]",
        "edits the price history of a stock or portfolio (see chart --help)", RunChart},
-      {"dump", "stocks|notes|alerts|prefs|charts [--json]", "prints every record of one kind of the device's data", RunDump},
+      {"dump", "stocks|notes|alerts|prefs|charts [--json]",
+       "prints every record of one kind of the device's data", RunDump},
       {"show", "[--portfolio N|all] [--sold|--active] [--json]",
        "prints the stock list with its chosen columns and the totals", RunShow},
       {"new-stock", "[FIELD=VALUE ...]", "makes a stock as the New command does; prints its id",
@@ -34,9 +36,13 @@ const std::vector<Command>& Commands() {
       {"update", "[--background] [--timeout SECONDS]",
        "updates the quotes as the Update Stocks command does; the network log on stdout",
        RunUpdate},
-      {"alerts",
-       "check|list [--json]|add --id N CONDITION COMPARE THRESHOLD|delete N",
+      {"alerts", "check|list [--json]|add --id N CONDITION COMPARE THRESHOLD|delete N",
        "evaluates, lists, adds and deletes price alerts", RunAlerts},
+      {"settings", "get [KEY] | set KEY VALUE",
+       "prints or changes the desktop companion's settings (Quillet.ini of the desktop root)",
+       RunSettings},
+      {"device", "connect|disconnect|show",
+       "connects the device root (--device-root) to the desktop root, or none", RunDevice},
   };
   return table;
 }

@@ -1,0 +1,80 @@
+// The desktop and the handheld as two roots joined by the remote API: what the desktop writes
+// through the API is what the handheld's own code reads.
+#include <gtest/gtest.h>
+
+#include "core/chart_store.h"
+#include "platform/remote_api.h"
+#include "platform/roots.h"
+#include "platform/sqlite_property_store.h"
+#include "platform/testing/test_support.h"
+
+namespace quillet {
+namespace {
+
+using testing::TestRoot;
+
+class RemoteDeviceTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(ConnectDevice(PosixFiles(), desktop.ctx->root(), device.ctx->root()), 0);
+    ASSERT_EQ(rapi.CeRapiInit(), S_OK);
+  }
+  static PointFigures Quote(double price) { return PointFigures{price, price - 1, price + 1, 500}; }
+
+  TestRoot device{PlatformContext::Kind::kDevice};
+  TestRoot desktop{PlatformContext::Kind::kDesktop};
+  RemoteApi rapi{*desktop.ctx};
+  MessageBoxes desktopBoxes;
+};
+
+TEST_F(RemoteDeviceTest, AChartSeriesWrittenThroughTheApiIsTheHandheldsSeries) {
+  constexpr StockTime kDay = 86400, kMay2 = 1051833600;
+  {
+    ChartStore desk(*rapi.CeObjectStore(), desktopBoxes);
+    ASSERT_TRUE(desk.OpenChartStore());
+    ASSERT_TRUE(desk.AddDailyPoint("MSFT", 1, kMay2, Quote(25.5), kStockScale));
+    ASSERT_TRUE(desk.AddDailyPoint("MSFT", 1, kMay2 + kDay, Quote(26.25), kStockScale));
+    ASSERT_TRUE(desk.AddDailyPoint("PORTFOLIO0", 255, kMay2, Quote(1000), kPortfolioScale));
+  }
+  ChartStore handheld(device.ctx->objectStore(), device.ctx->messageBoxes());
+  ASSERT_TRUE(handheld.OpenChartStore());
+  auto msft = handheld.FindSeries("MSFT", 1);
+  ASSERT_TRUE(msft);
+  ASSERT_EQ(msft->points.size(), 2u);
+  EXPECT_EQ(msft->points[1].dwPrice, 262500u);
+  EXPECT_EQ(msft->points[1].dwVolume, 500u);
+  ASSERT_TRUE(handheld.FindSeries("PORTFOLIO0", 255));
+  EXPECT_EQ(handheld.FindSeries("PORTFOLIO0", 255)->points[0].dwHigh, 1001u);
+
+  // And the other way round: a point the handheld adds is there for the desktop.
+  ASSERT_TRUE(handheld.AddDailyPoint("MSFT", 1, kMay2 + 2 * kDay, Quote(27), kStockScale));
+  ChartStore desk(*rapi.CeObjectStore(), desktopBoxes);
+  ASSERT_TRUE(desk.OpenChartStore());
+  EXPECT_EQ(desk.FindSeries("MSFT", 1)->points.size(), 3u);
+  EXPECT_TRUE(desktop.answers.shown().empty());
+}
+
+TEST_F(RemoteDeviceTest, ASmartphonesChartVolumeIsTheOneTheHandheldMounts) {
+  ASSERT_TRUE(rapi.CeCreateDirectory(u"\\IPSM"));
+  CEGUID guid;
+  ASSERT_TRUE(rapi.CeMountDBVol(&guid, u"\\IPSM\\StockGraphDB.vol", OPEN_ALWAYS));
+  {
+    ChartStore desk(*rapi.CeVolumeStore(guid), desktopBoxes);
+    ASSERT_TRUE(desk.OpenChartStore());
+    ASSERT_TRUE(desk.AddDailyPoint("FP", 19, 1051833600, Quote(40), kStockScale));
+  }
+  ASSERT_TRUE(rapi.CeUnmountDBVol(guid));
+
+  auto volume = SqlitePropertyStore::MountVolume(*device.ctx->HostPath("\\IPSM\\StockGraphDB.vol"));
+  ASSERT_TRUE(volume);
+  ChartStore handheld(*volume, device.ctx->messageBoxes());
+  ASSERT_TRUE(handheld.OpenChartStore());
+  ASSERT_TRUE(handheld.FindSeries("FP", 19));
+  // The object store of the root is another store: nothing went there.
+  ChartStore objectStore(device.ctx->objectStore(), device.ctx->messageBoxes());
+  ASSERT_TRUE(objectStore.OpenChartStore());
+  EXPECT_FALSE(objectStore.FindSeries("FP", 19));
+}
+
+}  // namespace
+}  // namespace quillet

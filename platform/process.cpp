@@ -1,0 +1,125 @@
+#include "platform/process.h"
+
+#include <errno.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+#include <vector>
+
+#include "platform/ascii.h"
+#include "platform/roots.h"
+
+extern char** environ;
+
+namespace quillet {
+namespace {
+
+// The handheld's file names are compared without regard to case; the host's are not. A path
+// that does not exist as written is looked up folder by folder, each name matched in any case.
+std::optional<std::string> FindNoCase(const std::string& root, std::string_view windowsPath) {
+  std::filesystem::path at(root);
+  std::string component;
+  auto step = [&](const std::string& name) -> bool {
+    if (name.empty()) return true;
+    std::error_code ec;
+    if (std::filesystem::exists(at / name, ec)) {
+      at /= name;
+      return true;
+    }
+    for (const auto& entry : std::filesystem::directory_iterator(at, ec)) {
+      if (EqualNoCase(entry.path().filename().string(), name)) {
+        at = entry.path();
+        return true;
+      }
+    }
+    return false;
+  };
+  for (char c : windowsPath) {
+    if (c == '\\' || c == '/') {
+      if (!step(component)) return std::nullopt;
+      component.clear();
+    } else {
+      component += c;
+    }
+  }
+  if (!step(component)) return std::nullopt;
+  return at.string();
+}
+
+}  // namespace
+
+LONG CreateProcess(const std::string& root, std::string_view windowsPath, pid_t* pid) {
+  std::optional<std::string> host = MapDevicePath(root, windowsPath);
+  if (!host || windowsPath.empty()) return ERROR_PATH_NOT_FOUND;
+  struct stat st {};
+  if (::stat(host->c_str(), &st) != 0) {
+    if (auto found = FindNoCase(root, windowsPath)) host = std::move(found);
+  }
+  if (::stat(host->c_str(), &st) != 0) {
+    return errno == ENOENT ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND;
+  }
+  if (!S_ISREG(st.st_mode) || ::access(host->c_str(), X_OK) != 0) return ERROR_ACCESS_DENIED;
+
+  // The child's environment: ours, with the device root of the starter.
+  std::vector<std::string> env;
+  const std::string rootVar = "QUILLET_DEVICE_ROOT=";
+  for (char** e = environ; e && *e; ++e) {
+    if (std::strncmp(*e, rootVar.c_str(), rootVar.size()) != 0) env.emplace_back(*e);
+  }
+  env.push_back(rootVar + root);
+  std::vector<char*> envp;
+  for (std::string& s : env) envp.push_back(s.data());
+  envp.push_back(nullptr);
+  std::string program = *host;
+  char* argv[] = {program.data(), nullptr};
+
+  posix_spawnattr_t attr;
+  posix_spawnattr_init(&attr);
+  // Its own process group: a signal meant for the starter's group (a terminal's Ctrl+C) does
+  // not end a program the user started from the handheld.
+  posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP);
+  posix_spawnattr_setpgroup(&attr, 0);
+  pid_t child = -1;
+  int rc = posix_spawn(&child, program.c_str(), nullptr, &attr, argv, envp.data());
+  posix_spawnattr_destroy(&attr);
+  if (rc != 0) return rc == ENOENT ? ERROR_FILE_NOT_FOUND : ERROR_ACCESS_DENIED;
+  if (pid) *pid = child;
+  return ERROR_SUCCESS;
+}
+
+bool ProcessRunning(pid_t pid) {
+  if (pid <= 0) return false;
+  if (::kill(pid, 0) != 0 && errno != EPERM) return false;
+  // A zombie still answers the signal test; its state in /proc tells it has ended.
+  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+  std::string line;
+  if (!std::getline(stat, line)) return false;
+  std::size_t close = line.rfind(')');
+  if (close == std::string::npos || close + 2 >= line.size()) return true;
+  const char state = line[close + 2];
+  return state != 'Z' && state != 'X';
+}
+
+bool WaitForProcessEnd(pid_t pid, int timeoutMs) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  for (;;) {
+    if (!ProcessRunning(pid)) return true;
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+}
+
+void ReapEndedChildren() {
+  while (::waitpid(-1, nullptr, WNOHANG) > 0) {
+  }
+}
+
+}  // namespace quillet

@@ -1,0 +1,18 @@
+// The commands over a desktop root: its settings file and the device connected to it.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "tools/cli/cli.h"
+
+namespace quillet::cli {
+
+// `settings get [KEY]` and `settings set KEY VALUE`: the desktop companion's settings, read and
+// written by the same code as the options sheet and the desktop run.
+int RunSettings(CliEnv& env, const std::vector<std::string>& args);
+// `device connect|disconnect|show`: which device root (--device-root) the desktop root's remote
+// API reaches.
+int RunDevice(CliEnv& env, const std::vector<std::string>& args);
+
+}  // namespace quillet::cli

@@ -1,0 +1,86 @@
+// The desktop commands of quillet-cli, run as a separate process on fresh roots.
+#include <gtest/gtest.h>
+
+#include "platform/testing/test_support.h"
+
+namespace quillet {
+namespace {
+
+using testing::RunCommand;
+using testing::ShellQuote;
+
+class DesktopCommandsTest : public ::testing::Test {
+ protected:
+  int Cli(const std::string& args, std::string* out = nullptr) {
+    return RunCommand(ShellQuote(testing::BuiltProgram("bin/quillet-cli")) + " --desktop-root " +
+                          ShellQuote(desktop) + " --device-root " + ShellQuote(device) + " " +
+                          args + " 2>&1",
+                      out);
+  }
+  void Install() {
+    ASSERT_EQ(Cli("reg --desktop --root HKLM set 'SOFTWARE\\Microsoft\\Windows CE Services' "
+                  "InstalledDir --string 'C:\\Program Files\\Microsoft ActiveSync'"),
+              0);
+  }
+  std::string Ini() {
+    std::string bytes;
+    PosixFiles().ReadAll(desktop + "/C/Program Files/Microsoft ActiveSync/Quillet/Quillet.ini",
+                         &bytes);
+    return bytes;
+  }
+  testing::TempDir dir;
+  std::string desktop = dir.path() + "/desktop root";
+  std::string device = dir.path() + "/device root";
+};
+
+TEST_F(DesktopCommandsTest, SettingsAreReadAndWrittenAsTheCompanionDoes) {
+  std::string out;
+  EXPECT_EQ(Cli("settings get proxyPort", &out), 1);
+  EXPECT_NE(out.find("InstalledDir"), std::string::npos);
+  Install();
+
+  ASSERT_EQ(Cli("settings get PROXYPORT", &out), 0);
+  EXPECT_EQ(out, "8080\n");
+  EXPECT_EQ(Ini(), "") << "a read writes nothing";
+  ASSERT_EQ(Cli("settings set proxyAddress proxy.example", &out), 0) << out;
+  ASSERT_EQ(Cli("settings set bProxyAuth 1", &out), 0) << out;
+  ASSERT_EQ(Cli("settings set proxyPasswd secret", &out), 0) << out;
+  EXPECT_NE(Ini().find("\r\nproxyAddress=proxy.example\r\n"), std::string::npos);
+  EXPECT_NE(Ini().find("\r\nproxyPasswd=c2VjcmV0\r\n"), std::string::npos);
+  ASSERT_EQ(Cli("settings get proxyPasswd", &out), 0);
+  EXPECT_EQ(out, "secret\n");
+
+  // Values go through the same rules as a load.
+  ASSERT_EQ(Cli("settings set RestoreTime ../../x", &out), 0);
+  EXPECT_NE(out.find("stored as \"\""), std::string::npos);
+  ASSERT_EQ(Cli("settings set bProxyAuth 0", &out), 0);
+  ASSERT_EQ(Cli("settings get proxyPasswd", &out), 0);
+  EXPECT_EQ(out, "\n");
+
+  EXPECT_EQ(Cli("settings set bDebug 0", &out), 2);
+  EXPECT_EQ(Cli("settings set noSuchKey 1", &out), 2);
+  EXPECT_EQ(Cli("settings set proxyPort", &out), 2);
+  ASSERT_EQ(Cli("settings get", &out), 0);
+  EXPECT_EQ(out.rfind("ConduitEnabled=1\nbDebug=1\nbUseProxy=0\nproxyPort=8080\n"
+                      "proxyAddress=proxy.example\n",
+                      0),
+            0u)
+      << out;
+  EXPECT_NE(out.find("\nRestoreTime=\n"), std::string::npos);
+}
+
+TEST_F(DesktopCommandsTest, TheDeviceRootIsConnectedAndDisconnected) {
+  std::string out;
+  ASSERT_EQ(Cli("device show", &out), 0);
+  EXPECT_EQ(out, "no device connected\n");
+  ASSERT_EQ(Cli("device connect", &out), 0) << out;
+  ASSERT_EQ(Cli("device show", &out), 0);
+  EXPECT_EQ(out, device + "\n");
+  ASSERT_EQ(Cli("device disconnect", &out), 0);
+  ASSERT_EQ(Cli("device show", &out), 0);
+  EXPECT_EQ(out, "no device connected\n");
+  EXPECT_EQ(Cli("device plug", &out), 2);
+}
+
+}  // namespace
+}  // namespace quillet
