@@ -29,14 +29,16 @@ function(quillet_add_tests name)
     PROPERTIES ENVIRONMENT "QUILLET_BUILD_DIR=${CMAKE_BINARY_DIR}")
 endfunction()
 
-# quillet_library(<target> [UI] [SOURCES <files...>] [LINK <libraries...>] [TESTS <test target>]
-#                 [TEST_LINK <libraries...>]): a folder's library, made of the listed sources or,
-# without SOURCES, of every .cpp of the folder that is not a test (and not main.cpp); the
-# project root on its include path; the folder's tests (every *_test.cpp) in <test target>.
-# Only a target marked UI may link Qt, directly or through another library: the check at the
+# quillet_library(<target> [UI] [PLATFORM_INTERFACES] [SOURCES <files...>] [LINK <libraries...>]
+#                 [TESTS <test target>] [TEST_LINK <libraries...>]): a folder's library, made of
+# the listed sources or, without SOURCES, of every .cpp of the folder that is not a test (and not
+# main.cpp); the project root on its include path; the folder's tests (every *_test.cpp) in
+# <test target>. Only a target marked UI may link Qt, directly or through another library; a
+# target marked PLATFORM_INTERFACES reaches the operating system only through the platform's
+# interfaces, so it may link neither their Linux implementations nor SQLite. The check at the
 # end of the configure step fails otherwise.
 function(quillet_library name)
-  cmake_parse_arguments(PARSE_ARGV 1 arg "UI" "TESTS" "SOURCES;LINK;TEST_LINK")
+  cmake_parse_arguments(PARSE_ARGV 1 arg "UI;PLATFORM_INTERFACES" "TESTS" "SOURCES;LINK;TEST_LINK")
   if(NOT arg_SOURCES)
     file(GLOB arg_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
     list(FILTER arg_SOURCES EXCLUDE REGEX "(_test|/main)\\.cpp$")
@@ -46,6 +48,9 @@ function(quillet_library name)
   target_link_libraries(${name} PUBLIC ${arg_LINK} PRIVATE quillet_options)
   if(NOT arg_UI)
     set_property(GLOBAL APPEND PROPERTY QUILLET_NON_UI_TARGETS ${name})
+  endif()
+  if(arg_PLATFORM_INTERFACES)
+    set_property(GLOBAL APPEND PROPERTY QUILLET_INTERFACE_ONLY_TARGETS ${name})
   endif()
   if(arg_TESTS)
     quillet_add_tests(${arg_TESTS} ${name} ${arg_TEST_LINK})
@@ -78,7 +83,9 @@ function(quillet_link_closure target out)
   set(${out} ${seen} PARENT_SCOPE)
 endfunction()
 
-# Called once every folder is added: no library below the user interface may reach Qt.
+# Called once every folder is added: no library below the user interface may reach Qt, and no
+# library that holds only the platform's interfaces may reach their Linux implementations or
+# SQLite.
 function(quillet_check_layers)
   get_property(targets GLOBAL PROPERTY QUILLET_NON_UI_TARGETS)
   foreach(target IN LISTS targets)
@@ -86,6 +93,16 @@ function(quillet_check_layers)
     foreach(lib IN LISTS closure)
       if(lib MATCHES "^Qt[0-9]*::")
         message(FATAL_ERROR "${target} is not a user-interface target but links ${lib}")
+      endif()
+    endforeach()
+  endforeach()
+  get_property(targets GLOBAL PROPERTY QUILLET_INTERFACE_ONLY_TARGETS)
+  foreach(target IN LISTS targets)
+    quillet_link_closure(${target} closure)
+    foreach(lib IN LISTS closure)
+      if(lib STREQUAL "quillet_platform_linux" OR lib MATCHES "^SQLite::|sqlite3")
+        message(FATAL_ERROR "${target} may reach the platform only through its interfaces but "
+                            "links ${lib}")
       endif()
     endforeach()
   endforeach()

@@ -4,7 +4,7 @@
 #include "core/registry/registry_store.h"
 #include "platform/ascii.h"
 #include "platform/codepage.h"
-#include "platform/process.h"
+#include "platform/linux/process.h"
 #include "platform/window_messages.h"
 
 namespace quillet {

@@ -11,8 +11,8 @@
 #include <string_view>
 
 #include "platform/context.h"
-#include "platform/module.h"
-#include "platform/window_station.h"
+#include "platform/linux/module.h"
+#include "platform/linux/window_station.h"
 
 namespace quillet {
 

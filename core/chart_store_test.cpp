@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "core/portfolio_store.h"
-#include "platform/sqlite_property_store.h"
+#include "platform/linux/sqlite_property_store.h"
 #include "platform/testing/test_support.h"
 
 namespace quillet {

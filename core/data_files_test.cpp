@@ -115,12 +115,12 @@ class DataFiles : public ::testing::Test {
     return *root.ctx->HostPath(std::string("\\Program Files\\Quillet\\") + name);
   }
   void Write(const char* name, const std::string& bytes) {
-    ASSERT_EQ(PosixFiles().CreateFolders(*root.ctx->HostPath("\\Program Files\\Quillet")), 0);
-    ASSERT_EQ(PosixFiles().WriteAll(Path(name), bytes), 0);
+    ASSERT_EQ(root.host.files().CreateFolders(*root.ctx->HostPath("\\Program Files\\Quillet")), 0);
+    ASSERT_EQ(root.host.files().WriteAll(Path(name), bytes), 0);
   }
   std::string Read(const char* name) {
     std::string bytes;
-    EXPECT_EQ(PosixFiles().ReadAll(Path(name), &bytes), 0);
+    EXPECT_EQ(root.host.files().ReadAll(Path(name), &bytes), 0);
     return bytes;
   }
   TestRoot root;
@@ -161,17 +161,17 @@ TEST_F(DataFiles, GoldenFilesLoadIntoTheStoreAndSaveBackIdentically) {
   EXPECT_EQ(store.alerts[0]->QuoteSymbol(), "MSFT.TO");
   EXPECT_DOUBLE_EQ(store.alerts[1]->dThreshold, -5);
 
-  PosixFiles().Delete(Path("QuilletDB"));
-  PosixFiles().Delete(Path("StockNoteDB"));
-  PosixFiles().Delete(Path("StockAlertDB"));
+  root.host.files().Delete(Path("QuilletDB"));
+  root.host.files().Delete(Path("StockNoteDB"));
+  root.host.files().Delete(Path("StockAlertDB"));
   ASSERT_TRUE(SaveStocks(store));
   ASSERT_TRUE(SaveNotes(store));
   ASSERT_TRUE(SaveAlerts(store));
   EXPECT_EQ(Read("QuilletDB"), stocks);
   EXPECT_EQ(Read("StockNoteDB"), notes);
   EXPECT_EQ(Read("StockAlertDB"), alerts);
-  EXPECT_FALSE(PosixFiles().Exists(Path("QuilletDB.tmp")));
-  EXPECT_FALSE(PosixFiles().Exists(Path("StockNoteDB.tmp")));
+  EXPECT_FALSE(root.host.files().Exists(Path("QuilletDB.tmp")));
+  EXPECT_FALSE(root.host.files().Exists(Path("StockNoteDB.tmp")));
 }
 
 TEST_F(DataFiles, MissingEmptyAndShortFilesGiveAnEmptyPortfolio) {
@@ -331,7 +331,7 @@ TEST_F(DataFiles, AnAllocationFailureIsReportedAndTheReaderStaysInStep) {
 
 TEST_F(DataFiles, AFileThatExistsButCannotBeReadStopsTheStart) {
   Write("QuilletDB", HeaderBytes(Header{}));
-  FaultInjectingFileSystem faulty(PosixFiles());
+  FaultInjectingFileSystem faulty(root.host.files());
   faulty.FailOn(FaultInjectingFileSystem::Op::kOpen, "QuilletDB", 0, ERROR_ACCESS_DENIED);
   root.ctx->SetFiles(&faulty);
   EXPECT_FALSE(LoadStocks(store));
@@ -362,7 +362,7 @@ TEST_F(DataFiles, AFailedSaveKeepsThePreviousFile) {
   ASSERT_TRUE(store.SetNote(1, std::u16string(5000, u'n')));
   store.alerts.push_back(std::make_unique<StockAlert>(*store.alerts[0]));
 
-  FaultInjectingFileSystem faulty(PosixFiles());
+  FaultInjectingFileSystem faulty(root.host.files());
   root.ctx->SetFiles(&faulty);
   using Op = FaultInjectingFileSystem::Op;
   for (const char* file : {"QuilletDB", "StockNoteDB", "StockAlertDB"}) {

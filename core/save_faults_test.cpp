@@ -13,7 +13,7 @@
 #include "core/messages.h"
 #include "core/portfolio_store.h"
 #include "core/preferences.h"
-#include "platform/sqlite_databases.h"
+#include "platform/linux/sqlite_databases.h"
 #include "platform/testing/fault_sweep.h"
 #include "platform/testing/in_memory_file_system.h"
 #include "platform/testing/sqlite_fault_vfs.h"
@@ -53,7 +53,7 @@ class DataFileSaves : public ::testing::Test {
     store.SetNote(1, u"old note");
     store.alerts.push_back(std::make_unique<StockAlert>(StockAlert{"MSFT", 1, 0, 4, {}, 31.5}));
     EXPECT_TRUE(SaveStocks(store) && SaveNotes(store) && SaveAlerts(store));
-    for (const char* name : kDataFiles) oldBytes[name] = ReadOrWhy(PosixFiles(), Path(name));
+    for (const char* name : kDataFiles) oldBytes[name] = ReadOrWhy(root.host.files(), Path(name));
     for (int i = 0; i < 40; ++i) store.NewStock();
     store.SetNote(2, std::u16string(3000, u'n'));
     store.alerts.push_back(std::make_unique<StockAlert>(StockAlert{"FP.PA", 19, 2, 1, {}, -5}));
@@ -70,13 +70,14 @@ class DataFileSaves : public ::testing::Test {
     const std::string path = Path(name);
     {
       SCOPED_TRACE("on the disk");
-      FaultInjectingFileSystem faulty(PosixFiles());
+      FaultInjectingFileSystem faulty(root.host.files());
       FileFaults faults(faulty);
       root.ctx->SetFiles(&faulty);
       SweepSave<std::string>(
-          faults, {.putOld = [&] { ASSERT_EQ(PosixFiles().WriteAll(path, oldBytes[name]), 0); },
-                   .save = [&] { return save(store); },
-                   .reload = [&] { return ReadOrWhy(PosixFiles(), path); }});
+          faults,
+          {.putOld = [&] { ASSERT_EQ(root.host.files().WriteAll(path, oldBytes[name]), 0); },
+           .save = [&] { return save(store); },
+           .reload = [&] { return ReadOrWhy(root.host.files(), path); }});
     }
     {
       SCOPED_TRACE("on a disk that loses its power after every step");
@@ -113,12 +114,13 @@ class DataFileSaves : public ::testing::Test {
     };
     {
       SCOPED_TRACE("first save on the disk");
-      FaultInjectingFileSystem faulty(PosixFiles());
+      FaultInjectingFileSystem faulty(root.host.files());
       FileFaults faults(faulty);
       root.ctx->SetFiles(&faulty);
-      SweepSave<std::string>(faults, {.putOld = [&] { removeFolders(PosixFiles()); },
-                                      .save = [&] { return save(store); },
-                                      .reload = [&] { return ReadOrWhy(PosixFiles(), path); }});
+      SweepSave<std::string>(faults,
+                             {.putOld = [&] { removeFolders(root.host.files()); },
+                              .save = [&] { return save(store); },
+                              .reload = [&] { return ReadOrWhy(root.host.files(), path); }});
     }
     {
       SCOPED_TRACE("first save on a disk that loses its power after every step");

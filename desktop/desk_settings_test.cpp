@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "platform/codepage.h"
+#include "platform/linux/posix_file_system.h"
 #include "platform/ini_profile.h"
 #include "platform/testing/fault_sweep.h"
 #include "platform/testing/test_support.h"
@@ -22,6 +23,7 @@ constexpr std::u16string_view kNetscape =
 
 class DeskSettingsTest : public ::testing::Test {
  protected:
+  PosixFileSystem disk;  // the host's files, where the test puts and reads them
   void SetUp() override {
     ASSERT_EQ(root.ctx->registry().SetString(HKEY_LOCAL_MACHINE, kActiveSyncKey, u"InstalledDir",
                                              u"C:\\Program Files\\Microsoft ActiveSync"),
@@ -32,10 +34,10 @@ class DeskSettingsTest : public ::testing::Test {
     dir = *found;
     ini = dir.hostPath + "/Quillet.ini";
   }
-  void Put(std::string_view bytes) { ASSERT_EQ(PosixFiles().WriteAll(ini, bytes), 0); }
+  void Put(std::string_view bytes) { ASSERT_EQ(disk.WriteAll(ini, bytes), 0); }
   std::string Bytes() {
     std::string bytes;
-    return PosixFiles().ReadAll(ini, &bytes) ? "<none>" : bytes;
+    return disk.ReadAll(ini, &bytes) ? "<none>" : bytes;
   }
   DeskSettings Load(bool* existed = nullptr) { return LoadDeskSettings(*root.ctx, dir, existed); }
   void Browser(std::u16string_view key, std::u16string_view name, DWORD value) {
@@ -298,7 +300,7 @@ TEST_F(DeskSettingsTest, TheFileIsOwnerOnlyAndSavedWholeUnderTheFaultSweep) {
   ASSERT_EQ(::stat(ini.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0600u);
 
-  FaultInjectingFileSystem faulty(PosixFiles());
+  FaultInjectingFileSystem faulty(disk);
   testing::FileFaults faults(faulty);
   root.ctx->SetFiles(&faulty);
   DeskSettings old = s, changed = s;
@@ -327,7 +329,7 @@ TEST_F(DeskSettingsTest, AFileThatCannotBeReadIsNeitherTakenForAFirstRunNorWritt
   Put("[Quillet]\r\nbUseProxy=0\r\nproxyPort=1\r\n");
   Browser(kIE, u"ProxyEnable", 1);
   Browser(kIE, u"ProxyServer", u"ie.example:3128");
-  FaultInjectingFileSystem faulty(PosixFiles());
+  FaultInjectingFileSystem faulty(disk);
   faulty.FailOn(FaultInjectingFileSystem::Op::kOpen, "Quillet.ini", 0, ERROR_ACCESS_DENIED, true);
   root.ctx->SetFiles(&faulty);
   std::vector<std::string> log;

@@ -3,9 +3,10 @@
 #include <gtest/gtest.h>
 
 #include "core/chart_store.h"
-#include "platform/remote_api.h"
+#include "platform/linux/remote_api.h"
+#include "platform/linux/posix_file_system.h"
 #include "platform/roots.h"
-#include "platform/sqlite_property_store.h"
+#include "platform/linux/sqlite_property_store.h"
 #include "platform/testing/test_support.h"
 
 namespace quillet {
@@ -15,8 +16,9 @@ using testing::TestRoot;
 
 class RemoteDeviceTest : public ::testing::Test {
  protected:
+  PosixFileSystem disk;  // the host's files, where the test puts and reads them
   void SetUp() override {
-    ASSERT_EQ(ConnectDevice(PosixFiles(), desktop.ctx->root(), device.ctx->root()), 0);
+    ASSERT_EQ(ConnectDevice(disk, desktop.ctx->root(), device.ctx->root()), 0);
     ASSERT_EQ(rapi.CeRapiInit(), S_OK);
   }
   static PointFigures Quote(double price) { return PointFigures{price, price - 1, price + 1, 500}; }

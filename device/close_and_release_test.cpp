@@ -16,10 +16,10 @@
 #include "device/main_frame.h"
 #include "device/resource_ids.h"
 #include "device/testing/device_test_support.h"
-#include "platform/file_system.h"
+#include "platform/linux/posix_file_system.h"
+#include "platform/linux/sqlite_db.h"
+#include "platform/linux/window_station.h"
 #include "platform/message_box.h"
-#include "platform/sqlite_db.h"
-#include "platform/window_station.h"
 #include "quotes/testing/quote_sim_process.h"
 
 namespace quillet {
@@ -227,7 +227,8 @@ TEST(RunningQuillet, CloseRequestFromAnotherProcessLeavesCompleteFilesAndNoProgr
   SeedRich(fx);
   const std::string root = fx.ctx().root();
   RunningProgram program(root);
-  WindowStation station(root);
+  PosixFileSystem disk;
+  WindowStation station(root, disk);
   HWND hwnd = WaitForWindow(station, program.pid(), 60000);
   ASSERT_NE(hwnd, 0u) << "the program's window did not appear";
   // The twin message changes nothing; the close request ends the program.
@@ -247,7 +248,8 @@ TEST(RunningQuillet, ASecondStartLeavesTheDataToTheRunningProgram) {
   SeedRich(fx);
   const std::string root = fx.ctx().root();
   RunningProgram first(root);
-  WindowStation station(root);
+  PosixFileSystem disk;
+  WindowStation station(root, disk);
   HWND hwnd = WaitForWindow(station, first.pid(), 60000);
   ASSERT_NE(hwnd, 0u);
   const std::string program = testing::ShellQuote(testing::BuiltProgram("bin/Quillet"));
@@ -268,7 +270,8 @@ TEST(RunningQuillet, FirstStartAboutBoxIsClosedByTheRequestAndTheFilesAreCreated
   DeviceFixture fx;
   const std::string root = fx.ctx().root();
   RunningProgram program(root);
-  WindowStation station(root);
+  PosixFileSystem disk;
+  WindowStation station(root, disk);
   HWND hwnd = WaitForWindow(station, program.pid(), 60000);
   ASSERT_NE(hwnd, 0u);
   // Low memory and activation first: the program keeps running on the same data.
@@ -323,12 +326,13 @@ TEST(RunningQuillet, ScreenshotWritesTheHandheldScreenAndPrintsTheTotals) {
 // without changing a row).
 std::map<std::string, std::string> FilesOf(const std::string& root) {
   std::map<std::string, std::string> files;
+  PosixFileSystem disk;
   for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
     if (!entry.is_regular_file()) continue;
     std::string relative = std::filesystem::relative(entry.path(), root).string();
     if (relative.rfind("run/", 0) == 0 || relative.rfind("system.db", 0) == 0) continue;
     std::string bytes;
-    EXPECT_EQ(PosixFiles().ReadAll(entry.path().string(), &bytes), 0) << relative;
+    EXPECT_EQ(disk.ReadAll(entry.path().string(), &bytes), 0) << relative;
     files[relative] = bytes;
   }
   auto db = SqliteDb::Open(root + "/system.db", "", nullptr);
@@ -389,7 +393,8 @@ TEST(RunningQuillet, TheCloseRequestAnswersAnOpenQuestionNoAndEndsWithEverything
   SeedRich(fx);
   const std::string root = fx.ctx().root();
   RunningProgram program(root);
-  WindowStation station(root);
+  PosixFileSystem disk;
+  WindowStation station(root, disk);
   HWND hwnd = WaitForWindow(station, program.pid(), 60000);
   ASSERT_NE(hwnd, 0u);
   // "Delete ALL Stocks" asks its question and waits for the user...
@@ -463,7 +468,8 @@ TEST(RunningQuillet, TheCloseRequestDuringAnUpdateCancelsItAndSaves) {
   ASSERT_TRUE(sim.running());
   const std::string root = fx.ctx().root();
   RunningProgram program(root, "127.0.0.1:" + std::to_string(sim.port()));
-  WindowStation station(root);
+  PosixFileSystem disk;
+  WindowStation station(root, disk);
   HWND hwnd = WaitForWindow(station, program.pid(), 60000);
   ASSERT_NE(hwnd, 0u);
   ASSERT_TRUE(station.PostMessage(hwnd, WM_COMMAND, ID_UPDATE_STOCKS, 0));

@@ -17,8 +17,8 @@
 #include "device/ui_style.h"
 #include "platform/context.h"
 #include "platform/environment.h"
-#include "platform/host_services.h"
-#include "platform/window_station.h"
+#include "platform/linux/host_services.h"
+#include "platform/linux/window_station.h"
 
 namespace {
 
@@ -58,7 +58,7 @@ int main(int argc, char** argv) {
                  error.c_str());
     return 1;
   }
-  quillet::WindowStation station(ctx->root());
+  quillet::WindowStation station(ctx->root(), host.files());
   ctx->SetWindowStation(&station);
   // One program per device: a second start brings the running one to the front and leaves
   // the data to it, so two copies never write the same files over each other.

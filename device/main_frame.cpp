@@ -16,7 +16,7 @@
 #include "device/stock_sheet.h"
 #include "device/wait_cursor.h"
 #include "platform/codepage.h"
-#include "platform/shell_services.h"
+#include "platform/linux/shell_services.h"
 
 namespace quillet {
 namespace {

@@ -16,7 +16,7 @@
 
 #include "core/alert_evaluation.h"
 #include "device/stock_list_view.h"
-#include "platform/window_station.h"
+#include "platform/linux/window_station.h"
 
 namespace quillet {
 

@@ -24,7 +24,7 @@
 #include "device/password_dialog.h"
 #include "device/resource_ids.h"
 #include "device/testing/device_test_support.h"
-#include "platform/shell_services.h"
+#include "platform/linux/shell_services.h"
 
 namespace quillet {
 namespace {

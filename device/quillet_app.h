@@ -17,7 +17,7 @@
 #include "core/portfolio_store.h"
 #include "device/update_host.h"
 #include "platform/context.h"
-#include "platform/window_station.h"
+#include "platform/linux/window_station.h"
 #include "quotes/network_log.h"
 
 namespace quillet {

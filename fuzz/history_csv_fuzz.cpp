@@ -13,7 +13,7 @@
 #include "core/chart_store.h"
 #include "fuzz/scripted_answer.h"
 #include "platform/context.h"
-#include "platform/host_services.h"
+#include "platform/linux/host_services.h"
 #include "platform/socket.h"
 #include "quotes/history_download.h"
 #include "quotes/quote_client.h"

@@ -11,7 +11,7 @@
 
 #include "desktop/desk_settings.h"
 #include "platform/context.h"
-#include "platform/host_services.h"
+#include "platform/linux/host_services.h"
 #include "platform/ini_profile.h"
 #include "platform/testing/test_support.h"
 

@@ -4,11 +4,6 @@
 
 namespace quillet {
 
-std::int64_t SystemClock::Now() {
-  if (fixedNow_) return *fixedNow_;
-  return static_cast<std::int64_t>(std::time(nullptr));
-}
-
 LocalTime ToLocal(std::int64_t t) {
   std::time_t tt = static_cast<std::time_t>(t);
   std::tm tm{};

@@ -1,7 +1,8 @@
 // Time as the system counts it. `StockTime` is a u32 of seconds since 1970-01-01 00:00 UTC
 // (0 = no date); local calendar dates convert to and from it with the process's time zone, as
 // mktime and localtime do. "Now" always comes from a Clock so tests and scripts can set it:
-// a program's main makes its system clock with the fixed time of QUILLET_NOW when that is set.
+// a program's main makes its system clock (platform/linux) with the fixed time of QUILLET_NOW
+// when that is set.
 #pragma once
 
 #include <cstdint>
@@ -16,16 +17,6 @@ class Clock {
   virtual ~Clock() = default;
   // Seconds since 1970-01-01 00:00 UTC.
   virtual std::int64_t Now() = 0;
-};
-
-// The host clock, or a fixed time when one is given (QUILLET_NOW, for scripts).
-class SystemClock final : public Clock {
- public:
-  explicit SystemClock(std::optional<std::int64_t> fixedNow) : fixedNow_(fixedNow) {}
-  std::int64_t Now() override;
-
- private:
-  std::optional<std::int64_t> fixedNow_;
 };
 
 // A clock that stands still until a test moves it.

@@ -1,12 +1,14 @@
 #include "platform/context.h"
 
 #include "platform/roots.h"
-#include "platform/window_station.h"
+#include "platform/linux/window_station.h"
 
 namespace quillet {
 
 PlatformContext::PlatformContext(const PlatformServices& services)
     : openedWith_(services),
+      baseFiles_(&services.files),
+      files_(&services.files),
       databases_(&services.databases),
       clock_(&services.clock),
       ticks_(&services.ticks),
@@ -21,7 +23,7 @@ std::unique_ptr<PlatformContext> PlatformContext::Open(Kind kind, const std::str
     if (error) *error = "no root folder given";
     return nullptr;
   }
-  if (LONG rc = PosixFiles().CreateFolders(root)) {
+  if (LONG rc = services.files.CreateFolders(root)) {
     if (error)
       *error = "cannot create the root folder " + root + " (error " + std::to_string(rc) + ")";
     return nullptr;

@@ -2,8 +2,9 @@
 // folder and its path mapping, the file system, the registry, the calendar clock and the steady
 // clock, sockets, the dialler, the window station, the locale, the message boxes and the
 // settings the program was started with. A program's main chooses the real implementations
-// (HostServices) and opens its contexts with them; nothing below main makes a service of its
-// own. Tests open a context on a fresh temporary root and replace any service as they need.
+// (HostServices, platform/linux) and opens its contexts with them; nothing below main makes a
+// service of its own. Tests open a context on a fresh temporary root and replace any service as
+// they need.
 #pragma once
 
 #include <memory>
@@ -31,6 +32,7 @@ class WindowStation;
 // The services a main hands to the contexts it opens. They are not owned: they must outlive
 // every context opened with them.
 struct PlatformServices {
+  FileSystem& files;
   Clock& clock;
   MonotonicClock& ticks;
   SocketFactory& sockets;
@@ -42,10 +44,10 @@ class PlatformContext {
  public:
   enum class Kind { kDevice, kDesktop };
 
-  // Creates the root folder when missing and opens its registry and object store through the
-  // services' database factory. Null (and *error set) when the root cannot be used. `sqliteVfs`
-  // names the SQLite VFS the root's database goes through (tests hand in one that fails chosen
-  // reads and writes); empty: the default one.
+  // Creates the root folder (through the services' file system) when missing and opens its
+  // registry and object store through the services' database factory. Null (and *error set) when
+  // the root cannot be used. `sqliteVfs` names the SQLite VFS the root's database goes through
+  // (tests hand in one that fails chosen reads and writes); empty: the default one.
   static std::unique_ptr<PlatformContext> Open(Kind kind, const std::string& root,
                                                const PlatformServices& services,
                                                std::string* error = nullptr,
@@ -56,8 +58,10 @@ class PlatformContext {
   // A handheld path (device) or a desktop path (desktop) mapped into the root.
   std::optional<std::string> HostPath(std::string_view windowsPath) const;
 
+  // The file system the context was opened with, unless a test set another (null: back to the
+  // one it was opened with).
   FileSystem& files() { return *files_; }
-  void SetFiles(FileSystem* files) { files_ = files ? files : &PosixFiles(); }
+  void SetFiles(FileSystem* files) { files_ = files ? files : baseFiles_; }
   Registry& registry() { return *registry_; }
   // The property databases of the root (the handheld's object store).
   PropertyStore& objectStore() { return *objectStore_; }
@@ -112,7 +116,8 @@ class PlatformContext {
   PlatformServices openedWith_;
   Kind kind_ = Kind::kDevice;
   std::string root_;
-  FileSystem* files_ = &PosixFiles();
+  FileSystem* baseFiles_;
+  FileSystem* files_;
   DatabaseFactory* databases_;
   std::unique_ptr<Registry> registry_;
   std::unique_ptr<PropertyStore> objectStore_;

@@ -1,8 +1,9 @@
 // The file services the system calls, on host paths (map handheld and desktop paths with
 // roots.h first). Every call returns a Win32 error number: 0 on success, 2 when the file is
 // missing, 3 when its folder is, 5 when access is refused, 183 when a folder already exists.
-// PosixFileSystem is the real one; FaultInjectingFileSystem wraps another and fails a chosen
-// call so tests can see what a full disk or a failed rename leaves behind.
+// FileSystemWrapper forwards every call to another, and FaultInjectingFileSystem builds on it to
+// fail a chosen call so tests can see what a full disk or a failed rename leaves behind. The real
+// one (POSIX) is in platform/linux; a program's main hands it to its contexts.
 //
 // Nothing written is known to be on the disk until File::Sync (and, for a file created or
 // renamed, FileSystem::SyncFolder) has succeeded. ReplaceFile puts the steps of a safe save
@@ -93,23 +94,6 @@ class FileSystem {
   // Reads or writes a whole file.
   LONG ReadAll(const std::string& path, std::string* bytes);
   LONG WriteAll(const std::string& path, std::string_view bytes);
-};
-
-// The process's file system. Files are created with owner-only permissions.
-FileSystem& PosixFiles();
-
-class PosixFileSystem final : public FileSystem {
- public:
-  LONG Open(const std::string& path, OpenMode mode, std::unique_ptr<File>* file) override;
-  LONG Delete(const std::string& path) override;
-  LONG Rename(const std::string& from, const std::string& to) override;
-  LONG CreateFolder(const std::string& path) override;
-  LONG RemoveFolder(const std::string& path) override;
-  LONG FindFiles(const std::string& folder, std::string_view pattern,
-                 std::vector<FoundFile>* found) override;
-  LONG LastWriteTime(const std::string& path, std::int64_t* seconds) override;
-  bool Exists(const std::string& path) override;
-  LONG SyncFolder(const std::string& path) override;
 };
 
 // '*' and '?' matching without regard to ASCII case, as the original's FindFirstFile does.

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/linux/posix_file_system.h"
+#include "platform/linux/system_clock.h"
 #include "platform/testing/in_memory_file_system.h"
 #include "platform/testing/test_support.h"
 
@@ -31,7 +33,7 @@ class FileSystemContract : public ::testing::TestWithParam<std::string> {
     }
   }
   FileSystem& files() {
-    if (GetParam() == "Posix") return PosixFiles();
+    if (GetParam() == "Posix") return posix_;
     if (GetParam() == "InMemory") return memory_;
     return wrapped_;
   }
@@ -41,6 +43,7 @@ class FileSystemContract : public ::testing::TestWithParam<std::string> {
  private:
   TempDir temp_;
   SystemClock clock_{std::nullopt};  // write times as the real disk gives them
+  PosixFileSystem posix_;
   InMemoryFileSystem memory_{clock_};
   FileSystemWrapper wrapped_{memory_};
 };
@@ -308,7 +311,8 @@ TEST_P(FileSystemContract, FindFilesTellsFoldersFromFiles) {
 
 TEST(FaultInjectingFiles, AChosenRenameFailsAndLeavesBothFiles) {
   TempDir dir;
-  FaultInjectingFileSystem fs(PosixFiles());
+  PosixFileSystem disk;
+  FaultInjectingFileSystem fs(disk);
   ASSERT_EQ(fs.WriteAll(dir.File("QuilletDB"), "old"), 0);
   ASSERT_EQ(fs.WriteAll(dir.File("QuilletDB.tmp"), "new"), 0);
   fs.FailOn(FaultInjectingFileSystem::Op::kRename, "/QuilletDB");
@@ -325,7 +329,8 @@ TEST(FaultInjectingFiles, AChosenRenameFailsAndLeavesBothFiles) {
 
 TEST(FaultInjectingFiles, CreatesAndWritesFailWhereTold) {
   TempDir dir;
-  FaultInjectingFileSystem fs(PosixFiles());
+  PosixFileSystem disk;
+  FaultInjectingFileSystem fs(disk);
   fs.FailOn(FaultInjectingFileSystem::Op::kCreate, ".tmp", /*skip=*/1);
   EXPECT_EQ(fs.WriteAll(dir.File("a.tmp"), "1"), 0) << "the first create is skipped";
   EXPECT_EQ(fs.WriteAll(dir.File("b.tmp"), "1"), ERROR_WRITE_FAULT);
@@ -349,7 +354,8 @@ TEST(FaultInjectingFiles, CreatesAndWritesFailWhereTold) {
 
 TEST(FaultInjectingFiles, ANthFailureFailsOnceOrFromThenOn) {
   TempDir dir;
-  FaultInjectingFileSystem fs(PosixFiles());
+  PosixFileSystem disk;
+  FaultInjectingFileSystem fs(disk);
   ASSERT_EQ(fs.WriteAll(dir.File("a"), "1"), 0);
 
   fs.FailNthOperation(2);  // the close of the first WriteAll

@@ -1,4 +1,5 @@
 #include "platform/ini_profile.h"
+#include "platform/linux/posix_file_system.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -13,14 +14,15 @@ using testing::TempDir;
 
 class IniProfileTest : public ::testing::Test {
  protected:
-  void Put(std::string_view bytes) { ASSERT_EQ(PosixFiles().WriteAll(path, bytes), 0); }
+  PosixFileSystem disk;  // the host's files, where the test puts and reads them
+  void Put(std::string_view bytes) { ASSERT_EQ(disk.WriteAll(path, bytes), 0); }
   std::string Bytes() {
     std::string bytes;
-    EXPECT_EQ(PosixFiles().ReadAll(path, &bytes), 0);
+    EXPECT_EQ(disk.ReadAll(path, &bytes), 0);
     return bytes;
   }
   std::string Get(std::string_view section, std::string_view key, std::size_t size = 261) {
-    return GetPrivateProfileString(PosixFiles(), path, section, key, "<default>", size);
+    return GetPrivateProfileString(disk, path, section, key, "<default>", size);
   }
   static unsigned Mode(const std::string& file) {
     struct stat st {};
@@ -70,7 +72,7 @@ TEST_F(IniProfileTest, ReadsAsTheProfileFunctionsDo) {
 
 TEST_F(IniProfileTest, ReadsNumbersAsTheProfileFunctionsDo) {
   Put("[Q]\r\na=  42 \r\nb=-1\r\nc=0x1F\r\nd=abc\r\ne=12abc\r\nf=\r\ng=+7\r\nh=4294967297\r\n");
-  auto num = [&](const char* key) { return GetPrivateProfileInt(PosixFiles(), path, "q", key, 5); };
+  auto num = [&](const char* key) { return GetPrivateProfileInt(disk, path, "q", key, 5); };
   EXPECT_EQ(num("a"), 42u);
   EXPECT_EQ(num("b"), 0xFFFFFFFFu);
   EXPECT_EQ(num("c"), 31u);
@@ -80,28 +82,28 @@ TEST_F(IniProfileTest, ReadsNumbersAsTheProfileFunctionsDo) {
   EXPECT_EQ(num("g"), 7u);
   EXPECT_EQ(num("h"), 1u);
   EXPECT_EQ(num("missing"), 5u);
-  EXPECT_EQ(GetPrivateProfileInt(PosixFiles(), dir.File("none.ini"), "q", "a", 8080), 8080u);
+  EXPECT_EQ(GetPrivateProfileInt(disk, dir.File("none.ini"), "q", "a", 8080), 8080u);
 }
 
 TEST_F(IniProfileTest, WritesKeepEverythingElseAndReadBack) {
   Put("; kept\r\n[Quillet]\r\nproxyPort=1\r\n\r\n[Other]\r\nx=1\r\n");
-  ASSERT_EQ(WritePrivateProfileString(PosixFiles(), path, "quillet", "PROXYPORT", "8080"), 0);
-  ASSERT_EQ(WritePrivateProfileString(PosixFiles(), path, "Quillet", "bUseProxy", "1"), 0);
-  ASSERT_EQ(WritePrivateProfileString(PosixFiles(), path, "New", "k", "v"), 0);
-  ASSERT_EQ(WritePrivateProfileString(PosixFiles(), path, "Other", "x", std::nullopt), 0);
+  ASSERT_EQ(WritePrivateProfileString(disk, path, "quillet", "PROXYPORT", "8080"), 0);
+  ASSERT_EQ(WritePrivateProfileString(disk, path, "Quillet", "bUseProxy", "1"), 0);
+  ASSERT_EQ(WritePrivateProfileString(disk, path, "New", "k", "v"), 0);
+  ASSERT_EQ(WritePrivateProfileString(disk, path, "Other", "x", std::nullopt), 0);
   EXPECT_EQ(Bytes(),
             "; kept\r\n[Quillet]\r\nPROXYPORT=8080\r\nbUseProxy=1\r\n\r\n[Other]\r\n"
             "[New]\r\nk=v\r\n");
 
   // Values that the reader would change are written so that they come back as they were.
   for (std::string_view value : {"  padded  ", "\"quoted\"", " ", ""}) {
-    ASSERT_EQ(WritePrivateProfileString(PosixFiles(), path, "Q", "v", value), 0);
+    ASSERT_EQ(WritePrivateProfileString(disk, path, "Q", "v", value), 0);
     EXPECT_EQ(Get("Q", "v"), value);
   }
 }
 
 TEST_F(IniProfileTest, AValueCannotAddLinesAndBadNamesAreRefused) {
-  ASSERT_EQ(WritePrivateProfileString(PosixFiles(), path, "Quillet", "proxyAddress",
+  ASSERT_EQ(WritePrivateProfileString(disk, path, "Quillet", "proxyAddress",
                                       "host\r\nbUseProxy=1\r\n[Evil]"),
             0);
   EXPECT_EQ(Get("Quillet", "proxyAddress"), "host");
@@ -112,7 +114,7 @@ TEST_F(IniProfileTest, AValueCannotAddLinesAndBadNamesAreRefused) {
   for (auto [section, key] : std::initializer_list<std::pair<std::string_view, std::string_view>>{
            {"Quillet", "a=b"}, {"Quillet", ""}, {"Quillet", "a\nb"}, {"Quillet", ";x"},
            {"Quil]let", "a"}, {"", "a"}, {"Qu\rillet", "a"}}) {
-    EXPECT_EQ(WritePrivateProfileString(PosixFiles(), path, section, key, "1"),
+    EXPECT_EQ(WritePrivateProfileString(disk, path, section, key, "1"),
               ERROR_INVALID_PARAMETER)
         << section << "/" << key;
   }
@@ -120,7 +122,7 @@ TEST_F(IniProfileTest, AValueCannotAddLinesAndBadNamesAreRefused) {
 }
 
 TEST_F(IniProfileTest, TheFileIsOwnerOnlyWhateverWasThereBefore) {
-  ASSERT_EQ(WritePrivateProfileString(PosixFiles(), path, "Quillet", "proxyPasswd", "c2VjcmV0"),
+  ASSERT_EQ(WritePrivateProfileString(disk, path, "Quillet", "proxyPasswd", "c2VjcmV0"),
             0);
   EXPECT_EQ(Mode(path), 0600u);
 
@@ -128,16 +130,16 @@ TEST_F(IniProfileTest, TheFileIsOwnerOnlyWhateverWasThereBefore) {
   ASSERT_EQ(::chmod(path.c_str(), 0644), 0);
   Put("[Quillet]\r\n");
   const std::string tmp = path + ".tmp";
-  ASSERT_EQ(PosixFiles().WriteAll(tmp, "stale"), 0);
+  ASSERT_EQ(disk.WriteAll(tmp, "stale"), 0);
   ASSERT_EQ(::chmod(tmp.c_str(), 0666), 0);
-  ASSERT_EQ(WritePrivateProfileString(PosixFiles(), path, "Quillet", "proxyPasswd", "eA=="), 0);
+  ASSERT_EQ(WritePrivateProfileString(disk, path, "Quillet", "proxyPasswd", "eA=="), 0);
   EXPECT_EQ(Mode(path), 0600u);
-  EXPECT_FALSE(PosixFiles().Exists(tmp));
+  EXPECT_FALSE(disk.Exists(tmp));
 }
 
 TEST_F(IniProfileTest, AFileThatCannotBeReadIsNotWrittenOver) {
   Put("[Quillet]\r\nproxyPort=3128\r\nbUseProxy=1\r\n");
-  FaultInjectingFileSystem faulty(PosixFiles());
+  FaultInjectingFileSystem faulty(disk);
   faulty.FailOn(FaultInjectingFileSystem::Op::kOpen, "Quillet.ini", 0, ERROR_ACCESS_DENIED);
   EXPECT_EQ(WritePrivateProfileString(faulty, path, "Quillet", "proxyPort", "1"),
             ERROR_ACCESS_DENIED);
@@ -145,7 +147,7 @@ TEST_F(IniProfileTest, AFileThatCannotBeReadIsNotWrittenOver) {
 }
 
 TEST_F(IniProfileTest, AWriteUnderTheFaultSweepLeavesTheOldFileOrTheNewOne) {
-  FaultInjectingFileSystem faulty(PosixFiles());
+  FaultInjectingFileSystem faulty(disk);
   testing::FileFaults faults(faulty);
   testing::SweepSave<std::string>(
       faults,

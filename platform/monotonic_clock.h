@@ -18,13 +18,6 @@ class MonotonicClock {
   virtual void SleepMs(std::uint32_t ms) = 0;
 };
 
-// The host's steady clock; sleeping blocks the calling thread.
-class SteadyClock final : public MonotonicClock {
- public:
-  std::uint64_t NowMs() override;
-  void SleepMs(std::uint32_t ms) override;
-};
-
 // A clock that stands still until it is moved: a sleep moves it by the time slept, at once, so
 // a loop that waits for a deadline ends without real waiting. Safe to move from another thread.
 class ManualMonotonicClock final : public MonotonicClock {

@@ -9,13 +9,17 @@
 #include "platform/codepage.h"
 #include "platform/context.h"
 #include "platform/environment.h"
+#include "platform/linux/posix_file_system.h"
+#include "platform/linux/sqlite_databases.h"
+#include "platform/linux/steady_clock.h"
+#include "platform/linux/system_clock.h"
+#include "platform/linux/window_station.h"
 #include "platform/locale_settings.h"
 #include "platform/monotonic_clock.h"
 #include "platform/ras.h"
 #include "platform/roots.h"
-#include "platform/sqlite_databases.h"
+#include "platform/testing/in_memory_file_system.h"
 #include "platform/testing/test_support.h"
-#include "platform/window_station.h"
 
 namespace quillet {
 namespace {
@@ -168,7 +172,7 @@ TEST(Context, ServicesCanBeReplacedAndPutBack) {
   t.ctx->SetDialer(nullptr);
   EXPECT_EQ(&t.ctx->dialer(), &phoneBook);
 
-  WindowStation station(t.ctx->root());
+  WindowStation station(t.ctx->root(), t.host.files());
   t.ctx->SetWindowStation(&station);
   EXPECT_EQ(t.ctx->windowStation(), &station);
   EXPECT_EQ(t.ctx->windowMessages(), &station);
@@ -207,8 +211,8 @@ TEST(Context, DatabasesAndVolumesComeFromTheFactoryItWasGiven) {
   HostServices host{EnvironmentSettings{}};
   RecordingDatabases databases;
   PlatformServices host_services = host.services();
-  PlatformServices services{host_services.clock, host_services.ticks, host_services.sockets,
-                            databases, host_services.settings};
+  PlatformServices services{host_services.files,   host_services.clock, host_services.ticks,
+                            host_services.sockets, databases,           host_services.settings};
   const std::string root = dir.File("root");
   std::string error;
 
@@ -240,6 +244,39 @@ TEST(Context, DatabasesAndVolumesComeFromTheFactoryItWasGiven) {
   error.clear();
   EXPECT_FALSE(again->MountVolume(dir.File("no/such/folder/x.vol"), &error));
   EXPECT_FALSE(error.empty());
+}
+
+// The root folder is made through the file system the context's services give, and the context
+// keeps that one as the file system it falls back to: there is no process-wide one behind it.
+TEST(Context, TheRootIsMadeThroughTheFileSystemOfItsServices) {
+  testing::TempDir dir;
+  HostServices host{EnvironmentSettings{}};
+  PosixFileSystem disk;
+  FaultInjectingFileSystem faulty(disk);
+  PlatformServices host_services = host.services();
+  PlatformServices services{faulty,
+                            host_services.clock,
+                            host_services.ticks,
+                            host_services.sockets,
+                            host_services.databases,
+                            host_services.settings};
+  const std::string root = dir.File("device");
+  std::string error;
+
+  faulty.FailOn(FaultInjectingFileSystem::Op::kCreateFolder, "/device", 0, ERROR_ACCESS_DENIED);
+  EXPECT_FALSE(PlatformContext::Open(PlatformContext::Kind::kDevice, root, services, &error));
+  EXPECT_EQ(error, "cannot create the root folder " + root + " (error 5)");
+  EXPECT_FALSE(disk.Exists(root)) << "nothing was made beside the refused folder";
+
+  auto ctx = PlatformContext::Open(PlatformContext::Kind::kDevice, root, services, &error);
+  ASSERT_TRUE(ctx) << error;
+  EXPECT_TRUE(disk.Exists(root + "/system.db"));
+  EXPECT_EQ(&ctx->files(), &faulty);
+  testing::InMemoryFileSystem memory(host_services.clock);
+  ctx->SetFiles(&memory);
+  EXPECT_EQ(&ctx->files(), &memory);
+  ctx->SetFiles(nullptr);
+  EXPECT_EQ(&ctx->files(), &faulty) << "back to the one it was opened with";
 }
 
 TEST(Locale, SeparatorsAndShortDateComeFromTheDeviceRegistry) {

@@ -2,9 +2,9 @@
 // written for: every call blocks, but while it waits it calls the owner's OnMessagePending in
 // short slices, and the owner can cancel the call from there (time-out, Cancel button).
 //
-// MakePosixSockets gives the real implementation (a program's main makes it once, see
-// host_services.h); ScriptedSockets is an in-memory twin that plays a canned answer and can fail
-// any step, for tests and fuzzing that must not touch the network.
+// The real implementation is in platform/linux (a program's main makes it once, see
+// platform/linux/host_services.h); ScriptedSockets is an in-memory twin that plays a canned answer
+// and can fail any step, for tests and fuzzing that must not touch the network.
 #pragma once
 
 #include <cstddef>
@@ -64,14 +64,9 @@ class SocketFactory {
 };
 
 // Turns a host name into IPv4 addresses (network byte order), blocking as long as it takes; 0 or
-// a WSA error. The system's resolver is the default; tests give one that stalls.
+// a WSA error. The real sockets take one; the system's is the default, tests give one that
+// stalls.
 using HostResolver = std::function<LONG(const std::string& host, std::vector<std::uint32_t>* out)>;
-LONG SystemResolver(const std::string& host, std::vector<std::uint32_t>* out);
-
-// Real sockets whose host name look-ups go through `resolver`. The look-up runs on a helper
-// thread, so the time-out and Cancel of the waiting call end it like any other wait (the thread
-// finishes on its own, and its answer is dropped).
-std::unique_ptr<SocketFactory> MakePosixSockets(HostResolver resolver);
 
 // The in-memory twin: every socket it makes "connects" without a network, records what is sent
 // and answers with `answer`, handed out in reads of at most `chunk` bytes. Each step can be made

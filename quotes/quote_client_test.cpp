@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/environment.h"
+#include "platform/linux/posix_sockets.h"
 #include "platform/socket.h"
 #include "platform/testing/test_support.h"
 #include "quotes/csv_quotes.h"

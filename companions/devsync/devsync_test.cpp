@@ -11,7 +11,7 @@
 #include "core/registry/registry_store.h"
 #include "device/resource_ids.h"
 #include "platform/codepage.h"
-#include "platform/process.h"
+#include "platform/linux/process.h"
 #include "platform/repl_device.h"
 
 namespace quillet {

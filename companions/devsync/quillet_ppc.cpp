@@ -11,8 +11,8 @@
 #include "companions/program_control.h"
 #include "platform/ascii.h"
 #include "platform/codepage.h"
-#include "platform/file_object_id.h"
-#include "platform/module.h"
+#include "platform/linux/file_object_id.h"
+#include "platform/linux/module.h"
 #include "platform/repl_device.h"
 #include "platform/roots.h"
 

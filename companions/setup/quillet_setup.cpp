@@ -9,9 +9,9 @@
 #include "core/pref_record.h"
 #include "core/registry/registry_store.h"
 #include "platform/codepage.h"
-#include "platform/install_entries.h"
+#include "platform/linux/install_entries.h"
 #include "platform/message_box.h"
-#include "platform/module.h"
+#include "platform/linux/module.h"
 #include "platform/window_messages.h"
 
 namespace quillet {

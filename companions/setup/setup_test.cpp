@@ -12,8 +12,8 @@
 #include "core/chart_store.h"
 #include "core/registry/registry_store.h"
 #include "device/resource_ids.h"
-#include "platform/install_entries.h"
-#include "platform/process.h"
+#include "platform/linux/install_entries.h"
+#include "platform/linux/process.h"
 #include "platform/window_messages.h"
 
 namespace quillet {

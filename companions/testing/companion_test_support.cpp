@@ -12,7 +12,7 @@
 #include "core/data_files.h"
 #include "core/preferences.h"
 #include "platform/codepage.h"
-#include "platform/process.h"
+#include "platform/linux/process.h"
 
 namespace quillet::testing {
 namespace {

@@ -12,9 +12,9 @@
 
 #include "core/portfolio_store.h"
 #include "platform/message_box.h"
-#include "platform/module.h"
+#include "platform/linux/module.h"
 #include "platform/testing/test_support.h"
-#include "platform/window_station.h"
+#include "platform/linux/window_station.h"
 
 namespace quillet::testing {
 

@@ -9,9 +9,9 @@
 #include "core/alert_evaluation.h"
 #include "core/pref_record.h"
 #include "core/registry/registry_store.h"
-#include "platform/module.h"
-#include "platform/shell_services.h"
-#include "platform/window_manager.h"
+#include "platform/linux/module.h"
+#include "platform/linux/shell_services.h"
+#include "platform/linux/window_manager.h"
 
 namespace quillet {
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "platform/gdi.h"
-#include "platform/module.h"
+#include "platform/linux/module.h"
 
 namespace quillet {
 

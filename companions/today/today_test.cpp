@@ -10,8 +10,8 @@
 #include "companions/testing/companion_test_support.h"
 #include "core/registry/registry_store.h"
 #include "platform/codepage.h"
-#include "platform/shell_services.h"
-#include "platform/window_manager.h"
+#include "platform/linux/shell_services.h"
+#include "platform/linux/window_manager.h"
 
 namespace quillet {
 namespace {

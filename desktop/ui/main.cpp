@@ -11,7 +11,7 @@
 
 #include "desktop/ui/options_sheet.h"
 #include "platform/context.h"
-#include "platform/host_services.h"
+#include "platform/linux/host_services.h"
 
 namespace {
 

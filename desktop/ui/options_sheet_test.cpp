@@ -24,6 +24,7 @@
 #include "desktop/ui/desk_dialogs.h"
 #include "desktop/ui/help_note.h"
 #include "platform/codepage.h"
+#include "platform/linux/posix_file_system.h"
 #include "platform/ras.h"
 #include "platform/testing/test_support.h"
 
@@ -34,6 +35,7 @@ enum Page { kMain, kSync, kNetwork, kConnect, kExport, kImport, kBackup };
 
 class OptionsSheetTest : public ::testing::Test {
  protected:
+  PosixFileSystem disk;  // the host's files, where the test puts and reads them
   void SetUp() override {
     ASSERT_EQ(root.ctx->registry().SetString(HKEY_LOCAL_MACHINE, kActiveSyncKey, u"InstalledDir",
                                              u"C:\\Program Files\\Microsoft ActiveSync\\"),
@@ -68,7 +70,7 @@ class OptionsSheetTest : public ::testing::Test {
   DeskSettings Saved() { return LoadDeskSettings(*root.ctx, dir); }
   std::string Bytes() {
     std::string bytes;
-    return PosixFiles().ReadAll(ini, &bytes) ? "<none>" : bytes;
+    return disk.ReadAll(ini, &bytes) ? "<none>" : bytes;
   }
   static bool Ok(COptionsSheet& sheet) {
     sheet.findChild<QPushButton*>(QStringLiteral("ok"))->click();
@@ -320,10 +322,10 @@ TEST_F(OptionsSheetTest, TheModemIsOfferedOnlyWithAPhoneBookAndDirectForgetsIt) 
 
 TEST_F(OptionsSheetTest, TheImportFileIsChosenOnTheDesktopsDrives) {
   const std::string csv = root.ctx->root() + "/C/My Documents/stocks.csv";
-  ASSERT_EQ(PosixFiles().CreateFolders(root.ctx->root() + "/C/My Documents"), 0);
-  ASSERT_EQ(PosixFiles().WriteAll(csv, "MSFT\n"), 0);
+  ASSERT_EQ(disk.CreateFolders(root.ctx->root() + "/C/My Documents"), 0);
+  ASSERT_EQ(disk.WriteAll(csv, "MSFT\n"), 0);
   testing::TempDir elsewhere;
-  ASSERT_EQ(PosixFiles().WriteAll(elsewhere.File("x.csv"), "x"), 0);
+  ASSERT_EQ(disk.WriteAll(elsewhere.File("x.csv"), "x"), 0);
   auto choose = [](std::string path) {
     return [path](QDialog& d) {
       auto& files = dynamic_cast<QFileDialog&>(d);
@@ -453,10 +455,10 @@ TEST(TextDateDialogTest, TakesOnlyRealDatesAsMonthDayYear) {
 
 TEST_F(OptionsSheetTest, ARestoreIsChosenFromTheBackupSetsThere) {
   const std::string backup = dir.hostPath + "/Backup";
-  ASSERT_EQ(PosixFiles().CreateFolders(backup), 0);
+  ASSERT_EQ(disk.CreateFolders(backup), 0);
   for (const char* name : {"20261207_QuilletDB", "20261207_StockNoteDB", "2026120_QuilletDB",
                            "abcdefgh_QuilletDB", "20261130_QuilletDB"}) {
-    ASSERT_EQ(PosixFiles().WriteAll(backup + "/" + name, "x"), 0);
+    ASSERT_EQ(disk.WriteAll(backup + "/" + name, "x"), 0);
   }
   auto sheet = Open();
   sheet->tabs()->setCurrentIndex(kBackup);
@@ -519,7 +521,7 @@ TEST_F(OptionsSheetTest, TheLogAndTheMakersSiteOpenInTheDesktopsViewer) {
   EXPECT_EQ(Messages(), std::vector<std::string>{"No log file!"});
   EXPECT_EQ(root.answers.shown().back().caption, "Quillet");
   EXPECT_TRUE(opened.empty());
-  ASSERT_EQ(PosixFiles().WriteAll(dir.hostPath + "/QuilletLog.txt", "Quillet log started\n"), 0);
+  ASSERT_EQ(disk.WriteAll(dir.hostPath + "/QuilletLog.txt", "Quillet log started\n"), 0);
   Find<QPushButton>(*sheet, "viewLog")->click();
   ASSERT_EQ(opened.size(), 1u);
   EXPECT_EQ(opened[0], dir.hostPath + "/QuilletLog.txt");
@@ -533,7 +535,7 @@ TEST_F(OptionsSheetTest, ASaveThatFailsIsToldAndTheSheetStaysOpen) {
   s.BackupMode = 2;
   Save(s);
   const std::string before = Bytes();
-  FaultInjectingFileSystem faulty(PosixFiles());
+  FaultInjectingFileSystem faulty(disk);
   faulty.FailOn(FaultInjectingFileSystem::Op::kRename, "Quillet.ini");
   root.ctx->SetFiles(&faulty);
   auto sheet = Open();

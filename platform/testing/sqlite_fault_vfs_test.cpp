@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "platform/context.h"
-#include "platform/host_services.h"
-#include "platform/sqlite_db.h"
+#include "platform/linux/host_services.h"
+#include "platform/linux/sqlite_db.h"
 #include "platform/testing/test_support.h"
 
 namespace quillet::testing {
@@ -87,9 +87,8 @@ TEST(SqliteVfsChoice, AnUnknownVfsIsAnErrorAndAContextUsesTheOneNamed) {
                                      host.services(), &error, "no-such-vfs"));
 
   SqliteFaultVfs shim;
-  auto ctx =
-      PlatformContext::Open(PlatformContext::Kind::kDevice, dir.File("root"), host.services(),
-                            &error, shim.name());
+  auto ctx = PlatformContext::Open(PlatformContext::Kind::kDevice, dir.File("root"),
+                                   host.services(), &error, shim.name());
   ASSERT_TRUE(ctx) << error;
   shim.FailFrom(0, /*persistent=*/true);
   EXPECT_NE(ctx->registry().SetDword(HKEY_CURRENT_USER, u"Software\\Test", u"v", 1), 0);

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "platform/context.h"
-#include "platform/host_services.h"
+#include "platform/linux/host_services.h"
 
 namespace quillet::testing {
 

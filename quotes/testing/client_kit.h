@@ -12,6 +12,8 @@
 #include <string_view>
 
 #include "platform/clock.h"
+#include "platform/linux/posix_sockets.h"
+#include "platform/linux/steady_clock.h"
 #include "platform/monotonic_clock.h"
 #include "platform/socket.h"
 #include "quotes/cancel_token.h"

@@ -7,7 +7,7 @@
 #include "companions/testing/companion_test_support.h"
 #include "core/chart_store.h"
 #include "core/registry/registry_store.h"
-#include "platform/process.h"
+#include "platform/linux/process.h"
 #include "standins/installer/package_installer.h"
 
 namespace quillet {

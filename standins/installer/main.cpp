@@ -7,7 +7,7 @@
 #include <cstring>
 #include <string>
 
-#include "platform/host_services.h"
+#include "platform/linux/host_services.h"
 #include "platform/message_box.h"
 #include "platform/roots.h"
 #include "standins/installer/package_installer.h"

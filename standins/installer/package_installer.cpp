@@ -6,11 +6,11 @@
 #include <filesystem>
 #include <fstream>
 
-#include "platform/install_entries.h"
-#include "platform/module.h"
+#include "platform/linux/install_entries.h"
+#include "platform/linux/module.h"
 #include "platform/registry.h"
 #include "platform/roots.h"
-#include "platform/sqlite_registry.h"
+#include "platform/linux/sqlite_registry.h"
 
 namespace quillet {
 namespace {

@@ -9,7 +9,7 @@
 
 #include "core/string_table.h"
 #include "platform/codepage.h"
-#include "platform/process.h"
+#include "platform/linux/process.h"
 #include "platform/window_messages.h"
 #include "standins/shell/bubble_html.h"
 #include "standins/shell/today_items.h"

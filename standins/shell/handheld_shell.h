@@ -20,10 +20,10 @@
 #include <vector>
 
 #include "platform/context.h"
-#include "platform/module.h"
-#include "platform/shell_services.h"
-#include "platform/window_manager.h"
-#include "platform/window_station.h"
+#include "platform/linux/module.h"
+#include "platform/linux/shell_services.h"
+#include "platform/linux/window_manager.h"
+#include "platform/linux/window_station.h"
 
 namespace quillet {
 

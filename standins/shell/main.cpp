@@ -8,7 +8,7 @@
 #include <string>
 
 #include "platform/context.h"
-#include "platform/host_services.h"
+#include "platform/linux/host_services.h"
 #include "platform/roots.h"
 #include "standins/shell/handheld_shell.h"
 

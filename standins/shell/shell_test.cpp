@@ -17,7 +17,7 @@
 #include "core/registry/registry_store.h"
 #include "core/string_table.h"
 #include "platform/codepage.h"
-#include "platform/shell_services.h"
+#include "platform/linux/shell_services.h"
 #include "platform/window_messages.h"
 #include "standins/shell/handheld_shell.h"
 #include "standins/shell/today_items.h"

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "platform/codepage.h"
-#include "platform/shell_services.h"
+#include "platform/linux/shell_services.h"
 
 namespace quillet {
 

@@ -24,7 +24,7 @@ PlatformContext* CliEnv::Device() {
     if (!device_) {
       *err << "quillet-cli: " << error << "\n";
     } else {
-      deviceWindows_ = std::make_unique<WindowStation>(device_->root());
+      deviceWindows_ = std::make_unique<WindowStation>(device_->root(), host.services.files());
       device_->SetWindowStation(deviceWindows_.get());
     }
   }

@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "platform/context.h"
-#include "platform/host_services.h"
-#include "platform/window_station.h"
+#include "platform/linux/host_services.h"
+#include "platform/linux/window_station.h"
 
 namespace quillet::cli {
 

@@ -1,8 +1,8 @@
 // quillet-cli driven as a script would drive it: as a separate process on a fresh root.
 #include <gtest/gtest.h>
 
+#include "platform/linux/sqlite_registry.h"
 #include "platform/registry.h"
-#include "platform/sqlite_registry.h"
 #include "platform/testing/test_support.h"
 
 namespace quillet {

@@ -6,7 +6,7 @@
 #include "desktop/desk_settings.h"
 #include "platform/ascii.h"
 #include "platform/codepage.h"
-#include "platform/remote_api.h"
+#include "platform/linux/remote_api.h"
 
 namespace quillet::cli {
 

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/testing/test_support.h"
+#include "platform/linux/posix_file_system.h"
 
 namespace quillet {
 namespace {
@@ -11,6 +12,7 @@ using testing::ShellQuote;
 
 class DesktopCommandsTest : public ::testing::Test {
  protected:
+  PosixFileSystem disk;  // the host's files, where the test puts and reads them
   int Cli(const std::string& args, std::string* out = nullptr) {
     return RunCommand(ShellQuote(testing::BuiltProgram("bin/quillet-cli")) + " --desktop-root " +
                           ShellQuote(desktop) + " --device-root " + ShellQuote(device) + " " +
@@ -24,7 +26,7 @@ class DesktopCommandsTest : public ::testing::Test {
   }
   std::string Ini() {
     std::string bytes;
-    PosixFiles().ReadAll(desktop + "/C/Program Files/Microsoft ActiveSync/Quillet/Quillet.ini",
+    disk.ReadAll(desktop + "/C/Program Files/Microsoft ActiveSync/Quillet/Quillet.ini",
                          &bytes);
     return bytes;
   }

@@ -6,7 +6,7 @@
 #include <iostream>
 
 #include "platform/environment.h"
-#include "platform/host_services.h"
+#include "platform/linux/host_services.h"
 #include "tools/cli/cli.h"
 
 int main(int argc, char** argv) {

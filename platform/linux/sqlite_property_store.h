@@ -7,8 +7,8 @@
 #include <memory>
 #include <string>
 
+#include "platform/linux/sqlite_db.h"
 #include "platform/property_db.h"
-#include "platform/sqlite_db.h"
 
 namespace quillet {
 

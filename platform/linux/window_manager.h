@@ -10,9 +10,9 @@
 #include <string_view>
 
 #include "platform/gdi.h"
-#include "platform/module.h"
+#include "platform/linux/module.h"
 #include "platform/win_types.h"
-#include "platform/window_station.h"
+#include "platform/linux/window_station.h"
 
 namespace quillet {
 

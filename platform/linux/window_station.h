@@ -16,6 +16,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/file_system.h"
+#include "platform/linux/posix_file_system.h"
 #include "platform/win_types.h"
 #include "platform/window_messages.h"
 
@@ -47,7 +49,10 @@ class WindowStation final : public WindowMessages {
  public:
   using Handler = std::function<LRESULT(const WindowMessage&)>;
 
+  // A station on the root's window table, reached through `files` (tests hand in one that
+  // fails); without one, through the host's own files.
   explicit WindowStation(std::string root);
+  WindowStation(std::string root, FileSystem& files);
   ~WindowStation() override;
   WindowStation(const WindowStation&) = delete;
   WindowStation& operator=(const WindowStation&) = delete;
@@ -89,9 +94,13 @@ class WindowStation final : public WindowMessages {
   };
   std::string InfoPath(HWND hwnd) const;
   std::string SocketPath(HWND hwnd) const;
+  bool WriteInfo(HWND hwnd, const std::string& title, const std::string& className, pid_t pid,
+                 const std::string& programPath);
   bool Deliver(HWND hwnd, const WindowMessage& m, bool wait, LRESULT* result, int timeoutMs);
 
   std::string folder_;
+  PosixFileSystem hostFiles_;
+  FileSystem& files_;
   std::map<HWND, OwnWindow> own_;
 };
 

@@ -1,4 +1,4 @@
-#include "platform/shell_services.h"
+#include "platform/linux/shell_services.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -11,6 +11,7 @@
 #include "platform/codepage.h"
 #include "platform/file_system.h"
 #include "platform/roots.h"
+#include "platform/linux/posix_file_system.h"
 
 namespace quillet {
 namespace {
@@ -134,7 +135,7 @@ LONG SHNotificationAdd(WindowStation& station, const std::string& root,
   HWND shell = station.FindWindow(kShellNotifyClass, "");
   if (!shell) return ERROR_SERVICE_NOT_ACTIVE;
   const std::string folder = NotificationFolder(root);
-  if (LONG rc = PosixFiles().CreateFolders(folder)) return rc;
+  if (LONG rc = PosixFileSystem().CreateFolders(folder)) return rc;
   ::chmod(folder.c_str(), 0700);
   const std::string path = RecordPath(root, data.clsid, data.dwID);
   const std::string tmp = path + ".tmp";
@@ -177,7 +178,7 @@ std::vector<SHNOTIFICATIONDATA> ReadNotifications(const std::string& root) {
   const std::string folder = NotificationFolder(root);
   std::vector<FoundFile> found;
   std::vector<std::pair<std::int64_t, SHNOTIFICATIONDATA>> records;
-  if (PosixFiles().FindFiles(folder, "*.note", &found) != ERROR_SUCCESS) return {};
+  if (PosixFileSystem().FindFiles(folder, "*.note", &found) != ERROR_SUCCESS) return {};
   for (const FoundFile& f : found) {
     const std::string path = JoinPath(folder, f.name);
     struct stat st {};

@@ -1,13 +1,13 @@
 // The real sockets' waits: a host name look-up that never ends is cut short by the waiting call's
 // owner (Cancel, a time-out) like any other wait, and a look-up that fails says so.
-#include "platform/socket.h"
-
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+
+#include "platform/linux/posix_sockets.h"
 
 namespace quillet {
 namespace {

@@ -1,7 +1,7 @@
-#include "platform/sqlite_databases.h"
+#include "platform/linux/sqlite_databases.h"
 
-#include "platform/sqlite_property_store.h"
-#include "platform/sqlite_registry.h"
+#include "platform/linux/sqlite_property_store.h"
+#include "platform/linux/sqlite_registry.h"
 
 namespace quillet {
 

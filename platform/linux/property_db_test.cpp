@@ -3,7 +3,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "platform/sqlite_property_store.h"
+#include "platform/linux/sqlite_property_store.h"
 #include "platform/testing/test_support.h"
 
 namespace quillet {

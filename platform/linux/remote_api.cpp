@@ -1,4 +1,4 @@
-#include "platform/remote_api.h"
+#include "platform/linux/remote_api.h"
 
 #include <dlfcn.h>
 

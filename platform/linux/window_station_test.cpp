@@ -1,10 +1,10 @@
-#include "platform/window_station.h"
-
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "platform/linux/posix_file_system.h"
+#include "platform/linux/window_station.h"
 #include "platform/testing/test_support.h"
 
 namespace quillet {
@@ -14,7 +14,8 @@ constexpr UINT kCloseForSync = 0x4F5;
 
 TEST(WindowStation, WindowsAreListedFoundAndGoneWhenDestroyed) {
   testing::TempDir dir;
-  WindowStation station(dir.path());
+  PosixFileSystem disk;
+  WindowStation station(dir.path(), disk);
   EXPECT_EQ(station.FindWindow("", ""), 0u);
   HWND a = station.CreateWindow("Quillet", "QuilletFrame", "\\Program Files\\Quillet\\Quillet.exe",
                                 nullptr);
@@ -43,13 +44,14 @@ TEST(WindowStation, WindowsAreListedFoundAndGoneWhenDestroyed) {
 
 TEST(WindowStation, MessagesReachAnotherProcessAndSendsWaitForTheAnswer) {
   testing::TempDir dir;
+  PosixFileSystem disk;
   int ready[2];
   ASSERT_EQ(pipe(ready), 0);
   pid_t child = fork();
   ASSERT_GE(child, 0);
   if (child == 0) {
     // The "program": one window that answers 1269 with 7 and ends on WM_CLOSE.
-    WindowStation own(dir.path());
+    WindowStation own(dir.path(), disk);
     bool done = false;
     std::int64_t sum = 0;
     HWND h = own.CreateWindow("Quillet", "QuilletFrame", "\\Program Files\\Quillet\\Quillet.exe",
@@ -68,7 +70,7 @@ TEST(WindowStation, MessagesReachAnotherProcessAndSendsWaitForTheAnswer) {
   char c = 0;
   ASSERT_EQ(read(ready[0], &c, 1), 1);
   ASSERT_EQ(c, 'y');
-  WindowStation station(dir.path());
+  WindowStation station(dir.path(), disk);
   HWND target = station.FindWindow("QuilletFrame", "");
   ASSERT_NE(target, 0u);
   EXPECT_EQ(station.EnumWindows()[0].pid, child);
@@ -112,7 +114,8 @@ TEST(WindowStation, TwoStationsOfOneProcessKeepTheirWindowsApart) {
 
 TEST(WindowStation, SendToOwnWindowRunsTheHandlerAndPostsQueue) {
   testing::TempDir dir;
-  WindowStation station(dir.path());
+  PosixFileSystem disk;
+  WindowStation station(dir.path(), disk);
   std::vector<UINT> seen;
   HWND h =
       station.CreateWindow("Quillet", "QuilletFrame", "x", [&](const WindowMessage& m) -> LRESULT {
@@ -138,13 +141,48 @@ TEST(WindowStation, SendToOwnWindowRunsTheHandlerAndPostsQueue) {
 
 TEST(WindowStation, ASilentWindowMakesSendTimeOut) {
   testing::TempDir dir;
-  WindowStation owner(dir.path());
+  PosixFileSystem disk;
+  WindowStation owner(dir.path(), disk);
   HWND h = owner.CreateWindow("Busy", "Busy", "x", nullptr);
-  WindowStation other(dir.path());  // another station of the same process: no shortcut
+  WindowStation other(dir.path(), disk);  // another station of the same process: no shortcut
   // Nobody dispatches: the connection is accepted by the kernel's backlog, the answer never
   // comes.
   LRESULT r = 0;
   EXPECT_FALSE(other.SendMessage(h, 1, 0, 0, &r, 100));
+}
+
+// The window table goes through the file system the station was given: where that disk fails,
+// no window is half made, and a table that cannot be read lists nothing rather than guessing.
+TEST(WindowStation, AWindowWhoseEntryCannotBeWrittenLeavesNothingBehind) {
+  testing::TempDir dir;
+  PosixFileSystem disk;
+  FaultInjectingFileSystem faulty(disk);
+  WindowStation station(dir.path(), faulty);
+  const std::string folder = dir.path() + "/run/windows";
+
+  faulty.FailOn(FaultInjectingFileSystem::Op::kCreateFolder, "/windows");
+  EXPECT_EQ(station.CreateWindow("Quillet", "QuilletFrame", "x", nullptr), 0u);
+  EXPECT_FALSE(disk.Exists(folder));
+
+  faulty.Clear();
+  faulty.FailOn(FaultInjectingFileSystem::Op::kRename, ".window");
+  EXPECT_EQ(station.CreateWindow("Quillet", "QuilletFrame", "x", nullptr), 0u);
+  std::vector<FoundFile> left;
+  ASSERT_EQ(disk.FindFiles(folder, "*", &left), 0);
+  EXPECT_TRUE(left.empty()) << "neither the socket nor the temporary entry stays";
+
+  faulty.Clear();
+  HWND h = station.CreateWindow("Quillet", "QuilletFrame", "x", nullptr);
+  ASSERT_NE(h, 0u);
+  faulty.FailOn(FaultInjectingFileSystem::Op::kWrite, ".window.tmp");
+  EXPECT_FALSE(station.SetWindowText(h, "Renamed"));
+  ASSERT_EQ(station.EnumWindows().size(), 1u);
+  EXPECT_EQ(station.EnumWindows()[0].title, "Quillet") << "the old title stays whole";
+  faulty.FailOn(FaultInjectingFileSystem::Op::kOpen, ".window", 0, ERROR_ACCESS_DENIED, true);
+  EXPECT_TRUE(station.EnumWindows().empty());
+  EXPECT_EQ(station.FindWindow("QuilletFrame", ""), 0u);
+  faulty.Clear();
+  EXPECT_EQ(station.FindWindow("QuilletFrame", ""), h);
 }
 
 }  // namespace

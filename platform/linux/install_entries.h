@@ -3,7 +3,7 @@
 #pragma once
 
 #include "platform/win_types.h"
-#include "platform/window_station.h"
+#include "platform/linux/window_station.h"
 
 namespace quillet {
 

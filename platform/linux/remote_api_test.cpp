@@ -1,4 +1,5 @@
-#include "platform/remote_api.h"
+#include "platform/linux/remote_api.h"
+#include "platform/linux/posix_file_system.h"
 
 #include <gtest/gtest.h>
 
@@ -6,8 +7,8 @@
 
 #include "platform/context.h"
 #include "platform/roots.h"
-#include "platform/sqlite_property_store.h"
-#include "platform/sqlite_registry.h"
+#include "platform/linux/sqlite_property_store.h"
+#include "platform/linux/sqlite_registry.h"
 #include "platform/testing/test_support.h"
 
 namespace quillet {
@@ -19,10 +20,11 @@ namespace fs = std::filesystem;
 // Every file below a folder, with its bytes, to see that nothing was touched.
 std::map<std::string, std::string> Snapshot(const std::string& folder) {
   std::map<std::string, std::string> files;
+  PosixFileSystem disk;
   std::error_code ec;
   for (auto& entry : fs::recursive_directory_iterator(folder, ec)) {
     std::string bytes;
-    if (entry.is_regular_file()) PosixFiles().ReadAll(entry.path().string(), &bytes);
+    if (entry.is_regular_file()) disk.ReadAll(entry.path().string(), &bytes);
     files[entry.path().string()] = bytes;
   }
   return files;
@@ -30,9 +32,10 @@ std::map<std::string, std::string> Snapshot(const std::string& folder) {
 
 class RemoteApiTest : public ::testing::Test {
  protected:
+  PosixFileSystem disk;  // the host's files, where the test puts and reads them
   void SetUp() override {
-    ASSERT_EQ(PosixFiles().CreateFolders(deviceRoot), 0);
-    ASSERT_EQ(ConnectDevice(PosixFiles(), desktop.ctx->root(), deviceRoot), 0);
+    ASSERT_EQ(disk.CreateFolders(deviceRoot), 0);
+    ASSERT_EQ(ConnectDevice(disk, desktop.ctx->root(), deviceRoot), 0);
     ASSERT_EQ(rapi.CeRapiInit(), S_OK);
   }
   std::string DeviceFile(std::string_view devicePath) {
@@ -40,7 +43,7 @@ class RemoteApiTest : public ::testing::Test {
   }
   std::string Read(const std::string& host) {
     std::string bytes;
-    return PosixFiles().ReadAll(host, &bytes) ? "<none>" : bytes;
+    return disk.ReadAll(host, &bytes) ? "<none>" : bytes;
   }
   // Writes a whole file through the API, as the desktop's write-back does.
   bool Write(std::u16string_view path, std::string_view bytes, DWORD disposition = CREATE_ALWAYS) {
@@ -59,9 +62,10 @@ class RemoteApiTest : public ::testing::Test {
 };
 
 TEST(RemoteApiSession, WithNoDeviceConnectedEveryCallFailsAndNothingIsTouched) {
+  PosixFileSystem disk;
   TempDir devices;
   const std::string deviceRoot = devices.File("handheld");
-  ASSERT_EQ(PosixFiles().CreateFolders(deviceRoot), 0);
+  ASSERT_EQ(disk.CreateFolders(deviceRoot), 0);
   testing::TestRoot desktop{PlatformContext::Kind::kDesktop};
   const auto desktopBefore = Snapshot(desktop.ctx->root());
   RemoteApi rapi(*desktop.ctx);
@@ -88,13 +92,13 @@ TEST(RemoteApiSession, WithNoDeviceConnectedEveryCallFailsAndNothingIsTouched) {
 
   // A device that was connected and has gone away (its root removed) fails too, with a failure
   // of its own, and its root is not made again.
-  ASSERT_EQ(ConnectDevice(PosixFiles(), desktop.ctx->root(), devices.File("gone")), 0);
+  ASSERT_EQ(ConnectDevice(disk, desktop.ctx->root(), devices.File("gone")), 0);
   const HRESULT gone = rapi.CeRapiInit();
   EXPECT_TRUE(Failed(gone));
   EXPECT_NE(gone, E_FAIL);
   EXPECT_FALSE(fs::exists(devices.File("gone")));
   EXPECT_TRUE(Snapshot(deviceRoot).empty());
-  ASSERT_EQ(DisconnectDevice(PosixFiles(), desktop.ctx->root()), 0);
+  ASSERT_EQ(DisconnectDevice(disk, desktop.ctx->root()), 0);
   EXPECT_EQ(Snapshot(desktop.ctx->root()).count(desktop.ctx->root() + "/run/connected-device"), 0u);
   EXPECT_EQ(rapi.CeRapiInit(), E_FAIL);
 }
@@ -241,9 +245,9 @@ TEST_F(RemoteApiTest, AVolumeIsTheFileTheHandheldMounts) {
 }
 
 TEST_F(RemoteApiTest, InvokeCallsTheExportOfTheLibraryOnTheDevice) {
-  ASSERT_EQ(PosixFiles().CreateFolders(DeviceFile("\\Windows")), 0);
+  ASSERT_EQ(disk.CreateFolders(DeviceFile("\\Windows")), 0);
   fs::copy_file(QUILLET_RAPI_TEST_LIBRARY, DeviceFile("\\Windows\\QuilletTest.dll"));
-  ASSERT_EQ(PosixFiles().CreateFolders(DeviceFile("\\IPSM\\Windows")), 0);
+  ASSERT_EQ(disk.CreateFolders(DeviceFile("\\IPSM\\Windows")), 0);
   fs::copy_file(QUILLET_RAPI_TEST_LIBRARY, DeviceFile("\\IPSM\\Windows\\QuilletTest.dll"));
 
   const BYTE input[3] = {1, 2, 3};

@@ -7,8 +7,8 @@
 #include <memory>
 #include <string>
 
+#include "platform/linux/sqlite_db.h"
 #include "platform/registry.h"
-#include "platform/sqlite_db.h"
 
 namespace quillet {
 

@@ -1,4 +1,4 @@
-#include "platform/linux/unix_window_station.h"
+#include "platform/linux/window_station.h"
 
 #include <errno.h>
 #include <fcntl.h>
@@ -10,10 +10,12 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <sstream>
 
+#include "platform/file_system.h"
 #include "platform/roots.h"
 
 namespace quillet {
@@ -66,26 +68,32 @@ std::string SanitisedLine(const std::string& s) {
 
 }  // namespace
 
-UnixWindowStation::UnixWindowStation(std::string root, FileSystem& files)
+WindowStation::WindowStation(std::string root)
+    : folder_(JoinPath(JoinPath(root, "run"), "windows")), files_(hostFiles_) {}
+
+WindowStation::WindowStation(std::string root, FileSystem& files)
     : folder_(JoinPath(JoinPath(root, "run"), "windows")), files_(files) {}
 
-UnixWindowStation::~UnixWindowStation() {
+WindowStation::~WindowStation() {
   while (!own_.empty()) DestroyWindow(own_.begin()->first);
 }
 
-std::string UnixWindowStation::InfoPath(HWND hwnd) const {
+std::string WindowStation::InfoPath(HWND hwnd) const {
   return JoinPath(folder_, std::to_string(hwnd) + ".window");
 }
 
-std::string UnixWindowStation::SocketPath(HWND hwnd) const {
+std::string WindowStation::SocketPath(HWND hwnd) const {
   return JoinPath(folder_, std::to_string(hwnd) + ".sock");
 }
 
-HWND UnixWindowStation::CreateWindow(const std::string& title, const std::string& className,
-                                     const std::string& programPath, Handler handler) {
+HWND WindowStation::CreateWindow(const std::string& title, const std::string& className,
+                                 const std::string& programPath, Handler handler) {
   if (files_.CreateFolders(folder_) != ERROR_SUCCESS) return 0;
   ::chmod(folder_.c_str(), 0700);
-  HWND hwnd = (static_cast<HWND>(getpid()) << 16) | (nextSeq_++ & 0xFFFF);
+  // The sequence is counted for the whole process: two stations of one process (a program and
+  // a library it loaded, or a test playing two programs) never hand out the same handle.
+  static std::atomic<std::uint32_t> sequence{1};
+  HWND hwnd = (static_cast<HWND>(getpid()) << 16) | (sequence++ & 0xFFFF);
   std::string sock = SocketPath(hwnd);
   sockaddr_un addr;
   if (!FillAddress(sock, &addr)) return 0;
@@ -101,14 +109,29 @@ HWND UnixWindowStation::CreateWindow(const std::string& title, const std::string
     return 0;
   }
   own_[hwnd] = OwnWindow{fd, std::move(handler)};
-  if (!WriteInfo(hwnd, title, className, static_cast<std::int32_t>(getpid()), programPath)) {
+  if (!WriteInfo(hwnd, title, className, getpid(), programPath)) {
     DestroyWindow(hwnd);
     return 0;
   }
   return hwnd;
 }
 
-void UnixWindowStation::DestroyWindow(HWND hwnd) {
+// The entry appears only once it is complete (written aside, then renamed over), so readers
+// never see half of one; where the disk fails, the temporary entry is removed again.
+bool WindowStation::WriteInfo(HWND hwnd, const std::string& title, const std::string& className,
+                              pid_t pid, const std::string& programPath) {
+  const std::string info = InfoPath(hwnd);
+  const std::string tmp = info + ".tmp";
+  const std::string bytes = SanitisedLine(title) + "\n" + SanitisedLine(className) + "\n" +
+                            std::to_string(pid) + "\n" + SanitisedLine(programPath) + "\n";
+  if (files_.WriteAll(tmp, bytes) != ERROR_SUCCESS || files_.Rename(tmp, info) != ERROR_SUCCESS) {
+    files_.Delete(tmp);
+    return false;
+  }
+  return true;
+}
+
+void WindowStation::DestroyWindow(HWND hwnd) {
   auto it = own_.find(hwnd);
   if (it == own_.end()) return;
   ::close(it->second.listenFd);
@@ -117,32 +140,16 @@ void UnixWindowStation::DestroyWindow(HWND hwnd) {
   ::unlink(SocketPath(hwnd).c_str());
 }
 
-bool UnixWindowStation::WriteInfo(HWND hwnd, const std::string& title, const std::string& className,
-                                  std::int32_t pid, const std::string& programPath) {
-  std::string info = InfoPath(hwnd);
-  std::string tmp = info + ".tmp";
-  std::string bytes = SanitisedLine(title) + "\n" + SanitisedLine(className) + "\n" +
-                      std::to_string(pid) + "\n" + SanitisedLine(programPath) + "\n";
-  if (files_.WriteAll(tmp, bytes) != ERROR_SUCCESS) {
-    files_.Delete(tmp);
-    return false;
-  }
-  if (files_.Rename(tmp, info) != ERROR_SUCCESS) {
-    files_.Delete(tmp);
-    return false;
-  }
-  return true;
-}
-
-bool UnixWindowStation::SetWindowText(HWND hwnd, const std::string& title) {
-  if (!own_.count(hwnd)) return false;
-  for (const WindowInfo& w : EnumWindows()) {
-    if (w.hwnd == hwnd) return WriteInfo(hwnd, title, w.className, w.pid, w.programPath);
+bool WindowStation::SetWindowText(HWND hwnd, const std::string& title) {
+  std::vector<WindowInfo> all = EnumWindows();
+  for (const WindowInfo& w : all) {
+    if (w.hwnd != hwnd || !own_.count(hwnd)) continue;
+    return WriteInfo(hwnd, title, w.className, w.pid, w.programPath);
   }
   return false;
 }
 
-std::vector<WindowInfo> UnixWindowStation::EnumWindows() {
+std::vector<WindowInfo> WindowStation::EnumWindows() {
   std::vector<WindowInfo> out;
   std::vector<FoundFile> found;
   if (files_.FindFiles(folder_, "*.window", &found) != ERROR_SUCCESS) return out;
@@ -157,7 +164,7 @@ std::vector<WindowInfo> UnixWindowStation::EnumWindows() {
         !std::getline(in, w.programPath)) {
       continue;
     }
-    w.pid = static_cast<std::int32_t>(std::strtol(pid.c_str(), nullptr, 10));
+    w.pid = static_cast<pid_t>(std::strtol(pid.c_str(), nullptr, 10));
     if (!ProcessAlive(w.pid)) {
       // Left behind by a process that ended without cleaning up.
       files_.Delete(InfoPath(w.hwnd));
@@ -172,7 +179,7 @@ std::vector<WindowInfo> UnixWindowStation::EnumWindows() {
   return out;
 }
 
-HWND UnixWindowStation::FindWindow(const std::string& className, const std::string& title) {
+HWND WindowStation::FindWindow(const std::string& className, const std::string& title) {
   for (const WindowInfo& w : EnumWindows()) {
     if ((className.empty() || w.className == className) && (title.empty() || w.title == title)) {
       return w.hwnd;
@@ -181,8 +188,8 @@ HWND UnixWindowStation::FindWindow(const std::string& className, const std::stri
   return 0;
 }
 
-bool UnixWindowStation::Deliver(HWND hwnd, const WindowMessage& m, bool wait, LRESULT* result,
-                                int timeoutMs) {
+bool WindowStation::Deliver(HWND hwnd, const WindowMessage& m, bool wait, LRESULT* result,
+                            int timeoutMs) {
   auto own = own_.find(hwnd);
   if (own != own_.end()) {
     // A message to a window of this very process: a send runs the handler at once, as it
@@ -209,30 +216,29 @@ bool UnixWindowStation::Deliver(HWND hwnd, const WindowMessage& m, bool wait, LR
   return ok;
 }
 
-bool UnixWindowStation::PostMessage(HWND hwnd, UINT msg, std::uint64_t wParam,
-                                    std::int64_t lParam) {
+bool WindowStation::PostMessage(HWND hwnd, UINT msg, std::uint64_t wParam, std::int64_t lParam) {
   return Deliver(hwnd, WindowMessage{msg, wParam, lParam}, false, nullptr, 2000);
 }
 
-bool UnixWindowStation::SendMessage(HWND hwnd, UINT msg, std::uint64_t wParam, std::int64_t lParam,
-                                    LRESULT* result, int timeoutMs) {
+bool WindowStation::SendMessage(HWND hwnd, UINT msg, std::uint64_t wParam, std::int64_t lParam,
+                                LRESULT* result, int timeoutMs) {
   return Deliver(hwnd, WindowMessage{msg, wParam, lParam}, true, result, timeoutMs);
 }
 
-void UnixWindowStation::Broadcast(UINT msg, std::uintptr_t wParam, std::intptr_t lParam) {
+void WindowStation::Broadcast(UINT msg, std::uintptr_t wParam, std::intptr_t lParam) {
   for (const WindowInfo& w : EnumWindows()) {
     PostMessage(w.hwnd, msg, wParam, static_cast<std::int64_t>(lParam));
   }
 }
 
-int UnixWindowStation::MessageFd(HWND hwnd) const {
+int WindowStation::MessageFd(HWND hwnd) const {
   auto it = own_.find(hwnd);
   return it == own_.end() ? -1 : it->second.listenFd;
 }
 
-int UnixWindowStation::DispatchPending(HWND hwnd) {
+int WindowStation::DispatchPending(HWND hwnd, int limit) {
   int count = 0;
-  for (;;) {
+  while (limit < 0 || count < limit) {
     auto it = own_.find(hwnd);
     if (it == own_.end()) return count;
     int fd = ::accept4(it->second.listenFd, nullptr, nullptr, SOCK_CLOEXEC);
@@ -246,9 +252,10 @@ int UnixWindowStation::DispatchPending(HWND hwnd) {
     }
     ::close(fd);
   }
+  return count;
 }
 
-int UnixWindowStation::PumpFor(int timeoutMs) {
+int WindowStation::PumpFor(int timeoutMs) {
   std::vector<pollfd> fds;
   std::vector<HWND> hwnds;
   for (auto& [hwnd, w] : own_) {

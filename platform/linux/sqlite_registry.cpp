@@ -1,4 +1,4 @@
-#include "platform/sqlite_registry.h"
+#include "platform/linux/sqlite_registry.h"
 
 #include <cstring>
 #include <vector>

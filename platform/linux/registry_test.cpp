@@ -2,7 +2,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "platform/sqlite_registry.h"
+#include "platform/linux/sqlite_registry.h"
 #include "platform/testing/test_support.h"
 
 namespace quillet {

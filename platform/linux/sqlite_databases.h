@@ -3,7 +3,7 @@
 #pragma once
 
 #include "platform/databases.h"
-#include "platform/sqlite_db.h"
+#include "platform/linux/sqlite_db.h"
 
 namespace quillet {
 

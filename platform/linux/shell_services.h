@@ -12,9 +12,9 @@
 #include <vector>
 
 #include "platform/gdi.h"
-#include "platform/module.h"
+#include "platform/linux/module.h"
 #include "platform/win_types.h"
-#include "platform/window_station.h"
+#include "platform/linux/window_station.h"
 
 namespace quillet {
 

@@ -1,4 +1,4 @@
-#include "platform/file_object_id.h"
+#include "platform/linux/file_object_id.h"
 
 #include <errno.h>
 #include <sys/stat.h>

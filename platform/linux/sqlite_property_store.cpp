@@ -1,4 +1,4 @@
-#include "platform/sqlite_property_store.h"
+#include "platform/linux/sqlite_property_store.h"
 
 #include <algorithm>
 

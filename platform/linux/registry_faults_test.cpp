@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/codepage.h"
-#include "platform/sqlite_registry.h"
+#include "platform/linux/sqlite_registry.h"
 #include "platform/testing/fault_sweep.h"
 #include "platform/testing/sqlite_fault_vfs.h"
 #include "platform/testing/test_support.h"

@@ -1,4 +1,4 @@
-#include "platform/sqlite_db.h"
+#include "platform/linux/sqlite_db.h"
 
 #include "platform/roots.h"
 

@@ -1,4 +1,4 @@
-#include "platform/process.h"
+#include "platform/linux/process.h"
 
 #include <errno.h>
 #include <signal.h>
