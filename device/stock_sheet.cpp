@@ -8,6 +8,7 @@
 #include <QTabBar>
 #include <QVBoxLayout>
 
+#include "core/alert_evaluation.h"
 #include "core/data_files.h"
 #include "core/messages.h"
 #include "core/portfolio_math.h"
@@ -17,6 +18,7 @@
 #include "device/quillet_app.h"
 #include "device/resource_ids.h"
 #include "device/stock_list_view.h"
+#include "device/stock_page_alert.h"
 #include "device/stock_page_calc.h"
 #include "device/stock_page_info.h"
 #include "device/stock_page_market.h"
@@ -102,6 +104,7 @@ CStockSheet::CStockSheet(QWidget* parent, CQuilletApp& app, DWORD stockId, int p
   AddPage(std::make_unique<CStockMarket>(*this));
   AddPage(std::make_unique<CStockCalc>(*this));
   AddPage(std::make_unique<CStockNote>(*this));
+  AddPage(std::make_unique<CStockAlert>(*this));
   if (sold) AddPage(std::make_unique<CStockSell>(*this));
   ShowPageForCode(pageCode);
   connect(tabs_, &QTabWidget::currentChanged, this, [this](int index) {
@@ -303,6 +306,20 @@ void FinishStockSheet(CQuilletApp& app, CStockListView& list, CStockSheet& sheet
     SaveNotes(s);
     list.RedrawRows();
   }
+  if (sheet.alertsChanged()) FinishAlertEdits(app, list);
+}
+
+void FinishAlertEdits(CQuilletApp& app, CStockListView& list) {
+  if (app.closing() || !app.store()) return;
+  PortfolioStore& s = *app.store();
+  // The button and the Today item show the alerts as they are now, not as the last update left
+  // them; the evaluation's symbol order gives way to the user's again.
+  StockRecord* selected = list.SelectedStock();
+  s.bAlertActive = CheckAlerts(s, false) ? 1 : 0;
+  SortStocks(s);
+  SaveAlerts(s);
+  if (app.frame()) app.frame()->UpdateAlertButton(s.bAlertActive != 0);
+  list.RefillList(selected);
 }
 
 }  // namespace quillet
