@@ -116,7 +116,10 @@ void WalkAlerts(PortfolioStore& store, Visit visit) {
       continue;
     }
     std::string symbol = QuoteSymbol(r.Symbol(), r.ucMarket);
-    if (!symbol.empty() && !group->symbol.empty() && CompareNoCase(symbol, group->symbol) == 0) {
+    // One holding is one quote symbol on one market: lots of a symbol that two markets share
+    // (markets without a suffix) are two groups, each met by its own market's alerts.
+    if (!symbol.empty() && !group->symbol.empty() && CompareNoCase(symbol, group->symbol) == 0 &&
+        r.ucMarket == group->market) {
       AddToGroup(store, r, &*group);
       ++i;
       continue;
@@ -125,7 +128,8 @@ void WalkAlerts(PortfolioStore& store, Visit visit) {
     // no stock, or move on to the next group.
     const StockAlert& alert = *alerts[j];
     int order = group->symbol.empty() ? -1 : CompareNoCase(group->symbol, alert.QuoteSymbol());
-    if (order == 0 && alert.ucMarket == group->market) {
+    if (order == 0) order = group->market - alert.ucMarket;
+    if (order == 0) {
       bool fired = Fires(alert, *group);
       ++j;
       if (!visit(j - 1, fired)) return;
@@ -167,10 +171,20 @@ const char* AlertCompareText(int compare) {
 
 void SortForEvaluation(PortfolioStore& store) {
   SortStocks(store, kSortSymbol, false, false);
+  // Within one quote symbol, by market: the walk meets lots and alerts market by market.
+  std::stable_sort(
+      store.stocks.begin(), store.stocks.end(),
+      [](const std::unique_ptr<StockRecord>& a, const std::unique_ptr<StockRecord>& b) {
+        int order = CompareNoCase(QuoteSymbol(a->Symbol(), a->ucMarket),
+                                  QuoteSymbol(b->Symbol(), b->ucMarket));
+        if (order != 0) return order < 0;
+        return a->ucMarket < b->ucMarket;
+      });
   std::stable_sort(store.alerts.begin(), store.alerts.end(),
                    [](const std::unique_ptr<StockAlert>& a, const std::unique_ptr<StockAlert>& b) {
                      int order = CompareNoCase(a->QuoteSymbol(), b->QuoteSymbol());
                      if (order != 0) return order < 0;
+                     if (a->ucMarket != b->ucMarket) return a->ucMarket < b->ucMarket;
                      return a->QuoteSymbol() < b->QuoteSymbol();
                    });
 }

@@ -75,7 +75,8 @@ class RecordingAlertIndicator final : public AlertIndicator {
 };
 
 // Sorts the stocks by quote symbol (ascending, watched stocks not moved) and the alerts by
-// quote symbol, the order in which the evaluation walks both lists. Alerts are ordered without
+// quote symbol, each symbol's entries by market, the order in which the evaluation walks both
+// lists. Alerts are ordered without
 // regard to case (byte order among equal ones), the way the stocks are, so that a symbol typed
 // in lower case is met by the walk like any other.
 void SortForEvaluation(PortfolioStore& store);

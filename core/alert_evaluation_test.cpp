@@ -144,6 +144,29 @@ TEST_F(Alerts, SoldStocksOtherMarketsAndMissingStocksNeverFire) {
   EXPECT_TRUE(CheckAlerts(store, false));
 }
 
+TEST_F(Alerts, LotsOfOneSymbolOnTwoMarketsAreTwoHoldings) {
+  // Two markets whose quote symbols carry nothing: "IBM" on both.
+  std::vector<int> bare;
+  for (int m = 0; m < kMarketCount && bare.size() < 2; ++m) {
+    if (QuoteSymbol("Q", m) == "Q") bare.push_back(m);
+  }
+  ASSERT_EQ(bare.size(), 2u);
+  // Lots of 10 bought at 10: the two on the first market make a profit of 40 together.
+  AddStock({.symbol = "IBM", .market = bare[0], .price = "12"});
+  AddStock({.symbol = "IBM", .market = bare[1], .price = "50"});
+  AddStock({.symbol = "IBM", .market = bare[0], .price = "12"});
+  AddAlertRecord("IBM", bare[1], kAlertPrice, kCompareEqual, 50);
+  AddAlertRecord("IBM", bare[0], kAlertProfit, kCompareEqual, 40);
+  AddAlertRecord("IBM", bare[0], kAlertPrice, kCompareEqual, 50);
+  AlertPartition p = PartitionAlerts(store);
+  ASSERT_EQ(p.active.size(), 2u);
+  for (std::size_t j : p.active) {
+    const StockAlert& a = *store.alerts[j];
+    EXPECT_TRUE(a.ucCondition == kAlertProfit ? a.ucMarket == bare[0] : a.ucMarket == bare[1]);
+  }
+  EXPECT_EQ(p.inactive.size(), 1u);
+}
+
 TEST_F(Alerts, PartitionVisitsEveryAlertAndKeepsTheFiringOrder) {
   AddStock({.symbol = "MSFT", .price = "30"});
   AddStock({.symbol = "AAPL", .price = "20"});

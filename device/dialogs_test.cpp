@@ -478,6 +478,51 @@ TEST_F(PreferencesTest, AProxyPortOrHostThatCannotBeStoredIsRefusedWithAMessage)
   EXPECT_EQ(app->store()->bUseProxy, 1);
 }
 
+// ---- The close request --------------------------------------------------------------------------
+
+TEST_F(DialogsTest, TheCloseRequestSavesThePreferencesAndTheCashButNoUnconfirmedCurrency) {
+  fx.Seed({"Two"}, {}, [](PortfolioStore& s) { s.AddCurrency("GBP", "2"); });
+  Start();
+  On("prefsSheet", [&](QDialog& d) {
+    Child<QCheckBox>(&d, "namesCheck")->setChecked(true);
+    // A value that cannot be stored keeps the old one; nobody is there to be told.
+    Type(&d, "portEdit", "70000");
+    app->CloseForSync();
+  });
+  frame->OnCommand(ID_PREFERENCES);
+  EXPECT_TRUE(app->closing());
+  EXPECT_EQ(app->store()->bNameInCharts, 1);
+  EXPECT_EQ(app->store()->wProxyPort, 8080);
+  app->ExitInstance();
+  app.reset();
+  EXPECT_EQ(fx.LoadSaved()->bNameInCharts, 1);
+
+  Start();
+  On("cashDialog", [&](QDialog& d) {
+    Choose(&d, "portfolioCombo", 3);
+    Type(&d, "cashEdit", "123.45");
+    app->CloseForSync();
+  });
+  frame->OnCommand(ID_PORTFOLIO_CASH);
+  app->ExitInstance();
+  app.reset();
+  EXPECT_EQ(fx.LoadSaved()->dCash[2], 123.45);
+
+  Start();
+  On("currenciesDialog", [&](QDialog& d) {
+    On("currencyDialog", [&](QDialog& c) {
+      Type(&c, "rateEdit", "3");
+      app->CloseForSync();
+    });
+    Click(&d, "editButton");
+  });
+  frame->OnCommand(ID_CURRENCIES);
+  app->ExitInstance();
+  app.reset();
+  EXPECT_EQ(fx.LoadSaved()->currencies[1].dRate, 2);
+  EXPECT_TRUE(Messages().empty());
+}
+
 // ---- Network log --------------------------------------------------------------------------------
 
 TEST_F(DialogsTest, TheNetworkLogIsShownAndCopiedToTheClipboardWhole) {
