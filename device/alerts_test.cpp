@@ -213,6 +213,26 @@ TEST_F(AlertsTest, AlertPageNamesTheStockAsTheInfoPageWillSaveIt) {
   EXPECT_TRUE(PortfolioStore::AlertNamesStock(*s.alerts[0], *r));
 }
 
+TEST_F(AlertsTest, CancellingANewStockTakesItsAlertsWithIt) {
+  fx.Seed({}, {{.name = "Alpha", .symbol = "A", .price = "12"}},
+          [](PortfolioStore& s) { AddSeedAlert(s, "A", 0, 4, 10); });
+  Start();
+  scripts["stockSheet"] = [&](QDialog& d) {
+    auto& sheet = static_cast<CStockSheet&>(d);
+    Type(Child<QWidget>(&sheet, "infoPage"), "symbolEdit", "NEWCO");
+    QWidget* page = Child<QWidget>(&sheet, "alertPage");
+    sheet.tabs()->setCurrentWidget(page);
+    Type(page, "thresholdEdit", "5");
+    Click(page, "addButton");
+    EXPECT_EQ(app->store()->alerts.size(), 2u);
+    Click(&sheet, "cancelButton");
+  };
+  frame->OnCommand(ID_NEW_STOCK);
+  ASSERT_EQ(app->store()->alerts.size(), 1u);
+  EXPECT_EQ(app->store()->alerts[0]->QuoteSymbol(), "A");
+  EXPECT_EQ(app->store()->stocks.size(), 1u);
+}
+
 TEST_F(AlertsTest, AlertPageRefusesASymbolTooLongForTheAlertAndASoldStock) {
   const int market = MarketWithPrefix();
   ASSERT_GE(market, 0);

@@ -127,6 +127,7 @@ void CStockAlert::OnAdd() {
     return;
   }
   sheet().SetAlertsChanged();
+  sheet().AlertAdded(s.alerts.back().get());
   Rebuild(s.alerts.back().get());
 }
 

@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QTabBar>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "core/alert_evaluation.h"
 #include "core/data_files.h"
@@ -259,6 +260,12 @@ void CStockSheet::reject() {
   if (newStockId_ != 0 && store().FindStock(newStockId_)) {
     DiscardNewStock(store(), newStockId_, paidFrom_, paidAmount_);
     SetModified();
+    // Its alerts would name a stock that was never made.
+    const std::size_t before = store().alerts.size();
+    std::erase_if(store().alerts, [this](const std::unique_ptr<StockAlert>& a) {
+      return std::find(addedAlerts_.begin(), addedAlerts_.end(), a.get()) != addedAlerts_.end();
+    });
+    if (store().alerts.size() != before) SetAlertsChanged();
   }
   QDialog::reject();
 }

@@ -97,6 +97,8 @@ class CStockSheet : public CModalDialog {
   // The Alert page added, changed or deleted an alert: the evaluation runs again afterwards.
   bool alertsChanged() const { return alertsChanged_; }
   void SetAlertsChanged() { alertsChanged_ = true; }
+  // An alert the Alert page added: Cancel on a new stock takes it away with the stock.
+  void AlertAdded(const StockAlert* alert) { addedAlerts_.push_back(alert); }
   int resultMode() const { return resultMode_; }
   void SetResultMode(int mode) { resultMode_ = mode; }
 
@@ -152,6 +154,7 @@ class CStockSheet : public CModalDialog {
   bool modified_ = false;
   bool notesChanged_ = false;
   bool alertsChanged_ = false;
+  std::vector<const StockAlert*> addedAlerts_;
   int resultMode_ = kSheetEdited;
   bool paid_ = false;
   int paidFrom_ = -1;
