@@ -48,6 +48,7 @@ Group OpenGroup(const PortfolioStore& store, const StockRecord& r) {
 }
 
 bool Fires(const StockAlert& alert, const Group& g) {
+  if (!AlertIsWellFormed(alert)) return false;
   double figure = 0;
   switch (alert.ucCondition) {
     case kAlertPrice:
@@ -115,7 +116,10 @@ void WalkAlerts(PortfolioStore& store, Visit visit) {
       continue;
     }
     std::string symbol = QuoteSymbol(r.Symbol(), r.ucMarket);
-    if (!symbol.empty() && !group->symbol.empty() && CompareNoCase(symbol, group->symbol) == 0) {
+    // One holding is one quote symbol on one market: lots of a symbol that two markets share
+    // (markets without a suffix) are two groups, each met by its own market's alerts.
+    if (!symbol.empty() && !group->symbol.empty() && CompareNoCase(symbol, group->symbol) == 0 &&
+        r.ucMarket == group->market) {
       AddToGroup(store, r, &*group);
       ++i;
       continue;
@@ -124,7 +128,8 @@ void WalkAlerts(PortfolioStore& store, Visit visit) {
     // no stock, or move on to the next group.
     const StockAlert& alert = *alerts[j];
     int order = group->symbol.empty() ? -1 : CompareNoCase(group->symbol, alert.QuoteSymbol());
-    if (order == 0 && alert.ucMarket == group->market) {
+    if (order == 0) order = group->market - alert.ucMarket;
+    if (order == 0) {
       bool fired = Fires(alert, *group);
       ++j;
       if (!visit(j - 1, fired)) return;
@@ -166,10 +171,20 @@ const char* AlertCompareText(int compare) {
 
 void SortForEvaluation(PortfolioStore& store) {
   SortStocks(store, kSortSymbol, false, false);
+  // Within one quote symbol, by market: the walk meets lots and alerts market by market.
+  std::stable_sort(
+      store.stocks.begin(), store.stocks.end(),
+      [](const std::unique_ptr<StockRecord>& a, const std::unique_ptr<StockRecord>& b) {
+        int order = CompareNoCase(QuoteSymbol(a->Symbol(), a->ucMarket),
+                                  QuoteSymbol(b->Symbol(), b->ucMarket));
+        if (order != 0) return order < 0;
+        return a->ucMarket < b->ucMarket;
+      });
   std::stable_sort(store.alerts.begin(), store.alerts.end(),
                    [](const std::unique_ptr<StockAlert>& a, const std::unique_ptr<StockAlert>& b) {
                      int order = CompareNoCase(a->QuoteSymbol(), b->QuoteSymbol());
                      if (order != 0) return order < 0;
+                     if (a->ucMarket != b->ucMarket) return a->ucMarket < b->ucMarket;
                      return a->QuoteSymbol() < b->QuoteSymbol();
                    });
 }
@@ -210,6 +225,36 @@ AlertPartition PartitionAlerts(PortfolioStore& store) {
   return partition;
 }
 
+namespace {
+
+std::string KnownOr(const char* text) { return *text ? std::string(text) : std::string("?"); }
+
+std::string ThresholdText(const PortfolioStore& store, const StockAlert& alert) {
+  return FormatDecimal(alert.dThreshold, 2, 0, store.cDecimalSeparator);
+}
+
+}  // namespace
+
+std::string AlertPageLine(const PortfolioStore& store, const StockAlert& alert) {
+  return KnownOr(AlertConditionText(alert.ucCondition)) + "     " +
+         KnownOr(AlertCompareText(alert.ucCompare)) + "     " + ThresholdText(store, alert);
+}
+
+std::string AlertViewLine(const PortfolioStore& store, const StockAlert& alert) {
+  std::string label(alert.QuoteSymbol());
+  if (store.bNameInCharts) {
+    for (const auto& r : store.stocks) {
+      if (PortfolioStore::AlertNamesStock(alert, *r)) {
+        label = std::string(r->Name());
+        break;
+      }
+    }
+  }
+  label.resize(11, ' ');
+  return label + "    " + KnownOr(AlertConditionText(alert.ucCondition)) + "    " +
+         KnownOr(AlertCompareText(alert.ucCompare)) + "    " + ThresholdText(store, alert);
+}
+
 bool WriteAlertValue(Registry& registry, bool active) {
   RegistryStore reg(registry);
   reg.SetProductKey(kProductName);
@@ -222,16 +267,33 @@ DWORD ReadAlertValue(Registry& registry) {
   return reg.GetDword(kAlertValueName, 0);
 }
 
+bool AlertIsWellFormed(const StockAlert& alert) {
+  return std::memchr(alert.szQuoteSymbol, 0, sizeof alert.szQuoteSymbol) != nullptr &&
+         InRange(alert.ucCondition, alert.ucCompare);
+}
+
 AlertEditResult AddAlert(PortfolioStore& store, const StockRecord& stock, int condition,
                          int compare, std::string_view thresholdText) {
-  if (stock.IsSold() || !InRange(condition, compare)) return AlertEditResult::kRefused;
+  return AddAlertForQuote(store, stock.Symbol(), stock.ucMarket, stock.IsSold(), condition, compare,
+                          thresholdText);
+}
+
+AlertEditResult AddAlertForQuote(PortfolioStore& store, std::string_view stockSymbol, int market,
+                                 bool sold, int condition, int compare,
+                                 std::string_view thresholdText) {
+  if (sold || !InRange(condition, compare)) return AlertEditResult::kRefused;
+  if (market < 0 || market >= kMarketCount) return AlertEditResult::kRefused;
   auto threshold = ReadThreshold(store, thresholdText);
-  std::string symbol = QuoteSymbol(stock.Symbol(), stock.ucMarket);
-  if (!threshold || symbol.empty()) return AlertEditResult::kRefused;
-  auto alert = std::make_unique<StockAlert>();
+  std::string symbol = QuoteSymbol(stockSymbol, market);
+  // The field keeps 15 characters and its terminator; a symbol cut to fit would be another.
+  if (!threshold || symbol.empty() || symbol.size() >= sizeof(StockAlert::szQuoteSymbol)) {
+    return AlertEditResult::kRefused;
+  }
+  auto alert = store.Allocate<StockAlert>();
+  if (!alert) return AlertEditResult::kRefused;
   std::memset(alert.get(), 0, sizeof(StockAlert));
   CopyToField(alert->szQuoteSymbol, symbol);
-  alert->ucMarket = stock.ucMarket;
+  alert->ucMarket = static_cast<BYTE>(market);
   alert->ucCondition = static_cast<BYTE>(condition);
   alert->ucCompare = static_cast<BYTE>(compare);
   alert->dThreshold = *threshold;
@@ -257,6 +319,24 @@ AlertEditResult DeleteAlert(PortfolioStore& store, std::size_t index) {
   if (index >= store.alerts.size()) return AlertEditResult::kRefused;
   store.alerts.erase(store.alerts.begin() + static_cast<std::ptrdiff_t>(index));
   return AlertEditResult::kDone;
+}
+
+std::vector<std::size_t> AlertsOfQuote(const PortfolioStore& store, std::string_view quoteSymbol,
+                                       int market) {
+  std::vector<std::size_t> positions;
+  if (quoteSymbol.empty()) return positions;
+  for (std::size_t j = 0; j < store.alerts.size(); ++j) {
+    const StockAlert& a = *store.alerts[j];
+    if (a.ucMarket == market && EqualNoCase(a.QuoteSymbol(), quoteSymbol)) positions.push_back(j);
+  }
+  return positions;
+}
+
+int IndexOfAlert(const PortfolioStore& store, const StockAlert* alert) {
+  for (std::size_t j = 0; j < store.alerts.size(); ++j) {
+    if (store.alerts[j].get() == alert) return static_cast<int>(j);
+  }
+  return -1;
 }
 
 std::vector<std::size_t> AlertsOfStock(const PortfolioStore& store, const StockRecord& stock) {

@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -74,7 +75,8 @@ class RecordingAlertIndicator final : public AlertIndicator {
 };
 
 // Sorts the stocks by quote symbol (ascending, watched stocks not moved) and the alerts by
-// quote symbol, the order in which the evaluation walks both lists. Alerts are ordered without
+// quote symbol, each symbol's entries by market, the order in which the evaluation walks both
+// lists. Alerts are ordered without
 // regard to case (byte order among equal ones), the way the stocks are, so that a symbol typed
 // in lower case is met by the walk like any other.
 void SortForEvaluation(PortfolioStore& store);
@@ -97,6 +99,16 @@ struct AlertPartition {
 };
 AlertPartition PartitionAlerts(PortfolioStore& store);
 
+// The lines the alert editors show. A condition or comparison the program does not know (a
+// damaged file) shows as "?".
+// The Alert page: "condition     comparison     threshold" (five blanks, 2 decimals).
+std::string AlertPageLine(const PortfolioStore& store, const StockAlert& alert);
+// The Alerts view: an 11-character label, then condition, comparison and threshold with four
+// blanks between. The label is the name of the first stock with the alert's quote symbol and
+// market when "Use Stock Name in Charts" is on and there is one, else the quote symbol; cut or
+// padded with blanks to 11.
+std::string AlertViewLine(const PortfolioStore& store, const StockAlert& alert);
+
 // Writes "Alert" = 0 or 1 under the product key. False when the registry refused.
 bool WriteAlertValue(Registry& registry, bool active);
 // The stored "Alert" value, 0 when missing.
@@ -110,6 +122,15 @@ enum class AlertEditResult { kDone, kRefused };
 // or a stock without a quote symbol.
 AlertEditResult AddAlert(PortfolioStore& store, const StockRecord& stock, int condition,
                          int compare, std::string_view thresholdText);
+// The same for a stock whose Info page holds unsaved edits: `symbol` and `market` are what the
+// page will store. Also refused when the quote symbol does not fit the alert's 15 characters
+// (an alert cut short would name another stock, or none).
+AlertEditResult AddAlertForQuote(PortfolioStore& store, std::string_view symbol, int market,
+                                 bool sold, int condition, int compare,
+                                 std::string_view thresholdText);
+// A record read from a damaged file (no terminator in its symbol, an unknown condition or
+// comparison) never fires and is kept as it was read.
+bool AlertIsWellFormed(const StockAlert& alert);
 // Changes an alert's condition, comparison and threshold; refused for a zero threshold.
 AlertEditResult ChangeAlert(PortfolioStore& store, std::size_t index, int condition, int compare,
                             std::string_view thresholdText);
@@ -117,5 +138,11 @@ AlertEditResult ChangeAlert(PortfolioStore& store, std::size_t index, int condit
 AlertEditResult DeleteAlert(PortfolioStore& store, std::size_t index);
 // Positions in store.alerts of the alerts naming the stock, in array order.
 std::vector<std::size_t> AlertsOfStock(const PortfolioStore& store, const StockRecord& stock);
+// The same for a quote symbol (as QuoteSymbol makes it) and market.
+std::vector<std::size_t> AlertsOfQuote(const PortfolioStore& store, std::string_view quoteSymbol,
+                                       int market);
+// The position of an alert record in store.alerts, or -1 when it is no longer there. Editors
+// hold alerts by identity: an evaluation re-sorts the array under them.
+int IndexOfAlert(const PortfolioStore& store, const StockAlert* alert);
 
 }  // namespace quillet

@@ -6,6 +6,8 @@
 
 #include <cstring>
 
+#include "core/data_files.h"
+#include "core/quote_tables.h"
 #include "platform/testing/test_support.h"
 
 namespace quillet {
@@ -142,6 +144,29 @@ TEST_F(Alerts, SoldStocksOtherMarketsAndMissingStocksNeverFire) {
   EXPECT_TRUE(CheckAlerts(store, false));
 }
 
+TEST_F(Alerts, LotsOfOneSymbolOnTwoMarketsAreTwoHoldings) {
+  // Two markets whose quote symbols carry nothing: "IBM" on both.
+  std::vector<int> bare;
+  for (int m = 0; m < kMarketCount && bare.size() < 2; ++m) {
+    if (QuoteSymbol("Q", m) == "Q") bare.push_back(m);
+  }
+  ASSERT_EQ(bare.size(), 2u);
+  // Lots of 10 bought at 10: the two on the first market make a profit of 40 together.
+  AddStock({.symbol = "IBM", .market = bare[0], .price = "12"});
+  AddStock({.symbol = "IBM", .market = bare[1], .price = "50"});
+  AddStock({.symbol = "IBM", .market = bare[0], .price = "12"});
+  AddAlertRecord("IBM", bare[1], kAlertPrice, kCompareEqual, 50);
+  AddAlertRecord("IBM", bare[0], kAlertProfit, kCompareEqual, 40);
+  AddAlertRecord("IBM", bare[0], kAlertPrice, kCompareEqual, 50);
+  AlertPartition p = PartitionAlerts(store);
+  ASSERT_EQ(p.active.size(), 2u);
+  for (std::size_t j : p.active) {
+    const StockAlert& a = *store.alerts[j];
+    EXPECT_TRUE(a.ucCondition == kAlertProfit ? a.ucMarket == bare[0] : a.ucMarket == bare[1]);
+  }
+  EXPECT_EQ(p.inactive.size(), 1u);
+}
+
 TEST_F(Alerts, PartitionVisitsEveryAlertAndKeepsTheFiringOrder) {
   AddStock({.symbol = "MSFT", .price = "30"});
   AddStock({.symbol = "AAPL", .price = "20"});
@@ -240,6 +265,84 @@ TEST_F(Alerts, ListOperations) {
   EXPECT_STREQ(AlertConditionText(kAlertProfitPercent), "Profit %");
   EXPECT_STREQ(AlertCompareText(kCompareGreaterEqual), ">=");
   EXPECT_STREQ(AlertCompareText(9), "");
+}
+
+TEST_F(Alerts, AQuoteSymbolThatDoesNotFitTheAlertIsRefusedNotCut) {
+  // A market whose quote symbols carry a prefix ("ZA:" and the like) whatever their length.
+  int prefixed = -1;
+  for (int m = 0; m < kMarketCount && prefixed < 0; ++m) {
+    const std::string q = QuoteSymbol("Q", m);
+    if (q.size() > 1 && q.back() == 'Q') prefixed = m;
+  }
+  ASSERT_GE(prefixed, 0);
+  const std::size_t prefix = QuoteSymbol("Q", prefixed).size() - 1;
+  StockRecord* fits = AddStock({.symbol = std::string(15 - prefix, 'A'), .market = prefixed});
+  StockRecord* tooLong = AddStock({.symbol = std::string(15, 'B'), .market = prefixed});
+  EXPECT_EQ(AddAlert(store, *tooLong, kAlertPrice, kCompareLess, "5"), AlertEditResult::kRefused);
+  EXPECT_TRUE(store.alerts.empty());
+  EXPECT_EQ(AddAlert(store, *fits, kAlertPrice, kCompareLess, "5"), AlertEditResult::kDone);
+  EXPECT_EQ(store.alerts[0]->QuoteSymbol(), QuoteSymbol(fits->Symbol(), prefixed));
+  EXPECT_EQ(store.alerts[0]->QuoteSymbol().size(), 15u);
+  // The symbol an unsaved Info page holds; an empty one names no stock.
+  EXPECT_EQ(AddAlertForQuote(store, "", 0, false, kAlertPrice, kCompareLess, "5"),
+            AlertEditResult::kRefused);
+  EXPECT_EQ(AddAlertForQuote(store, "NEW CO", 11, false, kAlertPrice, kCompareLess, "5"),
+            AlertEditResult::kDone);
+  EXPECT_EQ(store.alerts.back()->QuoteSymbol(), "NEWCO.F");
+  EXPECT_EQ(store.alerts.back()->ucMarket, 11);
+  EXPECT_EQ(AlertsOfQuote(store, "newco.f", 11), (std::vector<std::size_t>{1}));
+  EXPECT_EQ(IndexOfAlert(store, store.alerts.back().get()), 1);
+  EXPECT_EQ(IndexOfAlert(store, nullptr), -1);
+  // Memory running out adds nothing.
+  store.InjectAllocationFailure(0);
+  EXPECT_EQ(AddAlert(store, *fits, kAlertPrice, kCompareLess, "6"), AlertEditResult::kRefused);
+  EXPECT_EQ(store.alerts.size(), 2u);
+}
+
+TEST_F(Alerts, ADamagedAlertNeverFiresShowsAQuestionMarkAndIsSavedAsItWasRead) {
+  AddStock({.symbol = "ABCDEFGHIJKLMN", .market = 11, .price = "12"});
+  // No terminator in the symbol field: its 16 bytes spell the stock's quote symbol.
+  AddAlertRecord("", 11, kAlertPrice, kCompareGreater, 1);
+  std::memcpy(store.alerts[0]->szQuoteSymbol, "ABCDEFGHIJKLMN.F", 16);
+  EXPECT_FALSE(CheckAlerts(store, false));
+  // Codes the program does not know.
+  AddStock({.symbol = "IBM", .price = "12"});
+  AddAlertRecord("IBM", 0, 5, kCompareGreater, 1);
+  AddAlertRecord("IBM", 0, kAlertPrice, 7, 1);
+  EXPECT_FALSE(CheckAlerts(store, false));
+  AlertPartition p = PartitionAlerts(store);
+  EXPECT_TRUE(p.active.empty());
+  EXPECT_EQ(p.inactive.size(), 3u);
+  for (const auto& a : store.alerts) EXPECT_FALSE(AlertIsWellFormed(*a));
+  const StockAlert* unknownCondition = nullptr;
+  const StockAlert* unknownCompare = nullptr;
+  for (const auto& a : store.alerts) {
+    if (a->ucCondition == 5) unknownCondition = a.get();
+    if (a->ucCompare == 7) unknownCompare = a.get();
+  }
+  EXPECT_EQ(AlertPageLine(store, *unknownCondition), "?     >     1.00");
+  EXPECT_EQ(AlertPageLine(store, *unknownCompare), "C.Price     ?     1.00");
+  // Saved and read back, every byte is what was read.
+  std::vector<StockAlert> before;
+  for (const auto& a : store.alerts) before.push_back(*a);
+  ASSERT_TRUE(SaveAlerts(store));
+  PortfolioStore reread(*root.ctx);
+  ASSERT_TRUE(LoadAlerts(reread));
+  ASSERT_EQ(reread.alerts.size(), before.size());
+  for (std::size_t k = 0; k < before.size(); ++k) {
+    EXPECT_EQ(std::memcmp(reread.alerts[k].get(), &before[k], sizeof(StockAlert)), 0) << k;
+  }
+}
+
+TEST_F(Alerts, TheAlertsViewLabelsAStockByNameOrByItsQuoteSymbol) {
+  AddStock({.symbol = "IBM", .name = "International Business"});
+  AddAlertRecord("IBM", 0, kAlertProfitPercent, kCompareGreaterEqual, 12.5);
+  AddAlertRecord("GONE", 0, kAlertChange, kCompareEqual, -1);
+  EXPECT_EQ(AlertViewLine(store, *store.alerts[0]), "IBM            Profit %    >=    12.50");
+  store.bNameInCharts = 1;
+  // Cut to 11 characters; an alert without a stock keeps its symbol, padded to 11.
+  EXPECT_EQ(AlertViewLine(store, *store.alerts[0]), "Internation    Profit %    >=    12.50");
+  EXPECT_EQ(AlertViewLine(store, *store.alerts[1]), "GONE           Change    =    -1.00");
 }
 
 }  // namespace

@@ -39,5 +39,9 @@ inline constexpr const char* kCannotReadNotes = "Cannot read note db";
 inline constexpr const char* kCannotReadAlerts = "Cannot read alert db";
 inline constexpr const char* kNumberTooLarge = "Number too large";
 inline constexpr const char* kUnableToOpenChartDb = "Unable to open chart db";
+inline constexpr const char* kRateNotPositive = "The rate must be a number above 0.";
+inline constexpr const char* kProxyPortRange = "The proxy port must be a number from 1 to 65535.";
+inline constexpr const char* kProxyHostTooLong =
+    "The proxy host name can have at most 62 characters.";
 
 }  // namespace quillet::text

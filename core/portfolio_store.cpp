@@ -372,6 +372,9 @@ bool PortfolioStore::AddCurrency(std::string_view code, std::string_view rateTex
   if (EuroRateLookup(upper) >= 0 && EuroRateLookup(CurrencyCode(0)) >= 0) {
     rate = EuroConvert(upper, 1.0, CurrencyCode(0));
   }
+  // Every amount of a portfolio in this currency is multiplied by the rate: 0 or less would
+  // turn its holdings into nothing or debts.
+  if (!(rate > 0)) return false;
   CurrencyEntry& entry = currencies[wCurrencyCount];
   entry = CurrencyEntry{};
   CopyToField(entry.szCode, upper);
@@ -384,10 +387,12 @@ bool PortfolioStore::EditCurrency(int index, std::string_view code, std::string_
   if (index < 1 || index >= wCurrencyCount) return false;
   std::string upper = UpperCode(code);
   if (upper.empty()) return false;
+  const double rate = ParseDecimal(rateText, 6, cDecimalSeparator);
+  if (!(rate > 0)) return false;
   CurrencyEntry& entry = currencies[index];
   entry = CurrencyEntry{};
   CopyToField(entry.szCode, upper);
-  entry.dRate = ParseDecimal(rateText, 6, cDecimalSeparator);
+  entry.dRate = rate;
   return true;
 }
 

@@ -182,7 +182,9 @@ class PortfolioStore {
   bool RenamePortfolio(int index, std::string_view name);
   // Asks first; true when deleted.
   bool DeletePortfolio(int index);
-  // `rateText` as typed (locale separator allowed), read with 6 places.
+  // `rateText` as typed (locale separator allowed), read with 6 places. Refused (nothing
+  // changed) for an empty code or a rate that is not above 0 (unreadable text reads as 0); a
+  // euro currency against a euro base takes its fixed ratio whatever was typed.
   bool AddCurrency(std::string_view code, std::string_view rateText);
   bool EditCurrency(int index, std::string_view code, std::string_view rateText);
   // Asks first; true when deleted.

@@ -204,6 +204,14 @@ TEST_F(Store, CurrenciesAddEditDeleteAndTheBaseCode) {
   EXPECT_EQ(store.CurrencyCode(2), "SEK");
   EXPECT_DOUBLE_EQ(store.currencies[2].dRate, 0.123457);  // read with 6 places
   EXPECT_FALSE(store.EditCurrency(0, "XXX", "1"));
+  // A rate that is not above 0 (unreadable text reads as 0) is refused and changes nothing.
+  for (const char* bad : {"0", "-2", "abc", ""}) {
+    EXPECT_FALSE(store.EditCurrency(2, "NOK", bad)) << bad;
+    EXPECT_FALSE(store.AddCurrency("NOK", bad)) << bad;
+  }
+  EXPECT_EQ(store.CurrencyCode(2), "SEK");
+  EXPECT_DOUBLE_EQ(store.currencies[2].dRate, 0.123457);
+  EXPECT_EQ(store.wCurrencyCount, 3);
 
   root.answers.Push(IDYES);
   ASSERT_TRUE(store.DeleteCurrency(1));

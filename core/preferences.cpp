@@ -133,4 +133,31 @@ void SetTodayItem(PortfolioStore& s, bool on) {
   if (s.windows()) s.windows()->Broadcast(WM_SETTINGCHANGE, kTodayReloadWParam, 0);
 }
 
+std::optional<WORD> ReadProxyPort(std::string_view text) {
+  if (text.empty() || text.size() > 5) return std::nullopt;
+  unsigned value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return std::nullopt;
+    value = value * 10 + static_cast<unsigned>(c - '0');
+  }
+  if (value < 1 || value > 65535) return std::nullopt;
+  return static_cast<WORD>(value);
+}
+
+bool ProxyHostFits(std::string_view host) {
+  // The field's last bytes stay zero: the host is read up to its terminator.
+  return host.size() <= 62;
+}
+
+std::optional<WORD> PasswordFromDigits(std::string_view digits) {
+  if (digits.size() != 4) return std::nullopt;
+  unsigned value = 0;
+  for (char c : digits) {
+    if (c < '0' || c > '9') return std::nullopt;
+    value = value * 10 + static_cast<unsigned>(c - '0');
+  }
+  if (value == 0) return std::nullopt;
+  return static_cast<WORD>(value);
+}
+
 }  // namespace quillet

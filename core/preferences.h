@@ -2,6 +2,9 @@
 // the Today-screen item they switch on and off.
 #pragma once
 
+#include <optional>
+#include <string_view>
+
 #include "core/portfolio_store.h"
 #include "core/pref_record.h"
 
@@ -19,5 +22,15 @@ void ApplyPreferenceRecord(PortfolioStore& s, const PrefRecord& record);
 void SavePreferences(PortfolioStore& s);
 // Registers (on) or removes (off) the Today-screen item and tells the windows.
 void SetTodayItem(PortfolioStore& s, bool on);
+
+// Values typed on the preference pages, checked before anything is stored.
+// The proxy port: a whole number 1..65535 (the record keeps it in 16 bits, so anything larger
+// would wrap to another port).
+std::optional<WORD> ReadProxyPort(std::string_view text);
+// The proxy host fits the record's field: at most 62 characters.
+bool ProxyHostFits(std::string_view host);
+// A password from the keypad: exactly four digits, not all zero (a stored 0 means no
+// password, so "0000" would turn protection off while it looks on).
+std::optional<WORD> PasswordFromDigits(std::string_view digits);
 
 }  // namespace quillet

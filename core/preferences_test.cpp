@@ -255,5 +255,22 @@ TEST_F(Preferences, TheTodayItemIsRegisteredRemovedAndAnnounced) {
   EXPECT_EQ(windows.sent(), (std::vector<RecordingWindowMessages::Message>(3, reload)));
 }
 
+TEST(PreferenceValues, TypedValuesAreCheckedBeforeTheyAreStored) {
+  EXPECT_EQ(ReadProxyPort("8080"), 8080);
+  EXPECT_EQ(ReadProxyPort("1"), 1);
+  EXPECT_EQ(ReadProxyPort("65535"), 65535);
+  // 65536 and 70000 would wrap to ports 0 and 4464 in the record's 16 bits.
+  for (const char* bad : {"0", "65536", "70000", "", "80a", "-80", "123456"}) {
+    EXPECT_FALSE(ReadProxyPort(bad)) << bad;
+  }
+  EXPECT_TRUE(ProxyHostFits(std::string(62, 'h')));
+  EXPECT_FALSE(ProxyHostFits(std::string(63, 'h')));
+  EXPECT_EQ(PasswordFromDigits("0042"), 42);
+  EXPECT_EQ(PasswordFromDigits("9999"), 9999);
+  for (const char* bad : {"0000", "123", "12345", "12a4", ""}) {
+    EXPECT_FALSE(PasswordFromDigits(bad)) << bad;
+  }
+}
+
 }  // namespace
 }  // namespace quillet

@@ -258,6 +258,11 @@ void CMainFrame::OnCommand(UINT id) {
       show();
       raise();
       activateWindow();
+      // The bubble said alerts are active: "Open" shows them, unless a window of the program
+      // is already open over the list (it would be covered by one it did not ask for).
+      if (app_.openDialogs().empty() && !app_.closing() && app_.IsCommandAvailable(ID_ALERTS)) {
+        app_.OnCommand(ID_ALERTS);
+      }
     }
     return;
   }

@@ -150,9 +150,14 @@ TEST_F(MainFrameTest, MenusToolbarAndTooltipsAreComplete) {
   ASSERT_NE(tools, nullptr);
   EXPECT_EQ(tools->actions().back()->text(), "About Quillet...");
   EXPECT_EQ(tools->actions().front()->text(), "Exit");
-  // Dialogs of later work are not offered yet; what runs here is.
-  EXPECT_FALSE(frame->Action(ID_SORT_STOCKS)->isEnabled());
-  EXPECT_FALSE(frame->Action(ID_PREFERENCES)->isEnabled());
+  // Every menu command has its dialog.
+  for (UINT id : {ID_SORT_STOCKS, ID_SPLIT_STOCK, ID_PREFERENCES, ID_CURRENCIES, ID_PORTFOLIOS,
+                  ID_NETWORK_LOG}) {
+    EXPECT_TRUE(frame->Action(id)->isEnabled()) << id;
+  }
+  for (UINT id : {ID_ALERTS, ID_INTERNET_UPDATE, ID_PORTFOLIO_CASH}) {
+    EXPECT_TRUE(frame->ToolbarButton(id)->isEnabled()) << id;
+  }
   EXPECT_TRUE(frame->Action(ID_DELETE_STOCK)->isEnabled());
   EXPECT_TRUE(frame->Action(ID_APP_EXIT)->isEnabled());
   EXPECT_EQ(frame->ToolbarImageOf(ID_ACTIVE_SOLD), 0);

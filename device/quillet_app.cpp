@@ -10,10 +10,14 @@
 #include "core/preferences.h"
 #include "core/string_table.h"
 #include "device/about_dialog.h"
+#include "device/alerts_view.h"
 #include "device/main_frame.h"
 #include "device/modal_dialog.h"
 #include "device/password_dialog.h"
+#include "device/portfolio_dialogs.h"
+#include "device/prefs_sheet.h"
 #include "device/resource_ids.h"
+#include "device/tool_dialogs.h"
 
 namespace quillet {
 namespace {
@@ -258,6 +262,16 @@ bool CQuilletApp::IsCommandAvailable(UINT id) const {
     case ID_ABOUT_PARTNERS:
     case ID_APP_ABOUT:
     case ID_APP_EXIT:
+    case ID_VIEW_ALERTS:
+    case ID_ALERTS:
+    case ID_SORT_STOCKS:
+    case ID_SPLIT_STOCK:
+    case ID_PREFERENCES:
+    case ID_PORTFOLIO_CASH:
+    case ID_CURRENCIES:
+    case ID_INTERNET_UPDATE:
+    case ID_PORTFOLIOS:
+    case ID_NETWORK_LOG:
       return true;
     default:
       return false;
@@ -310,6 +324,33 @@ bool CQuilletApp::OnCommand(UINT id) {
       return true;
     case ID_APP_EXIT:
       frame_->close();
+      return true;
+    case ID_ALERTS:
+      RunAlertsView(*this);
+      return true;
+    case ID_SORT_STOCKS:
+      RunSortDialog(*this);
+      return true;
+    case ID_SPLIT_STOCK:
+      RunSplitDialog(*this);
+      return true;
+    case ID_PREFERENCES:
+      RunPreferences(*this);
+      return true;
+    case ID_PORTFOLIO_CASH:
+      RunCashDialog(*this);
+      return true;
+    case ID_CURRENCIES:
+      RunCurrenciesDialog(*this);
+      return true;
+    case ID_INTERNET_UPDATE:
+      RunInternetUpdateDialog(*this);
+      return true;
+    case ID_PORTFOLIOS:
+      RunPortfoliosDialog(*this);
+      return true;
+    case ID_NETWORK_LOG:
+      RunNetworkLogDialog(*this);
       return true;
     default:
       return false;

@@ -197,6 +197,20 @@ bool CStockInfo::SaveToStock() {
   return true;
 }
 
+void CStockInfo::PendingQuote(std::string* symbol, int* market) {
+  StockRecord* r = stock();
+  if (!r) return;
+  std::string typed = Utf8ToAnsi(symbol_->text().toUtf8().toStdString());
+  // Stored, the symbol is cut to its field as every text is.
+  if (typed.size() >= sizeof r->szSymbol) typed.resize(sizeof r->szSymbol - 1);
+  *symbol = typed;
+  *market = r->ucMarket;
+  if (marketChosen_) {
+    const int chosen = MarketOfChoice(market_->currentIndex());
+    if (chosen >= 0 && chosen < kMarketCount) *market = chosen;
+  }
+}
+
 void CStockInfo::ChooseFee(int entry) {
   const char sep = store().cDecimalSeparator;
   double percent = 0;

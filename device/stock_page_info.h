@@ -30,6 +30,9 @@ class CStockInfo : public CStockPage {
   void ChooseFee(int entry);
   QMenu* feeMenu() const { return feeMenu_; }
 
+  // The symbol and market the page would store now: what is typed and chosen, else the stock's.
+  void PendingQuote(std::string* symbol, int* market);
+
   void OnNewEntry();
   void OnAddShares();
   void OnSell();

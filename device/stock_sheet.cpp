@@ -7,7 +7,9 @@
 #include <QPushButton>
 #include <QTabBar>
 #include <QVBoxLayout>
+#include <algorithm>
 
+#include "core/alert_evaluation.h"
 #include "core/data_files.h"
 #include "core/messages.h"
 #include "core/portfolio_math.h"
@@ -17,6 +19,7 @@
 #include "device/quillet_app.h"
 #include "device/resource_ids.h"
 #include "device/stock_list_view.h"
+#include "device/stock_page_alert.h"
 #include "device/stock_page_calc.h"
 #include "device/stock_page_info.h"
 #include "device/stock_page_market.h"
@@ -102,6 +105,7 @@ CStockSheet::CStockSheet(QWidget* parent, CQuilletApp& app, DWORD stockId, int p
   AddPage(std::make_unique<CStockMarket>(*this));
   AddPage(std::make_unique<CStockCalc>(*this));
   AddPage(std::make_unique<CStockNote>(*this));
+  AddPage(std::make_unique<CStockAlert>(*this));
   if (sold) AddPage(std::make_unique<CStockSell>(*this));
   ShowPageForCode(pageCode);
   connect(tabs_, &QTabWidget::currentChanged, this, [this](int index) {
@@ -256,6 +260,12 @@ void CStockSheet::reject() {
   if (newStockId_ != 0 && store().FindStock(newStockId_)) {
     DiscardNewStock(store(), newStockId_, paidFrom_, paidAmount_);
     SetModified();
+    // Its alerts would name a stock that was never made.
+    const std::size_t before = store().alerts.size();
+    std::erase_if(store().alerts, [this](const std::unique_ptr<StockAlert>& a) {
+      return std::find(addedAlerts_.begin(), addedAlerts_.end(), a.get()) != addedAlerts_.end();
+    });
+    if (store().alerts.size() != before) SetAlertsChanged();
   }
   QDialog::reject();
 }
@@ -303,6 +313,20 @@ void FinishStockSheet(CQuilletApp& app, CStockListView& list, CStockSheet& sheet
     SaveNotes(s);
     list.RedrawRows();
   }
+  if (sheet.alertsChanged()) FinishAlertEdits(app, list);
+}
+
+void FinishAlertEdits(CQuilletApp& app, CStockListView& list) {
+  if (app.closing() || !app.store()) return;
+  PortfolioStore& s = *app.store();
+  // The button and the Today item show the alerts as they are now, not as the last update left
+  // them; the evaluation's symbol order gives way to the user's again.
+  StockRecord* selected = list.SelectedStock();
+  s.bAlertActive = CheckAlerts(s, false) ? 1 : 0;
+  SortStocks(s);
+  SaveAlerts(s);
+  if (app.frame()) app.frame()->UpdateAlertButton(s.bAlertActive != 0);
+  list.RefillList(selected);
 }
 
 }  // namespace quillet

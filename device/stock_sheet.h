@@ -1,5 +1,5 @@
 // The stock sheet: everything about one stock, page by page (Info, Market, Calc, Note and, for a
-// sold stock, Sell; the Chart and Alert pages join through AddPage). It runs modally over the
+// sold stock, Sell; the Chart page joins through AddPage). It runs modally over the
 // list, opened on an existing stock or on a new one, and tells the list afterwards what
 // happened (the result mode) so that the list deletes, sorts, selects, refills and saves.
 //
@@ -94,6 +94,11 @@ class CStockSheet : public CModalDialog {
   void SetModified() { modified_ = true; }
   bool notesChanged() const { return notesChanged_; }
   void SetNotesChanged() { notesChanged_ = true; }
+  // The Alert page added, changed or deleted an alert: the evaluation runs again afterwards.
+  bool alertsChanged() const { return alertsChanged_; }
+  void SetAlertsChanged() { alertsChanged_ = true; }
+  // An alert the Alert page added: Cancel on a new stock takes it away with the stock.
+  void AlertAdded(const StockAlert* alert) { addedAlerts_.push_back(alert); }
   int resultMode() const { return resultMode_; }
   void SetResultMode(int mode) { resultMode_ = mode; }
 
@@ -148,6 +153,8 @@ class CStockSheet : public CModalDialog {
   int shownIndex_ = -1;
   bool modified_ = false;
   bool notesChanged_ = false;
+  bool alertsChanged_ = false;
+  std::vector<const StockAlert*> addedAlerts_;
   int resultMode_ = kSheetEdited;
   bool paid_ = false;
   int paidFrom_ = -1;
@@ -157,5 +164,9 @@ class CStockSheet : public CModalDialog {
 // What the list does after the sheet: the delete procedure, sorting, selecting, refilling and
 // saving as the result mode and the changes ask.
 void FinishStockSheet(CQuilletApp& app, CStockListView& list, CStockSheet& sheet);
+// After alerts were edited (the sheet's Alert page, the Alerts view): evaluates them again,
+// shows the result on the Alerts button and in the registry, saves the alert file and refills
+// the list in the user's order with the same stock selected.
+void FinishAlertEdits(CQuilletApp& app, CStockListView& list);
 
 }  // namespace quillet

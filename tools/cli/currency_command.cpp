@@ -43,10 +43,14 @@ int RunCurrency(CliEnv& env, const std::vector<std::string>& argsIn) {
   bool done = false;
   if (verb == "add") {
     done = st.AddCurrency(args[1], args.size() == 3 ? args[2] : "");
-    if (!done) *env.err << "quillet-cli: cannot add a currency (31 at most, codes not empty)\n";
+    if (!done)
+      *env.err
+          << "quillet-cli: cannot add a currency (31 at most, codes not empty, rates above 0)\n";
   } else if (verb == "edit") {
     done = st.EditCurrency(a, args[2], args[3]);
-    if (!done) *env.err << "quillet-cli: cannot edit currency " << a << "\n";
+    if (!done)
+      *env.err << "quillet-cli: cannot edit currency " << a
+               << " (codes not empty, rates above 0)\n";
   } else if (verb == "delete") {
     if (a < 1 || a >= st.wCurrencyCount) {
       *env.err << "quillet-cli: cannot delete currency " << a << "\n";
