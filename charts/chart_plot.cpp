@@ -221,8 +221,12 @@ void CChartPlot::DrawChart(ChartCanvas& canvas) const {
     const int y = ValueY(value);
     canvas.Line(kOriginX - 2, y, kOriginX - 1, y, kChartForeground);
     if (bottomY_ - y >= 1) canvas.Line(kOriginX + 1, y, right, y, kChartGrid);
-    canvas.Text(kOriginX - 3, std::max(0, y - kChartTextHeight / 2), AxisValueLabel(value),
-                kChartForeground, TextAlign::kRight);
+    // Right-aligned before the axis; a label wider than the margin starts at the left edge
+    // instead of losing its first digits.
+    const std::string text = AxisValueLabel(value);
+    const int left = std::max(0, kOriginX - 3 - canvas.TextWidth(text));
+    canvas.Text(left, std::max(0, y - kChartTextHeight / 2), text, kChartForeground,
+                TextAlign::kLeft);
     return y;
   };
   const int upperY = label(upper);
