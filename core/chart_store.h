@@ -48,6 +48,9 @@ class ChartStore final : public PriceHistory {
   // Opens "StockGraphDB", creating it when missing. On failure shows "Unable to open chart db"
   // and returns false.
   bool OpenChartStore();
+  // The same without a message: for a caller with no one to show it to (the desktop's sync
+  // run writes its failures to its log).
+  bool OpenQuietly();
   void CloseChartStore();
   // Closes and deletes the whole database. True when it is gone.
   bool DeleteChartStore();
@@ -100,8 +103,6 @@ class ChartStore final : public PriceHistory {
 
  private:
   std::optional<ChartSeries> ReadCurrent();
-  // Opens (or creates) the database without showing anything; false when it cannot.
-  bool OpenQuietly();
   bool FindRecord(const std::u16string& name, int market, ChartSeries* series);
 
   PropertyStore& objectStore_;

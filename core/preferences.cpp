@@ -75,8 +75,7 @@ bool LoadPreferences(PortfolioStore& s) {
   PrefRecord r = DecodePrefRecord(std::string_view(stored, sizeof stored));
   const bool firstStart = size == 0;
   if (!firstStart) {
-    EachPreferenceField(r, s, [](auto& record, auto& field) { Assign(field, record); });
-    std::memcpy(s.szPrefKept124, r.szKept124, sizeof s.szPrefKept124);
+    ApplyPreferenceRecord(s, r);
     // The portfolio count is only known once the stock file is read, which checks the view
     // against it again; here the choices are brought into the tables' bounds.
     s.ClampPreferenceChoices();
@@ -90,6 +89,12 @@ bool LoadPreferences(PortfolioStore& s) {
   }
   reg.SetString(kProgramPathValue, Utf8ToUtf16(s.context().programPath()));
   return firstStart;
+}
+
+void ApplyPreferenceRecord(PortfolioStore& s, const PrefRecord& record) {
+  PrefRecord r = record;
+  EachPreferenceField(r, s, [](auto& from, auto& field) { Assign(field, from); });
+  std::memcpy(s.szPrefKept124, r.szKept124, sizeof s.szPrefKept124);
 }
 
 void SavePreferences(PortfolioStore& s) {

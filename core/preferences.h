@@ -11,6 +11,10 @@ namespace quillet {
 // rest at zero). Returns true when no preference record existed (a first start). Writes the
 // program's path for the other components.
 bool LoadPreferences(PortfolioStore& s);
+// The settings of a preference record into the store's fields, as a load takes them (the
+// desktop's sync run reads the handheld's record so that its calculations follow the same
+// settings). The record itself is not changed.
+void ApplyPreferenceRecord(PortfolioStore& s, const PrefRecord& record);
 // Write failures are not reported: the settings stay in effect for this run.
 void SavePreferences(PortfolioStore& s);
 // Registers (on) or removes (off) the Today-screen item and tells the windows.

@@ -72,6 +72,18 @@ inline constexpr UINT IDS_HELP_NETWORK = 20002;
 inline constexpr UINT IDS_HELP_EXPORT = 20003;
 inline constexpr UINT IDS_HELP_IMPORT = 20004;
 
+// The desktop companion's progress window during an update run.
+inline constexpr UINT IDS_DESK_PREPARING = 20101;
+inline constexpr UINT IDS_DESK_READING = 20102;
+inline constexpr UINT IDS_DESK_IMPORTING_STOCKS = 20103;
+inline constexpr UINT IDS_DESK_EXPORTING_STOCKS = 20104;
+inline constexpr UINT IDS_DESK_CONNECTING = 20105;
+inline constexpr UINT IDS_DESK_HANGING_UP = 20106;
+inline constexpr UINT IDS_DESK_IMPORTING_CHARTS = 20107;
+inline constexpr UINT IDS_DESK_EXPORTING_CHARTS = 20108;
+inline constexpr UINT IDS_DESK_WRITING = 20109;
+inline constexpr UINT IDS_DESK_BACKING_UP = 20110;
+
 struct StringEntry {
   UINT id;
   const char* text;
@@ -132,6 +144,16 @@ inline constexpr StringEntry kStringTable[] = {
      "To import historical chart data, add up to 16 symbols (or tick All stocks) and choose a "
      "starting date. Chart data is downloaded from that date to the current trading day. Not "
      "all markets are supported."},
+    {IDS_DESK_PREPARING, "Preparing for update..."},
+    {IDS_DESK_READING, "Reading databases..."},
+    {IDS_DESK_IMPORTING_STOCKS, "Importing stock data..."},
+    {IDS_DESK_EXPORTING_STOCKS, "Exporting stock data..."},
+    {IDS_DESK_CONNECTING, "Connecting to Internet..."},
+    {IDS_DESK_HANGING_UP, "Hanging up modem..."},
+    {IDS_DESK_IMPORTING_CHARTS, "Importing chart data..."},
+    {IDS_DESK_EXPORTING_CHARTS, "Exporting chart data..."},
+    {IDS_DESK_WRITING, "Writing databases..."},
+    {IDS_DESK_BACKING_UP, "Backing up databases..."},
     {31000, "2"},
     {31001, "Name"},
     {31002, "Symbol"},

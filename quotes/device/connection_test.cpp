@@ -1,7 +1,7 @@
 // Dialling and hanging up around an update run: when a dial is tried, the log line of every
 // outcome, and which lines are hung up. The runs here have nothing to fetch, so no request
 // leaves the process.
-#include "quotes/device/connection.h"
+#include "quotes/connection.h"
 
 #include <gtest/gtest.h>
 

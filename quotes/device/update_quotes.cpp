@@ -10,7 +10,7 @@
 #include "core/messages.h"
 #include "core/portfolio_math.h"
 #include "core/quote_tables.h"
-#include "quotes/device/connection.h"
+#include "quotes/connection.h"
 
 namespace quillet {
 namespace {

@@ -48,6 +48,8 @@ const std::vector<Command>& Commands() {
        RunSettings},
       {"device", "connect|disconnect|show",
        "connects the device root (--device-root) to the desktop root, or none", RunDevice},
+      {"sync", "[--yes|--no]",
+       "one desktop update run against the connected device; the run's log on stdout", RunSync},
   };
   return table;
 }

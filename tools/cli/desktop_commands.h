@@ -14,5 +14,7 @@ int RunSettings(CliEnv& env, const std::vector<std::string>& args);
 // `device connect|disconnect|show`: which device root (--device-root) the desktop root's remote
 // API reaches.
 int RunDevice(CliEnv& env, const std::vector<std::string>& args);
+// `sync [--yes|--no]`: one whole desktop update run against the connected device root.
+int RunSync(CliEnv& env, const std::vector<std::string>& args);
 
 }  // namespace quillet::cli

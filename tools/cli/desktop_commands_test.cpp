@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/testing/test_support.h"
+#include "quotes/testing/quote_sim_process.h"
 
 namespace quillet {
 namespace {
@@ -80,6 +81,45 @@ TEST_F(DesktopCommandsTest, TheDeviceRootIsConnectedAndDisconnected) {
   ASSERT_EQ(Cli("device show", &out), 0);
   EXPECT_EQ(out, "no device connected\n");
   EXPECT_EQ(Cli("device plug", &out), 2);
+}
+
+TEST_F(DesktopCommandsTest, SyncRunsOneWholeDesktopRunAndSaysWhetherItWroteBack) {
+  testing::QuoteSimProcess sim;
+  ASSERT_TRUE(sim.running());
+  const std::string env =
+      "TZ=UTC QUILLET_NOW=1051891200 QUILLET_QUOTE_SERVER=127.0.0.1:" + std::to_string(sim.port()) +
+      " ";
+  auto sync = [&](const std::string& args, std::string* out) {
+    return RunCommand(env + ShellQuote(testing::BuiltProgram("bin/quillet-cli")) +
+                          " --desktop-root " + ShellQuote(desktop) + " sync " + args +
+                          " 2>/dev/null",
+                      out);
+  };
+  std::string out;
+  Install();
+  // No handheld in the cradle.
+  EXPECT_EQ(sync("", &out), 1);
+  EXPECT_NE(out.find("Error: Unable to initialize RAPI interface\n"), std::string::npos) << out;
+
+  ASSERT_EQ(Cli("new-stock name=IBM symbol=IBM shares=10 buyPrice=70 price=80", &out), 0) << out;
+  ASSERT_EQ(Cli("device connect", &out), 0) << out;
+  ASSERT_EQ(Cli("settings set bUpdateAsk 1", &out), 0) << out;
+  EXPECT_EQ(sync("--no", &out), 1);
+  EXPECT_NE(out.find("Quillet: Update not performed.\n"), std::string::npos) << out;
+  EXPECT_EQ(sync("--yes --no", &out), 2);
+
+  ASSERT_EQ(sync("--yes", &out), 0) << out;
+  EXPECT_EQ(out.rfind("Quillet log started: [02/05/2003 16:00:00]\n"
+                      "Quillet v4.36 (Windows : PocketPC/Smartphone)\n"
+                      "Query String: IBM\n",
+                      0),
+            0u)
+      << out;
+  EXPECT_NE(out.find("\nQuillet log ended: [02/05/2003 16:00:00]\n"), std::string::npos);
+  ASSERT_EQ(Cli("dump prefs", &out), 0);
+  EXPECT_NE(out.find("tLastUpdate: 1051891200"), std::string::npos) << out;
+  ASSERT_EQ(Cli("settings get ucSyncLastTime", &out), 0);
+  EXPECT_EQ(out, "1051891200\n");
 }
 
 }  // namespace

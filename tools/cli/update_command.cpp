@@ -12,6 +12,7 @@
 #include "core/preferences.h"
 #include "quotes/device/update_quotes.h"
 #include "tools/cli/cli.h"
+#include "tools/cli/interrupt.h"
 #include "tools/cli/portfolio_commands.h"
 
 namespace quillet::cli {
@@ -54,25 +55,6 @@ class TerminalAlerts final : public AlertIndicator {
 
  private:
   std::ostream& err_;
-};
-
-// For the length of the run Ctrl-C raises main's flag instead of ending the tool; the previous
-// handler comes back after.
-class ListenForInterrupt {
- public:
-  explicit ListenForInterrupt(const Interrupt& interrupt) {
-    interrupt.raised->store(0);
-    struct sigaction action = {};
-    action.sa_handler = interrupt.handler;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, &previous_);
-  }
-  ~ListenForInterrupt() { sigaction(SIGINT, &previous_, nullptr); }
-  ListenForInterrupt(const ListenForInterrupt&) = delete;
-  ListenForInterrupt& operator=(const ListenForInterrupt&) = delete;
-
- private:
-  struct sigaction previous_ = {};
 };
 
 int Usage(CliEnv& env) {

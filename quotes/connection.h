@@ -1,7 +1,8 @@
-// The handheld's own dial-up connection for an update run: dialling the phone-book entry chosen
-// in the preferences before the first request, the network-log line of each outcome, and
-// hanging the line up again after the run. A failed dial never stops a run: the requests then
-// go over whatever connection the platform itself provides.
+// The dial-up connection of an update run, shared by the handheld's run and the desktop
+// companion's: dialling a phone-book entry before the first request that needs it and hanging
+// the line up again after the run. A failed dial never stops a run: the requests then go over
+// whatever connection the platform itself provides. The log lines of the outcomes differ
+// between the two (each names its own platform's default dialling); the handheld's are here.
 #pragma once
 
 #include <cstdint>
@@ -35,6 +36,8 @@ int DialConnection(RasDialer& dialer, MonotonicClock& ticks, std::string_view en
 
 // Hangs the line up and waits, dispatching window messages, until the handle is gone (at most
 // `maxWaitMs` of `ticks`, so a line that never reports back cannot hold the program for ever).
+// A status query that answers with an error other than "connecting" (0) or "gone" (6) ends
+// the wait too: the line cannot be watched any further.
 void HangUpConnection(RasDialer& dialer, MonotonicClock& ticks, HRASCONN connection,
                       const std::function<void()>& pumpMessages, std::uint32_t maxWaitMs);
 

@@ -1,4 +1,4 @@
-#include "quotes/device/connection.h"
+#include "quotes/connection.h"
 
 #include "platform/codepage.h"
 
@@ -31,7 +31,7 @@ void HangUpConnection(RasDialer& dialer, MonotonicClock& ticks, HRASCONN connect
   const std::uint64_t deadline = ticks.NowMs() + maxWaitMs;
   for (;;) {
     if (pumpMessages) pumpMessages();
-    if (dialer.GetConnectStatus(connection) == static_cast<DWORD>(ERROR_INVALID_HANDLE)) return;
+    if (dialer.GetConnectStatus(connection) != 0) return;
     if (ticks.NowMs() >= deadline) return;
     ticks.SleepMs(10);
   }
