@@ -345,6 +345,8 @@ TEST_F(ChartPageTest, PortfolioChartsListBySymbolWhileOpenAndRestoreTheUsersSort
           [](PortfolioStore& s) { s.ucSortKey = 0; });  // by name
   Start();
   ASSERT_TRUE(frame->ToolbarButton(ID_PORTFOLIO_CHARTS)->isEnabled());
+  EXPECT_TRUE(Child<QToolButton>(frame->list(), "chartButton")->isEnabled());
+  EXPECT_TRUE(app->IsCommandAvailable(ID_EDIT_PRICE));
   ASSERT_TRUE(app->charts()->SetPoint("PORTFOLIO1", 255, kMay2, {100, 90, -10, 0}, 1));
   ASSERT_TRUE(app->charts()->SetPoint("PORTFOLIO1", 255, kMay2 + kDay, {100, 130, 30, 0}, 1));
   std::vector<std::string> order;
