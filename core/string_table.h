@@ -38,7 +38,8 @@ inline constexpr UINT IDS_ALERT_COMPARES = 31700;
 inline constexpr UINT IDS_TOOLTIP_BASE = 31800;  // 31800 (empty) .. 31805
 inline constexpr UINT IDS_TOTAL_PROFIT = 31900;  // .. 31904 "Value:"
 inline constexpr UINT IDS_NEW = 31905;
-inline constexpr UINT IDS_ARROW_MODES = 31945;  // choice list of column 3
+inline constexpr UINT IDS_ARROW_MODES = 31945;       // choice list of column 3
+inline constexpr UINT IDS_PORTFOLIO_SERIES = 31920;  // "Cost", "Value", "Profit"
 inline constexpr UINT IDS_CHART_SIZES = 31950;
 inline constexpr UINT IDS_UPDATE_INTERVALS = 32800;
 inline constexpr UINT IDS_STOCKS = 65001;
@@ -63,6 +64,7 @@ inline constexpr UINT IDS_DELETE_NOTE = 10057;
 inline constexpr UINT IDS_DELETE_PORTFOLIO = 10058;
 inline constexpr UINT IDS_NO_DATA_OR_NEGATIVE = 10067;
 inline constexpr UINT IDS_SELECT_PORTFOLIO = 10068;
+inline constexpr UINT IDS_PRICE_REQUIRED = 10069;
 
 // The help notes of the desktop companion's options sheet.
 inline constexpr UINT IDS_HELP_CONNECT = 20001;
@@ -127,6 +129,7 @@ inline constexpr StringEntry kStringTable[] = {
      "https://quillet.invalid/support"},
     {IDS_NO_DATA_OR_NEGATIVE, "No Data or Negative"},
     {IDS_SELECT_PORTFOLIO, "Select portfolio\nother than \"All\""},
+    {IDS_PRICE_REQUIRED, "Enter a price above 0 (low, high and volume may stay empty)."},
     {IDS_HELP_CONNECT,
      "With a direct connection Quillet relies on Windows to connect to the Internet (dialling "
      "on demand if needed). Choose Modem to let Quillet dial the chosen profile itself and close "
@@ -224,6 +227,10 @@ inline constexpr StringEntry kStringTable[] = {
     {31903, "Cost:"},
     {31904, "Value:"},
     {31905, "New"},
+    {31920, "3"},
+    {31921, "Cost"},
+    {31922, "Value"},
+    {31923, "Profit"},
     {31945, "2"},
     {31946, "Change Today"},
     {31947, "Change Last Update"},

@@ -6,9 +6,11 @@
 
 #include "core/data_files.h"
 #include "core/messages.h"
+#include "core/quote_tables.h"
 #include "core/string_table.h"
 #include "device/alert_bubble.h"
 #include "device/bitmaps.h"
+#include "device/chart_dialogs.h"
 #include "device/modal_dialog.h"
 #include "device/quillet_app.h"
 #include "device/resource_ids.h"
@@ -106,7 +108,8 @@ bool CMainFrame::Create() {
                      kScreenHeight - kTitleBarHeight - kCommandBarHeight);
   BuildCommandBar();
   if (PortfolioStore* store = app_.store()) {
-    list_->SetStore(store, app_.charts());
+    // A read-only start shows the data and writes no portfolio points.
+    list_->SetStore(store, app_.readOnly() ? nullptr : app_.charts());
     list_->RefillList(store->FindStock(store->dwSelectedStock));
   }
   RegisterWindow();
@@ -358,6 +361,7 @@ bool CMainFrame::OnStockCommand(UINT id) {
       page = kPageCodeDefault;
       break;
     case ID_SELL_STOCK:
+    case ID_EDIT_PRICE:
       break;
     default:
       return false;
@@ -368,6 +372,10 @@ bool CMainFrame::OnStockCommand(UINT id) {
   if (!r) {
     app_.context().messageBoxes().Show(text::kNoStockSelected, text::kCaption,
                                        MB_OK | MB_ICONINFORMATION);
+    return true;
+  }
+  if (id == ID_EDIT_PRICE) {
+    EditCurrentPrice(r->dwId);
     return true;
   }
   if (id != ID_SELL_STOCK) {
@@ -382,6 +390,19 @@ bool CMainFrame::OnStockCommand(UINT id) {
     SaveStocks(*app_.store());
   }
   return true;
+}
+
+void CMainFrame::EditCurrentPrice(DWORD stockId) {
+  PortfolioStore* store = app_.store();
+  StockRecord* r = store ? store->FindStock(stockId) : nullptr;
+  if (!r) return;
+  CCurrentPriceDlg dialog(this, *store, app_.charts(), QuoteSymbol(r->Symbol(), r->ucMarket),
+                          r->ucMarket, true, NowStockTime(app_.context().clock()));
+  if (app_.RunModal(dialog) != 1 || app_.closing()) return;
+  // Every stock of the symbol has a new current quote: the rows, the totals and the file.
+  CWaitCursor wait;
+  list_->RefillList(store->FindStock(stockId));
+  SaveStocks(*store);
 }
 
 LRESULT CMainFrame::OnWindowMessage(const WindowMessage& m) {

@@ -62,6 +62,9 @@ class CMainFrame : public QWidget, public AlertIndicator {
   void OpenStockSheet(int row, int page);
   // The commands about the selected stock that open the sheet or sell it; false for others.
   bool OnStockCommand(UINT id);
+  // "Edit Current Price": the day's point of the stock's history, and the current quote of
+  // every stock of its symbol.
+  void EditCurrentPrice(DWORD stockId);
 
   // A window message from another process (or from this one through the station).
   LRESULT OnWindowMessage(const WindowMessage& m);

@@ -14,6 +14,7 @@
 #include "device/main_frame.h"
 #include "device/modal_dialog.h"
 #include "device/password_dialog.h"
+#include "device/portfolio_charts_dialog.h"
 #include "device/portfolio_dialogs.h"
 #include "device/prefs_sheet.h"
 #include "device/resource_ids.h"
@@ -56,8 +57,16 @@ bool CQuilletApp::LoadData() {
   store_->alerts.clear();
   if (!LoadStocks(*store_) || !LoadNotes(*store_) || !LoadAlerts(*store_)) return false;
   // Opening the chart store creates it when missing, and the list would add the day's
-  // portfolio points to it: a read-only start leaves it closed.
-  if (options_.readOnly) return true;
+  // portfolio points to it: a read-only start opens only a store that is there, for the charts
+  // to read, and hands it to nothing that writes.
+  if (options_.readOnly) {
+    std::unique_ptr<PropertyDatabase> probe;
+    if (ctx_.objectStore().OpenDatabase(kChartDbName, &probe) == ERROR_SUCCESS) {
+      probe.reset();
+      charts_->OpenChartStore();
+    }
+    return true;
+  }
   if (!charts_->OpenChartStore()) return false;
   store_->hChartDB = charts_.get();
   return true;
@@ -191,7 +200,7 @@ bool CQuilletApp::ReloadStore() {
   CreateUpdateParts();
   timer_->Arm();
   CStockListView* list = frame_->list();
-  list->SetStore(store_.get(), charts_.get());
+  list->SetStore(store_.get(), options_.readOnly ? nullptr : charts_.get());
   list->RefillList(store_->FindStock(store_->dwSelectedStock));
   frame_->SetActiveSoldImage(store_->bShowClosed != 0);
   frame_->UpdateCommandStates();
@@ -251,6 +260,9 @@ bool CQuilletApp::IsCommandAvailable(UINT id) const {
     case ID_VIEW_BUY:
     case ID_VIEW_MARKET:
     case ID_VIEW_CALC:
+    case ID_VIEW_CHART:
+    case ID_EDIT_PRICE:
+    case ID_PORTFOLIO_CHARTS:
     case ID_VIEW_NOTES:
     case ID_VIEW_SELL:
     case ID_UPDATE_STOCKS:
@@ -312,6 +324,17 @@ bool CQuilletApp::OnCommand(UINT id) {
     case ID_UPDATE_STOCKS:
       UpdateStocks(false);
       return true;
+    case ID_PORTFOLIO_CHARTS: {
+      const StockRecord* selected = list->SelectedStock();
+      const DWORD selectedId = selected ? selected->dwId : 0;
+      {
+        CPortfolioChartsDlg view(frame_.get(), *this);
+        RunModal(view);
+      }
+      // The view listed the stocks by symbol for a while; the list shows the user's order.
+      if (!closing_) list->RefillList(s.FindStock(selectedId));
+      return true;
+    }
     case ID_SUPPORT:
       ctx_.messageBoxes().Show(strings::LoadString(strings::IDS_SUPPORT), text::kCaption,
                                MB_OK | MB_ICONINFORMATION);

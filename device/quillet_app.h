@@ -59,6 +59,7 @@ class CQuilletApp : public QObject {
   bool closing() const { return closing_; }
   bool released() const { return released_; }
   bool started() const { return started_; }
+  bool readOnly() const { return options_.readOnly; }
 
   // Application commands; false for a command it does not know or cannot run now.
   bool OnCommand(UINT id);

@@ -21,6 +21,7 @@
 #include "device/stock_list_view.h"
 #include "device/stock_page_alert.h"
 #include "device/stock_page_calc.h"
+#include "device/stock_page_chart.h"
 #include "device/stock_page_info.h"
 #include "device/stock_page_market.h"
 #include "device/stock_page_note.h"
@@ -105,6 +106,7 @@ CStockSheet::CStockSheet(QWidget* parent, CQuilletApp& app, DWORD stockId, int p
   AddPage(std::make_unique<CStockMarket>(*this));
   AddPage(std::make_unique<CStockCalc>(*this));
   AddPage(std::make_unique<CStockNote>(*this));
+  AddPage(std::make_unique<CStockChart>(*this));
   AddPage(std::make_unique<CStockAlert>(*this));
   if (sold) AddPage(std::make_unique<CStockSell>(*this));
   ShowPageForCode(pageCode);

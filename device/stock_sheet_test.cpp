@@ -773,20 +773,21 @@ TEST_F(StockSheetTest, CommandsOpenTheirPagesAndNeedASelectedStock) {
   EXPECT_TRUE(fx.dialogsShown.empty());
   const std::pair<UINT, const char*> pages[] = {
       {ID_VIEW_BUY, "infoPage"},   {ID_VIEW_MARKET, "marketPage"}, {ID_VIEW_CALC, "calcPage"},
-      {ID_VIEW_NOTES, "notePage"}, {ID_VIEW_ALERTS, "alertPage"},  {ID_VIEW_SELL, "infoPage"}};
+      {ID_VIEW_NOTES, "notePage"}, {ID_VIEW_CHART, "chartPage"},   {ID_VIEW_ALERTS, "alertPage"},
+      {ID_VIEW_SELL, "infoPage"}};
   for (auto [command, page] : pages) {
     list->SelectRow(0);
     std::string shown;
     OnSheet([&shown](CStockSheet& sheet) {
       shown = sheet.CurrentPage()->objectName().toStdString();
-      EXPECT_EQ(sheet.tabs()->count(), 5) << "no Sell page for a stock that is not sold";
+      EXPECT_EQ(sheet.tabs()->count(), 6) << "no Sell page for a stock that is not sold";
       Click(&sheet, "okButton");
     });
     Command(command);
     EXPECT_EQ(shown, page) << command;
   }
-  // The Chart page comes later; its command cannot run yet.
-  EXPECT_FALSE(app->IsCommandAvailable(ID_VIEW_CHART));
+  EXPECT_TRUE(app->IsCommandAvailable(ID_VIEW_CHART));
+  EXPECT_TRUE(app->IsCommandAvailable(ID_VIEW_ALERTS));
   EXPECT_TRUE(app->IsCommandAvailable(ID_NEW_STOCK));
   EXPECT_TRUE(frame->Action(ID_SELL_STOCK)->isEnabled());
 }

@@ -19,7 +19,7 @@
 #include "device/ui_style.h"
 #include "platform/context.h"
 #include "platform/environment.h"
-#include "platform/host_services.h"
+#include "platform/linux/host_services.h"
 
 namespace {
 

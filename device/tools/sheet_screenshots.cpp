@@ -3,8 +3,11 @@
 // [--sold NAME]` starts the program on the device without a display and without writing
 // anything, opens the sheet on the stock of that name and writes each page over the program's
 // title bar as "sheet-<page>.png" (a 240 by 320 screen); with --sold, the Sell page of that sold
-// stock as "sheet-sell.png".
+// stock as "sheet-sell.png". The Chart page is also shown full screen and turned
+// ("chart-fullscreen-rotated.png"), and with --portfolio N the Portfolio Charts view of that
+// portfolio as "portfolio-bar.png", "portfolio-pie.png" and "portfolio-history.png".
 #include <QApplication>
+#include <QComboBox>
 #include <QPainter>
 #include <cstdio>
 #include <cstdlib>
@@ -12,8 +15,10 @@
 #include <string>
 
 #include "device/main_frame.h"
+#include "device/portfolio_charts_dialog.h"
 #include "device/quillet_app.h"
 #include "device/resource_ids.h"
+#include "device/stock_page_chart.h"
 #include "device/stock_sheet.h"
 #include "device/ui_style.h"
 #include "platform/context.h"
@@ -25,7 +30,7 @@ namespace {
 int Usage() {
   std::fprintf(stderr,
                "usage: quillet-sheet-screenshots --device-root DIR --out DIR --stock NAME "
-               "[--sold NAME]\n");
+               "[--sold NAME] [--portfolio N]\n");
   return 2;
 }
 
@@ -73,6 +78,23 @@ bool Shoot(quillet::CQuilletApp& app, const std::string& name, bool sold, const 
         std::printf("%s\n", file.c_str());
       }
     }
+    if (auto* chart = qobject_cast<quillet::CStockChart*>(sheet->PageWithCode(quillet::kPageChart));
+        chart && !sold) {
+      // Full screen covers the title bar: the sheet is the whole screen.
+      sheet->tabs()->setCurrentWidget(chart);
+      chart->ToggleFullScreen();
+      chart->ToggleRotated();
+      QCoreApplication::processEvents();
+      const std::string file = out + "/chart-fullscreen-rotated.png";
+      QPixmap screen(quillet::kScreenWidth, quillet::kScreenHeight);
+      screen.fill(Qt::white);
+      QPainter p(&screen);
+      sheet->render(&p);
+      p.end();
+      ok = screen.save(QString::fromStdString(file), "PNG") && ok;
+      std::printf("%s\n", file.c_str());
+      chart->ToggleFullScreen();
+    }
     sheet->hide();
     return 0;
   });
@@ -80,10 +102,41 @@ bool Shoot(quillet::CQuilletApp& app, const std::string& name, bool sold, const 
   return ok;
 }
 
+// The Portfolio Charts view of one portfolio in its three modes.
+bool ShootPortfolio(quillet::CQuilletApp& app, int portfolio, const std::string& out) {
+  bool ok = true;
+  app.SetModalAnswerer([&](QDialog& d) {
+    auto* view = qobject_cast<quillet::CPortfolioChartsDlg*>(&d);
+    if (!view) return 0;
+    view->show();
+    auto* selector = view->findChild<QComboBox*>(QStringLiteral("portfolioSelector"));
+    selector->setCurrentIndex(selector->findData(portfolio));
+    view->OnPortfolioChosen();
+    view->OnSeriesChosen(quillet::kSeriesValue);
+    const char* names[] = {"bar", "pie", "history"};
+    for (int mode = 0; mode < 3; ++mode) {
+      view->SetMode(mode);
+      QCoreApplication::processEvents();
+      const std::string file = out + "/portfolio-" + names[mode] + ".png";
+      if (!WriteScreen(*app.frame(), *view, file)) {
+        std::fprintf(stderr, "quillet-sheet-screenshots: cannot write %s\n", file.c_str());
+        ok = false;
+      } else {
+        std::printf("%s\n", file.c_str());
+      }
+    }
+    view->hide();
+    return 0;
+  });
+  app.OnCommand(quillet::ID_PORTFOLIO_CHARTS);
+  return ok;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   std::string root, out, stock, sold;
+  int portfolio = -1;
   for (int i = 1; i + 1 < argc; i += 2) {
     if (std::strcmp(argv[i], "--device-root") == 0) {
       root = argv[i + 1];
@@ -93,6 +146,8 @@ int main(int argc, char** argv) {
       stock = argv[i + 1];
     } else if (std::strcmp(argv[i], "--sold") == 0) {
       sold = argv[i + 1];
+    } else if (std::strcmp(argv[i], "--portfolio") == 0) {
+      portfolio = std::atoi(argv[i + 1]);
     } else {
       return Usage();
     }
@@ -119,6 +174,7 @@ int main(int argc, char** argv) {
     QCoreApplication::processEvents();
     bool ok = Shoot(app, stock, false, out);
     if (!sold.empty()) ok = Shoot(app, sold, true, out) && ok;
+    if (portfolio >= 0) ok = ShootPortfolio(app, portfolio, out) && ok;
     rc = ok ? 0 : 1;
   }
   app.ExitInstance();

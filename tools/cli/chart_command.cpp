@@ -13,12 +13,15 @@ namespace quillet::cli {
 namespace {
 
 int Usage(CliEnv& env) {
-  *env.err << "usage: quillet-cli chart add|set NAME MARKET DATE PRICE [LOW HIGH [VOLUME]]\n"
-              "       quillet-cli chart delete-point NAME MARKET DATE\n"
-              "       quillet-cli chart delete-up-to (NAME MARKET | --all) DATE\n"
-              "       quillet-cli chart delete NAME MARKET\n"
-              "DATE is YYYY-MM-DD or YYYY-MM-DDTHH:MM in local time, or @SECONDS since 1970.\n"
-              "Market 255 is a portfolio series (whole amounts, may be negative).\n";
+  *env.err
+      << "usage: quillet-cli chart add|set NAME MARKET DATE PRICE [LOW HIGH [VOLUME]]\n"
+         "       quillet-cli chart delete-point NAME MARKET DATE\n"
+         "       quillet-cli chart delete-up-to (NAME MARKET | --all) DATE\n"
+         "       quillet-cli chart delete NAME MARKET\n"
+         "       quillet-cli chart png NAME MARKET FILE [--range small|medium|big] [--size WxH] "
+         "[--rotated]\n"
+         "DATE is YYYY-MM-DD or YYYY-MM-DDTHH:MM in local time, or @SECONDS since 1970.\n"
+         "Market 255 is a portfolio series (whole amounts, may be negative).\n";
   return 2;
 }
 
@@ -67,7 +70,6 @@ std::string Figure(DWORD stored, bool portfolio) {
   return buf;
 }
 
-
 }  // namespace
 
 int DumpCharts(CliEnv& env, bool json) {
@@ -95,8 +97,8 @@ int DumpCharts(CliEnv& env, bool json) {
       out << s->name() << " market " << int{s->ucMarket} << " points " << s->points.size() << "\n";
       for (const ChartPoint& p : s->points) {
         out << "  " << FormatDateTime(p.tDate) << " " << Figure(p.dwPrice, portfolio) << " "
-            << Figure(p.dwLow, portfolio) << " " << Figure(p.dwHigh, portfolio) << " "
-            << p.dwVolume << "\n";
+            << Figure(p.dwLow, portfolio) << " " << Figure(p.dwHigh, portfolio) << " " << p.dwVolume
+            << "\n";
       }
     }
     first = false;
@@ -108,6 +110,8 @@ int DumpCharts(CliEnv& env, bool json) {
 int RunChart(CliEnv& env, const std::vector<std::string>& args) {
   if (args.empty()) return Usage(env);
   const std::string& verb = args[0];
+  if (verb == "png")
+    return RunChartPng(env, std::vector<std::string>(args.begin() + 1, args.end()));
   int market = 0;
   if (verb == "delete-up-to" && args.size() == 3 && args[1] == "--all") {
     auto date = ParseCliDate(args[2]);
@@ -146,9 +150,8 @@ int RunChart(CliEnv& env, const std::vector<std::string>& args) {
       *env.err << "quillet-cli: no series " << name << " on market " << market << "\n";
       return 1;
     }
-    bool ok = verb == "delete-point"
-                  ? charts->DeletePoint(name, market, *date)
-                  : charts->DeleteUpTo(std::make_pair(name, market), *date);
+    bool ok = verb == "delete-point" ? charts->DeletePoint(name, market, *date)
+                                     : charts->DeleteUpTo(std::make_pair(name, market), *date);
     return ok ? 0 : 1;
   }
   if (verb == "delete") {

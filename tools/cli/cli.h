@@ -68,6 +68,10 @@ int Main(const std::vector<std::string>& args, CliHost& host, std::ostream& out,
 
 int RunReg(CliEnv& env, const std::vector<std::string>& args);
 int RunChart(CliEnv& env, const std::vector<std::string>& args);
+// `chart png NAME MARKET FILE ...` (args after "png") and `portfolio-chart png ...`: charts as
+// PNG pictures.
+int RunChartPng(CliEnv& env, std::vector<std::string> args);
+int RunPortfolioChart(CliEnv& env, const std::vector<std::string>& args);
 int RunDump(CliEnv& env, const std::vector<std::string>& args);
 // Prints every price-history series of the device root (`dump charts`).
 int DumpCharts(CliEnv& env, bool json);

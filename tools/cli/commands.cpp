@@ -12,7 +12,12 @@ const std::vector<Command>& Commands() {
        "prints, sets or deletes registry keys and values of a root", RunReg},
       {"chart",
        "add|set|delete-point|delete-up-to|delete NAME MARKET [DATE [PRICE [LOW HIGH [VOLUME]]]]",
-       "edits the price history of a stock or portfolio (see chart --help)", RunChart},
+       "edits the price history of a stock or portfolio (see chart --help); chart png NAME "
+       "MARKET FILE [--range small|medium|big] [--size WxH] [--rotated] draws it as a picture",
+       RunChart},
+      {"portfolio-chart",
+       "png N|all bar|pie|history FILE [--series cost|value|profit] [--size WxH]",
+       "draws a portfolio's bar, pie or history chart as a PNG picture", RunPortfolioChart},
       {"dump", "stocks|notes|alerts|prefs|charts [--json]",
        "prints every record of one kind of the device's data", RunDump},
       {"show", "[--portfolio N|all] [--sold|--active] [--json]",

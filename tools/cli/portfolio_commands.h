@@ -30,6 +30,8 @@ class PortfolioSession {
   bool Save();
 
   PortfolioStore& store() { return *store_; }
+  // The chart store, null when it could not be opened.
+  ChartStore* charts() { return charts_.get(); }
   PlatformContext& context() { return *ctx_; }
   std::ostream& out() { return *env_.out; }
   std::ostream& err() { return *env_.err; }
