@@ -45,7 +45,10 @@ void BM_DailyPointsScopedVsUnscoped(benchmark::State& state) {
     state.counters["unscoped_over_scoped"] = unscoped / scoped;
   }
 }
-BENCHMARK(BM_DailyPointsScopedVsUnscoped)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DailyPointsScopedVsUnscoped)
+    ->Iterations(1)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace quillet

@@ -72,8 +72,7 @@ class InMemoryPriceHistory final : public PriceHistory {
   bool RenameSeries(std::string_view name, int market, std::string_view newName,
                     int newMarket) override;
   bool DeleteAll() override;
-  bool SplitSeries(std::string_view name, int market, StockTime splitDate,
-                   double ratio) override;
+  bool SplitSeries(std::string_view name, int market, StockTime splitDate, double ratio) override;
 
  private:
   using Key = std::pair<std::string, int>;

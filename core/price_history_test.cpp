@@ -26,8 +26,9 @@ TEST(InMemoryPriceHistory, SplitDividesOnlyPointsBeforeTheSplitDay) {
   quillet::testing::ScopedTimeZone tz("UTC");
   InMemoryPriceHistory h;
   const StockTime day = 86400 * 12000;
-  h.PutSeries("ABC", 0, {{day - 86400, 1000000, 900000, 1100000, 77},
-                         {day + 3600, 500000, 400000, 600000, 88}});
+  h.PutSeries(
+      "ABC", 0,
+      {{day - 86400, 1000000, 900000, 1100000, 77}, {day + 3600, 500000, 400000, 600000, 88}});
   ASSERT_TRUE(h.SplitSeries("ABC", 0, day + 7200, 2.0));
   const auto* s = h.Series("ABC", 0);
   ASSERT_NE(s, nullptr);

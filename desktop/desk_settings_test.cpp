@@ -6,8 +6,8 @@
 #include <cstring>
 
 #include "platform/codepage.h"
-#include "platform/linux/posix_file_system.h"
 #include "platform/ini_profile.h"
+#include "platform/linux/posix_file_system.h"
 #include "platform/testing/fault_sweep.h"
 #include "platform/testing/test_support.h"
 

@@ -88,8 +88,8 @@ class DeskRunTest : public ::testing::Test {
     dev.InstallRecorder(testing::kProgramPath);
     fixture = dir.hostPath + "/../quotes.csv";
     ASSERT_EQ(disk.WriteAll(fixture,
-                                    "IBM,81.5,+1.5,80,82,80,1000000,81.4,81.6,60,90\n"
-                                    "MSFT,25,-1,24.5,26,26,2000,24.9,25.1,20,30\n"),
+                            "IBM,81.5,+1.5,80,82,80,1000000,81.4,81.6,60,90\n"
+                            "MSFT,25,-1,24.5,26,26,2000,24.9,25.1,20,30\n"),
               0);
   }
 
@@ -397,8 +397,8 @@ TEST_F(DeskRunTest, ACopyCutShortIsNoCopyAndStaleCopiesDecideNothing) {
   // The alert file breaks off: the previous run's copy (whose alert would fire) is removed and
   // the run goes on with no alerts, so the handheld shows none.
   ASSERT_EQ(disk.WriteAll(dir.hostPath + "/StockAlertDB", DeviceBytes("\\Program "
-                                                                              "Files\\Quillet\\"
-                                                                              "StockAlertDB")),
+                                                                      "Files\\Quillet\\"
+                                                                      "StockAlertDB")),
             0);
   FailingReads cutAlerts(disk, "/StockAlertDB", 10);
   auto second = MakeRun(&cutAlerts);

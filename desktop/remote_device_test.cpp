@@ -3,10 +3,10 @@
 #include <gtest/gtest.h>
 
 #include "core/chart_store.h"
-#include "platform/linux/remote_api.h"
 #include "platform/linux/posix_file_system.h"
-#include "platform/roots.h"
+#include "platform/linux/remote_api.h"
 #include "platform/linux/sqlite_property_store.h"
+#include "platform/roots.h"
 #include "platform/testing/test_support.h"
 
 namespace quillet {

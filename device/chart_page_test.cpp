@@ -27,8 +27,8 @@
 #include "device/stock_page_chart.h"
 #include "device/stock_sheet.h"
 #include "device/testing/device_test_support.h"
-#include "platform/message_box.h"
 #include "platform/linux/shell_services.h"
+#include "platform/message_box.h"
 
 namespace quillet {
 namespace {

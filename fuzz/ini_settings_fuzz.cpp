@@ -11,8 +11,8 @@
 
 #include "desktop/desk_settings.h"
 #include "platform/context.h"
-#include "platform/linux/host_services.h"
 #include "platform/ini_profile.h"
+#include "platform/linux/host_services.h"
 #include "platform/testing/test_support.h"
 
 namespace {

@@ -1,7 +1,7 @@
 #include "platform/context.h"
 
-#include "platform/roots.h"
 #include "platform/linux/window_station.h"
+#include "platform/roots.h"
 
 namespace quillet {
 

@@ -1,9 +1,9 @@
 #include "platform/ini_profile.h"
-#include "platform/linux/posix_file_system.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include "platform/linux/posix_file_system.h"
 #include "platform/testing/fault_sweep.h"
 #include "platform/testing/test_support.h"
 
@@ -111,19 +111,22 @@ TEST_F(IniProfileTest, AValueCannotAddLinesAndBadNamesAreRefused) {
   EXPECT_EQ(IniProfile::Parse(Bytes()).Sections(), std::vector<std::string>{"Quillet"});
 
   const std::string before = Bytes();
-  for (auto [section, key] : std::initializer_list<std::pair<std::string_view, std::string_view>>{
-           {"Quillet", "a=b"}, {"Quillet", ""}, {"Quillet", "a\nb"}, {"Quillet", ";x"},
-           {"Quil]let", "a"}, {"", "a"}, {"Qu\rillet", "a"}}) {
-    EXPECT_EQ(WritePrivateProfileString(disk, path, section, key, "1"),
-              ERROR_INVALID_PARAMETER)
+  for (auto [section, key] :
+       std::initializer_list<std::pair<std::string_view, std::string_view>>{{"Quillet", "a=b"},
+                                                                            {"Quillet", ""},
+                                                                            {"Quillet", "a\nb"},
+                                                                            {"Quillet", ";x"},
+                                                                            {"Quil]let", "a"},
+                                                                            {"", "a"},
+                                                                            {"Qu\rillet", "a"}}) {
+    EXPECT_EQ(WritePrivateProfileString(disk, path, section, key, "1"), ERROR_INVALID_PARAMETER)
         << section << "/" << key;
   }
   EXPECT_EQ(Bytes(), before);
 }
 
 TEST_F(IniProfileTest, TheFileIsOwnerOnlyWhateverWasThereBefore) {
-  ASSERT_EQ(WritePrivateProfileString(disk, path, "Quillet", "proxyPasswd", "c2VjcmV0"),
-            0);
+  ASSERT_EQ(WritePrivateProfileString(disk, path, "Quillet", "proxyPasswd", "c2VjcmV0"), 0);
   EXPECT_EQ(Mode(path), 0600u);
 
   // A file and a temporary file left readable by everyone (by hand, or by a save cut short).
@@ -150,17 +153,16 @@ TEST_F(IniProfileTest, AWriteUnderTheFaultSweepLeavesTheOldFileOrTheNewOne) {
   FaultInjectingFileSystem faulty(disk);
   testing::FileFaults faults(faulty);
   testing::SweepSave<std::string>(
-      faults,
-      {.putOld = [&] { Put("[Quillet]\r\nproxyPort=3128\r\nproxyAddress=old\r\n"); },
-       .save =
-           [&] {
-             IniProfile p;
-             if (IniProfile::Load(faulty, path, &p)) return false;
-             p.Set("Quillet", "proxyAddress", "new.example");
-             p.Set("Quillet", "bUseProxy", "1");
-             return p.Save(faulty, path) == ERROR_SUCCESS;
-           },
-       .reload = [&] { return Bytes(); }});
+      faults, {.putOld = [&] { Put("[Quillet]\r\nproxyPort=3128\r\nproxyAddress=old\r\n"); },
+               .save =
+                   [&] {
+                     IniProfile p;
+                     if (IniProfile::Load(faulty, path, &p)) return false;
+                     p.Set("Quillet", "proxyAddress", "new.example");
+                     p.Set("Quillet", "bUseProxy", "1");
+                     return p.Save(faulty, path) == ERROR_SUCCESS;
+                   },
+               .reload = [&] { return Bytes(); }});
 }
 
 }  // namespace

@@ -48,7 +48,8 @@ std::string FormatPicture(std::string_view picture, Field field) {
 LocaleSettings ReadLocaleSettings(Registry& registry) {
   LocaleSettings s;
   std::u16string v;
-  if (registry.GetString(HKEY_CURRENT_USER, kInternationalKey, u"sDecimal", &v) == 0 && !v.empty()) {
+  if (registry.GetString(HKEY_CURRENT_USER, kInternationalKey, u"sDecimal", &v) == 0 &&
+      !v.empty()) {
     s.decimalSeparator = static_cast<char>(WideToAnsi(v[0]));
   }
   if (registry.GetString(HKEY_CURRENT_USER, kInternationalKey, u"sThousand", &v) == 0 &&

@@ -37,7 +37,6 @@ enum QuoteResultCode : int {
   QR_TIMEOUT = 3,
 };
 
-
 // The error texts of a failed request.
 inline constexpr char kErrorCannotOpenSocket[] =
     "Cannot open socket, check your network configuration";

@@ -10,8 +10,8 @@
 #include "core/registry/registry_store.h"
 #include "platform/codepage.h"
 #include "platform/linux/install_entries.h"
-#include "platform/message_box.h"
 #include "platform/linux/module.h"
+#include "platform/message_box.h"
 #include "platform/window_messages.h"
 
 namespace quillet {

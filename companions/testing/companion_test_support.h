@@ -11,10 +11,10 @@
 #include <vector>
 
 #include "core/portfolio_store.h"
-#include "platform/message_box.h"
 #include "platform/linux/module.h"
-#include "platform/testing/test_support.h"
 #include "platform/linux/window_station.h"
+#include "platform/message_box.h"
+#include "platform/testing/test_support.h"
 
 namespace quillet::testing {
 

@@ -93,7 +93,8 @@ TEST_F(RegistryStoreTest, DeleteValueUnderKeyPathAndDeleteKeyUnderRoot) {
   // DeleteKey takes a path from the root, not from szKeyPath.
   EXPECT_EQ(store.DeleteKey(u"Software\\Microsoft\\Today\\Items\\\"Quillet\""), 0);
   EXPECT_EQ(store.GetString(u"DLL", u"gone"), u"gone");
-  EXPECT_EQ(store.DeleteKey(u"Software\\Microsoft\\Today\\Items\\\"Quillet\""), ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(store.DeleteKey(u"Software\\Microsoft\\Today\\Items\\\"Quillet\""),
+            ERROR_FILE_NOT_FOUND);
 }
 
 TEST_F(RegistryStoreTest, KeyPathsAreCutTo255Characters) {

@@ -2,8 +2,8 @@
 // around placing and removing the package's files.
 #pragma once
 
-#include "platform/win_types.h"
 #include "platform/linux/window_station.h"
+#include "platform/win_types.h"
 
 namespace quillet {
 

@@ -19,10 +19,10 @@
 #include <string>
 #include <string_view>
 
+#include "platform/databases.h"
 #include "platform/file_system.h"
 #include "platform/property_db.h"
 #include "platform/registry.h"
-#include "platform/databases.h"
 #include "platform/win_types.h"
 
 namespace quillet {

@@ -1,14 +1,14 @@
 #include "platform/linux/remote_api.h"
-#include "platform/linux/posix_file_system.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
 #include "platform/context.h"
-#include "platform/roots.h"
+#include "platform/linux/posix_file_system.h"
 #include "platform/linux/sqlite_property_store.h"
 #include "platform/linux/sqlite_registry.h"
+#include "platform/roots.h"
 #include "platform/testing/test_support.h"
 
 namespace quillet {

@@ -10,8 +10,8 @@
 
 #include "platform/codepage.h"
 #include "platform/file_system.h"
-#include "platform/roots.h"
 #include "platform/linux/posix_file_system.h"
+#include "platform/roots.h"
 
 namespace quillet {
 namespace {

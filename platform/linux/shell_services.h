@@ -13,8 +13,8 @@
 
 #include "platform/gdi.h"
 #include "platform/linux/module.h"
-#include "platform/win_types.h"
 #include "platform/linux/window_station.h"
+#include "platform/win_types.h"
 
 namespace quillet {
 

@@ -1,10 +1,11 @@
+#include "platform/linux/window_station.h"
+
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include "platform/linux/posix_file_system.h"
-#include "platform/linux/window_station.h"
 #include "platform/testing/test_support.h"
 
 namespace quillet {

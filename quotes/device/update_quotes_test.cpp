@@ -284,7 +284,8 @@ TEST_F(UpdateRun, AnotherCommandsRunNeitherWaitsForThisOneNorCancelsIt) {
   std::vector<UpdateOutcome> nested;
   host.onStatus = [&](UINT id) {
     // This run's request is out; its answer is read after the other run.
-    if (id == strings::IDS_RETRIEVING_STOCKS && nested.empty()) nested.push_back(other.UpdateStocks(false));
+    if (id == strings::IDS_RETRIEVING_STOCKS && nested.empty())
+      nested.push_back(other.UpdateStocks(false));
   };
   EXPECT_EQ(Run(command, false), UpdateOutcome::kComplete);
   EXPECT_EQ(nested, (std::vector<UpdateOutcome>{UpdateOutcome::kComplete}))

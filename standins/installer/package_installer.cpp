@@ -8,9 +8,9 @@
 
 #include "platform/linux/install_entries.h"
 #include "platform/linux/module.h"
+#include "platform/linux/sqlite_registry.h"
 #include "platform/registry.h"
 #include "platform/roots.h"
-#include "platform/linux/sqlite_registry.h"
 
 namespace quillet {
 namespace {

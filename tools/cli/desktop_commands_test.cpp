@@ -27,8 +27,7 @@ class DesktopCommandsTest : public ::testing::Test {
   }
   std::string Ini() {
     std::string bytes;
-    disk.ReadAll(desktop + "/C/Program Files/Microsoft ActiveSync/Quillet/Quillet.ini",
-                         &bytes);
+    disk.ReadAll(desktop + "/C/Program Files/Microsoft ActiveSync/Quillet/Quillet.ini", &bytes);
     return bytes;
   }
   testing::TempDir dir;

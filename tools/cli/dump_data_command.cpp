@@ -177,5 +177,4 @@ int DumpPortfolioData(CliEnv& env, std::string_view kind, bool json) {
   return 0;
 }
 
-
 }  // namespace quillet::cli

@@ -67,8 +67,9 @@ TEST_F(PortfolioCommands, SellSplitAndAddSharesRewriteTheHolding) {
   EXPECT_EQ(Cli("sell --id 1 30 12 2.50 --yes --date 2003-05-01"), 0);
   std::string stocks = Out("dump stocks --json");
   EXPECT_NE(stocks.find("\"dwId\": 1, \"ucPortfolio\": 1, \"ucStatus\": 0"), std::string::npos);
-  EXPECT_NE(stocks.find("\"szShares\": \"70.0000\", \"szBuyPrice\": \"10\", \"szBuyFee\": \"7.00\""),
-            std::string::npos);
+  EXPECT_NE(
+      stocks.find("\"szShares\": \"70.0000\", \"szBuyPrice\": \"10\", \"szBuyFee\": \"7.00\""),
+      std::string::npos);
   EXPECT_NE(stocks.find("\"dwId\": 2, \"ucPortfolio\": 1, \"ucStatus\": 2"), std::string::npos);
   EXPECT_NE(stocks.find("\"tSellDate\": 1051747200"), std::string::npos);
   EXPECT_NE(stocks.find("\"portfolio1.dCash\": 357.5"), std::string::npos);
