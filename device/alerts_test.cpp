@@ -80,15 +80,7 @@ class AlertsTest : public ::testing::Test {
     app = fx.Start(&started);
     ASSERT_TRUE(started);
     frame = app->frame();
-    fx.dialogs = [this](QDialog& d) {
-      auto it = scripts.find(d.objectName().toStdString());
-      if (it == scripts.end()) return 0;
-      d.show();
-      it->second(d);
-      const int result = d.isVisible() ? 0 : d.result();
-      d.hide();
-      return result;
-    };
+    fx.AnswerDialogsWith(scripts);
   }
   void Select(std::string_view name) {
     CStockListView* list = frame->list();
@@ -110,7 +102,7 @@ class AlertsTest : public ::testing::Test {
   DeviceFixture fx;
   std::unique_ptr<CQuilletApp> app;
   CMainFrame* frame = nullptr;
-  std::map<std::string, std::function<void(QDialog&)>> scripts;
+  testing::DeviceFixture::DialogScripts scripts;
 };
 
 // ---- The Alert page -----------------------------------------------------------------------------

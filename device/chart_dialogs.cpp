@@ -6,10 +6,13 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "charts/chart_plot.h"
 #include "core/decimal_text.h"
 #include "core/stock_list_texts.h"
 #include "core/string_table.h"
+#include "device/quillet_app.h"
 #include "device/sheet_controls.h"
+#include "device/stock_page_chart.h"
 #include "platform/message_box.h"
 
 namespace quillet {
@@ -157,6 +160,31 @@ CChartInfoDlg::CChartInfoDlg(QWidget* parent, const PortfolioStore& store, const
   }
   layout->addLayout(grid);
   layout->addWidget(OkCancel(this, false));
+}
+
+bool RunHistoryMenuCommand(UINT id, QWidget* parent, CQuilletApp& app, CChartPlot& plot) {
+  PortfolioStore& s = *app.store();
+  switch (id) {
+    case ID_CHART_DELETE_RANGE: {
+      CDeleteChartRangeDlg dialog(parent, s, NowStockTime(s.context().clock()));
+      if (app.RunModal(dialog) != 1) return false;
+      plot.DeleteChartRange(dialog.date(), dialog.allRecords());
+      return true;
+    }
+    case ID_CHART_DELETE_DATA:
+      if (!s.context().messageBoxes().AskYesNo(strings::LoadString(strings::IDS_DELETE_CHART_DATA),
+                                               "Quillet", MB_ICONEXCLAMATION)) {
+        return false;
+      }
+      plot.DeleteChartData();
+      return true;
+    case ID_CHART_MINMAX:
+      s.ucPrefFlags ^= kPrefChartMinMax;
+      plot.SetMinMaxForRange((s.ucPrefFlags & kPrefChartMinMax) != 0);
+      return true;
+    default:
+      return false;
+  }
 }
 
 }  // namespace quillet

@@ -15,6 +15,9 @@
 
 namespace quillet {
 
+class CChartPlot;
+class CQuilletApp;
+
 inline constexpr int IDD_CHART_INFO = 2500;
 inline constexpr int IDD_CURRENT_PRICE = 2600;
 inline constexpr int IDD_DELETE_CHART_RANGE = 2900;
@@ -70,5 +73,11 @@ class CChartInfoDlg : public CModalDialog {
   CChartInfoDlg(QWidget* parent, const PortfolioStore& store, const ChartPoint& point,
                 bool portfolio);
 };
+
+// The chart menu's commands that work alike on a stock's and a portfolio's history: Delete
+// Chart Range (the range asked in its dialog), Delete Chart Data (asked first) and "Min/Max for
+// displayed range". True when the history or its scale may have changed and must be read and
+// drawn again; false when the user cancelled or `id` is none of the three.
+bool RunHistoryMenuCommand(UINT id, QWidget* parent, CQuilletApp& app, CChartPlot& plot);
 
 }  // namespace quillet

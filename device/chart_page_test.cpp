@@ -74,15 +74,7 @@ class ChartPageTest : public ::testing::Test {
     app = fx.Start(&started);
     ASSERT_TRUE(started);
     frame = app->frame();
-    fx.dialogs = [this](QDialog& d) {
-      auto it = scripts.find(d.objectName().toStdString());
-      if (it == scripts.end()) return 0;
-      d.show();
-      it->second(d);
-      const int result = d.isVisible() ? 0 : d.result();
-      d.hide();
-      return result;
-    };
+    fx.AnswerDialogsWith(scripts);
   }
   void History(const char* name, int days, double from = 10) {
     for (int i = 0; i < days; ++i) {
@@ -117,7 +109,7 @@ class ChartPageTest : public ::testing::Test {
   std::unique_ptr<WindowStation> program;
   std::unique_ptr<CQuilletApp> app;
   CMainFrame* frame = nullptr;
-  std::map<std::string, std::function<void(QDialog&)>> scripts;
+  testing::DeviceFixture::DialogScripts scripts;
 };
 
 TEST_F(ChartPageTest, ThePictureFromTheCommandLineIsWhatThePageShows) {

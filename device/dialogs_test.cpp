@@ -47,15 +47,7 @@ class DialogsTest : public ::testing::Test {
     app = fx.Start(&started);
     ASSERT_TRUE(started);
     frame = app->frame();
-    fx.dialogs = [this](QDialog& d) {
-      auto it = scripts.find(d.objectName().toStdString());
-      if (it == scripts.end()) return 0;
-      d.show();
-      it->second(d);
-      const int result = d.isVisible() ? 0 : d.result();
-      d.hide();
-      return result;
-    };
+    fx.AnswerDialogsWith(scripts);
   }
   void On(const char* dialog, std::function<void(QDialog&)> script) {
     scripts[dialog] = std::move(script);
@@ -84,7 +76,7 @@ class DialogsTest : public ::testing::Test {
   DeviceFixture fx;
   std::unique_ptr<CQuilletApp> app;
   CMainFrame* frame = nullptr;
-  std::map<std::string, std::function<void(QDialog&)>> scripts;
+  testing::DeviceFixture::DialogScripts scripts;
 };
 
 // ---- Portfolios ---------------------------------------------------------------------------------

@@ -197,24 +197,8 @@ bool CPortfolioChartsDlg::OnCommand(UINT id) {
       app_.RunModal(dialog);
       break;
     }
-    case ID_CHART_DELETE_RANGE: {
-      CDeleteChartRangeDlg dialog(this, s, now);
-      if (app_.RunModal(dialog) != 1) return true;
-      plot_.DeleteChartRange(dialog.date(), dialog.allRecords());
-      break;
-    }
-    case ID_CHART_DELETE_DATA:
-      if (!s.context().messageBoxes().AskYesNo(strings::LoadString(strings::IDS_DELETE_CHART_DATA),
-                                               "Quillet", MB_ICONEXCLAMATION)) {
-        return true;
-      }
-      plot_.DeleteChartData();
-      break;
-    case ID_CHART_MINMAX:
-      s.ucPrefFlags ^= kPrefChartMinMax;
-      plot_.SetMinMaxForRange((s.ucPrefFlags & kPrefChartMinMax) != 0);
-      break;
     default:
+      if (!RunHistoryMenuCommand(id, this, app_, plot_)) return true;
       break;
   }
   plot_.Reload();

@@ -230,22 +230,10 @@ bool CStockChart::OnCommand(UINT id) {
       app.RunModal(dialog);
       break;
     }
-    case ID_CHART_DELETE_RANGE: {
-      CDeleteChartRangeDlg dialog(this, s, NowStockTime(s.context().clock()));
-      if (app.RunModal(dialog) != 1) return true;
-      plot_.DeleteChartRange(dialog.date(), dialog.allRecords());
-      break;
-    }
+    case ID_CHART_DELETE_RANGE:
     case ID_CHART_DELETE_DATA:
-      if (!s.context().messageBoxes().AskYesNo(strings::LoadString(strings::IDS_DELETE_CHART_DATA),
-                                               "Quillet", MB_ICONEXCLAMATION)) {
-        return true;
-      }
-      plot_.DeleteChartData();
-      break;
     case ID_CHART_MINMAX:
-      s.ucPrefFlags ^= kPrefChartMinMax;
-      plot_.SetMinMaxForRange((s.ucPrefFlags & kPrefChartMinMax) != 0);
+      if (!RunHistoryMenuCommand(id, this, app, plot_)) return true;
       break;
     default:
       return CStockPage::OnCommand(id);

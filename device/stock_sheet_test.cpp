@@ -56,17 +56,7 @@ class StockSheetTest : public ::testing::Test {
     ASSERT_TRUE(started);
     frame = app->frame();
     list = frame->list();
-    // Each dialog is answered by the script for its object name; the sheet and the dialogs are
-    // shown so keys and clicks reach them as they reach the user.
-    fx.dialogs = [this](QDialog& d) {
-      auto it = scripts.find(d.objectName().toStdString());
-      if (it == scripts.end()) return 0;
-      d.show();
-      it->second(d);
-      const int result = d.isVisible() ? 0 : d.result();
-      d.hide();
-      return result;
-    };
+    fx.AnswerDialogsWith(scripts);
   }
   // Opens the sheet through a command about the selected row (or New Stock).
   void Command(UINT id) {
@@ -102,7 +92,7 @@ class StockSheetTest : public ::testing::Test {
   std::unique_ptr<CQuilletApp> app;
   CMainFrame* frame = nullptr;
   CStockListView* list = nullptr;
-  std::map<std::string, std::function<void(QDialog&)>> scripts;
+  testing::DeviceFixture::DialogScripts scripts;
 };
 
 // ---- New stocks and the Info page --------------------------------------------------------------

@@ -58,4 +58,16 @@ std::unique_ptr<CQuilletApp> DeviceFixture::Start(bool* started) {
   return app;
 }
 
+void DeviceFixture::AnswerDialogsWith(DialogScripts& scripts) {
+  dialogs = [&scripts](QDialog& d) {
+    auto it = scripts.find(d.objectName().toStdString());
+    if (it == scripts.end()) return 0;
+    d.show();
+    it->second(d);
+    const int result = d.isVisible() ? 0 : d.result();
+    d.hide();
+    return result;
+  };
+}
+
 }  // namespace quillet::testing

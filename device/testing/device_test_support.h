@@ -4,6 +4,7 @@
 
 #include <QDialog>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -42,6 +43,13 @@ class DeviceFixture {
   // Starts the program; dialogs are answered by `dialogs` (default: closed with OK) and their
   // object names collected in `dialogsShown`.
   std::unique_ptr<CQuilletApp> Start(bool* started = nullptr);
+
+  // Answers each dialog with the script kept under its object name in `scripts` (which must
+  // outlive the program): the dialog is shown, so keys and clicks reach it as they reach the
+  // user, and its result is what the script left (0 when it stayed open). A dialog without a
+  // script is answered 0.
+  using DialogScripts = std::map<std::string, std::function<void(QDialog&)>>;
+  void AnswerDialogsWith(DialogScripts& scripts);
 
   TestRoot root;
   std::function<int(QDialog&)> dialogs;
