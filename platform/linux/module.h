@@ -34,6 +34,9 @@ struct ModuleEnvironment {
   // root; the host keeps them alive while the library is loaded. Null: the library cannot open
   // one.
   const PlatformServices* services = nullptr;
+  // The host runs a window event loop in which a library may show its own dialogs (the sync
+  // manager does; a test or a tool usually does not).
+  bool showsWindows = false;
 };
 
 // Marks a function a library exports by name.

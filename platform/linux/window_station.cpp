@@ -88,6 +88,17 @@ std::string WindowStation::SocketPath(HWND hwnd) const {
 
 HWND WindowStation::CreateWindow(const std::string& title, const std::string& className,
                                  const std::string& programPath, Handler handler) {
+  return Create(0, title, className, programPath, std::move(handler));
+}
+
+HWND WindowStation::CreateChildWindow(HWND parent, const std::string& title,
+                                      const std::string& className, Handler handler) {
+  if (!own_.count(parent)) return 0;
+  return Create(parent, title, className, "", std::move(handler));
+}
+
+HWND WindowStation::Create(HWND parent, const std::string& title, const std::string& className,
+                           const std::string& programPath, Handler handler) {
   if (files_.CreateFolders(folder_) != ERROR_SUCCESS) return 0;
   ::chmod(folder_.c_str(), 0700);
   // The sequence is counted for the whole process: two stations of one process (a program and
@@ -108,8 +119,8 @@ HWND WindowStation::CreateWindow(const std::string& title, const std::string& cl
     ::close(fd);
     return 0;
   }
-  own_[hwnd] = OwnWindow{fd, std::move(handler)};
-  if (!WriteInfo(hwnd, title, className, getpid(), programPath)) {
+  own_[hwnd] = OwnWindow{fd, std::move(handler), parent};
+  if (!WriteInfo(hwnd, title, className, getpid(), programPath, parent)) {
     DestroyWindow(hwnd);
     return 0;
   }
@@ -119,11 +130,12 @@ HWND WindowStation::CreateWindow(const std::string& title, const std::string& cl
 // The entry appears only once it is complete (written aside, then renamed over), so readers
 // never see half of one; where the disk fails, the temporary entry is removed again.
 bool WindowStation::WriteInfo(HWND hwnd, const std::string& title, const std::string& className,
-                              pid_t pid, const std::string& programPath) {
+                              pid_t pid, const std::string& programPath, HWND parent) {
   const std::string info = InfoPath(hwnd);
   const std::string tmp = info + ".tmp";
   const std::string bytes = SanitisedLine(title) + "\n" + SanitisedLine(className) + "\n" +
-                            std::to_string(pid) + "\n" + SanitisedLine(programPath) + "\n";
+                            std::to_string(pid) + "\n" + SanitisedLine(programPath) + "\n" +
+                            std::to_string(parent) + "\n";
   if (files_.WriteAll(tmp, bytes) != ERROR_SUCCESS || files_.Rename(tmp, info) != ERROR_SUCCESS) {
     files_.Delete(tmp);
     return false;
@@ -134,6 +146,12 @@ bool WindowStation::WriteInfo(HWND hwnd, const std::string& title, const std::st
 void WindowStation::DestroyWindow(HWND hwnd) {
   auto it = own_.find(hwnd);
   if (it == own_.end()) return;
+  std::vector<HWND> children;
+  for (const auto& [child, window] : own_) {
+    if (window.parent == hwnd) children.push_back(child);
+  }
+  for (HWND child : children) DestroyWindow(child);
+  it = own_.find(hwnd);
   ::close(it->second.listenFd);
   own_.erase(it);
   files_.Delete(InfoPath(hwnd));
@@ -141,15 +159,27 @@ void WindowStation::DestroyWindow(HWND hwnd) {
 }
 
 bool WindowStation::SetWindowText(HWND hwnd, const std::string& title) {
-  std::vector<WindowInfo> all = EnumWindows();
+  std::vector<WindowInfo> all = AllWindows();
   for (const WindowInfo& w : all) {
     if (w.hwnd != hwnd || !own_.count(hwnd)) continue;
-    return WriteInfo(hwnd, title, w.className, w.pid, w.programPath);
+    return WriteInfo(hwnd, title, w.className, w.pid, w.programPath, w.parent);
   }
   return false;
 }
 
 std::vector<WindowInfo> WindowStation::EnumWindows() {
+  std::vector<WindowInfo> out = AllWindows();
+  std::erase_if(out, [](const WindowInfo& w) { return w.parent != 0; });
+  return out;
+}
+
+std::vector<WindowInfo> WindowStation::EnumChildWindows(HWND parent) {
+  std::vector<WindowInfo> out = AllWindows();
+  std::erase_if(out, [parent](const WindowInfo& w) { return w.parent != parent; });
+  return out;
+}
+
+std::vector<WindowInfo> WindowStation::AllWindows() {
   std::vector<WindowInfo> out;
   std::vector<FoundFile> found;
   if (files_.FindFiles(folder_, "*.window", &found) != ERROR_SUCCESS) return out;
@@ -165,6 +195,9 @@ std::vector<WindowInfo> WindowStation::EnumWindows() {
       continue;
     }
     w.pid = static_cast<pid_t>(std::strtol(pid.c_str(), nullptr, 10));
+    // Entries of top-level windows may end after the program path.
+    std::string parent;
+    if (std::getline(in, parent)) w.parent = std::strtoull(parent.c_str(), nullptr, 10);
     if (!ProcessAlive(w.pid)) {
       // Left behind by a process that ended without cleaning up.
       files_.Delete(InfoPath(w.hwnd));

@@ -37,6 +37,7 @@ struct WindowInfo {
   std::string className;
   pid_t pid = 0;
   std::string programPath;  // the Windows path of the program that owns the window
+  HWND parent = 0;          // 0 for a top-level window
 };
 
 struct WindowMessage {
@@ -60,13 +61,21 @@ class WindowStation final : public WindowMessages {
   // Registers a window of this process. 0 when it cannot be made (no socket, no folder).
   HWND CreateWindow(const std::string& title, const std::string& className,
                     const std::string& programPath, Handler handler);
+  // Registers a child of a window of this process (a dialog inside a dialog, a list inside a
+  // page), which other processes find through EnumChildWindows. 0 when the parent is not ours.
+  HWND CreateChildWindow(HWND parent, const std::string& title, const std::string& className,
+                         Handler handler);
+  // Also destroys the window's children.
   void DestroyWindow(HWND hwnd);
   bool SetWindowText(HWND hwnd, const std::string& title);
 
   // The first window (in creation order) whose class and title match; an empty argument
   // matches any. 0 when none.
   HWND FindWindow(const std::string& className, const std::string& title);
+  // The top-level windows, in creation order.
   std::vector<WindowInfo> EnumWindows();
+  // The direct children of a window, in creation order.
+  std::vector<WindowInfo> EnumChildWindows(HWND parent);
 
   bool PostMessage(HWND hwnd, UINT msg, std::uint64_t wParam, std::int64_t lParam);
   // False when the window is gone or did not answer within timeoutMs.
@@ -91,11 +100,15 @@ class WindowStation final : public WindowMessages {
   struct OwnWindow {
     int listenFd = -1;
     Handler handler;
+    HWND parent = 0;
   };
   std::string InfoPath(HWND hwnd) const;
   std::string SocketPath(HWND hwnd) const;
   bool WriteInfo(HWND hwnd, const std::string& title, const std::string& className, pid_t pid,
-                 const std::string& programPath);
+                 const std::string& programPath, HWND parent = 0);
+  HWND Create(HWND parent, const std::string& title, const std::string& className,
+              const std::string& programPath, Handler handler);
+  std::vector<WindowInfo> AllWindows();
   bool Deliver(HWND hwnd, const WindowMessage& m, bool wait, LRESULT* result, int timeoutMs);
 
   std::string folder_;

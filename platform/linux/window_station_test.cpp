@@ -188,3 +188,40 @@ TEST(WindowStation, AWindowWhoseEntryCannotBeWrittenLeavesNothingBehind) {
 
 }  // namespace
 }  // namespace quillet
+
+namespace quillet {
+namespace {
+
+TEST(WindowStation, ChildWindowsAreFoundUnderTheirParentOnlyAndGoWithIt) {
+  testing::TempDir dir;
+  PosixFileSystem disk;
+  WindowStation owner(dir.path(), disk);
+  WindowStation other(dir.path(), disk);  // another program looking in
+  HWND dialog = owner.CreateWindow("Options", "#32770", "\\syncmgr.exe", nullptr);
+  ASSERT_NE(dialog, 0u);
+  HWND page = owner.CreateChildWindow(dialog, "", "#32770", nullptr);
+  ASSERT_NE(page, 0u);
+  HWND list = owner.CreateChildWindow(page, "Quillet", "SysListView32", nullptr);
+  ASSERT_NE(list, 0u);
+  EXPECT_EQ(other.CreateChildWindow(dialog, "", "Edit", nullptr), 0u) << "not its window";
+
+  auto top = other.EnumWindows();
+  ASSERT_EQ(top.size(), 1u);
+  EXPECT_EQ(top[0].hwnd, dialog);
+  EXPECT_EQ(other.FindWindow("SysListView32", ""), 0u) << "children are not top-level";
+  auto pages = other.EnumChildWindows(dialog);
+  ASSERT_EQ(pages.size(), 1u);
+  EXPECT_EQ(pages[0].hwnd, page);
+  EXPECT_EQ(pages[0].parent, dialog);
+  auto lists = other.EnumChildWindows(page);
+  ASSERT_EQ(lists.size(), 1u);
+  EXPECT_EQ(lists[0].className, "SysListView32");
+  EXPECT_EQ(lists[0].title, "Quillet");
+
+  owner.DestroyWindow(dialog);
+  EXPECT_TRUE(other.EnumChildWindows(dialog).empty());
+  EXPECT_TRUE(other.EnumChildWindows(page).empty());
+}
+
+}  // namespace
+}  // namespace quillet
