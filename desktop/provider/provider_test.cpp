@@ -45,6 +45,28 @@ class Notify final : public IReplNotify {
   ULONG refs = 1;
 };
 
+class NoItems final : public IEnumReplItem {
+ public:
+  explicit NoItems(HREPLFLD folder) : folder_(folder) {}
+  HRESULT QueryInterface(REFIID, void** object) override {
+    *object = nullptr;
+    return E_NOINTERFACE;
+  }
+  ULONG AddRef() override { return 1; }
+  ULONG Release() override { return 1; }
+  HRESULT Next(ULONG, HREPLITEM*, ULONG* fetched) override {
+    *fetched = 0;
+    return S_FALSE;
+  }
+  HRESULT Skip(ULONG) override { return S_FALSE; }
+  HRESULT Reset() override { return S_OK; }
+  HRESULT Clone(IEnumReplItem**) override { return E_NOTIMPL; }
+  HREPLFLD GetFolderHandle() override { return folder_; }
+
+ private:
+  HREPLFLD folder_;
+};
+
 class ProviderTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -415,6 +437,20 @@ TEST_F(ProviderTest, PacketsWithoutASetupAreUnexpected) {
   ASSERT_EQ(handler->Reset(&write), S_OK);
   EXPECT_EQ(handler->SetPacket(packet, 4), E_UNEXPECTED);
 
+  // With no handheld connected the run cannot begin: the first packet is the last one.
+  desk::REPLSETUP early;
+  early.fRead = 1;
+  early.hFolder = folder;
+  early.hItem =
+      store->BytesToObject(std::vector<BYTE>(bytes, bytes + sizeof bytes).data(), sizeof bytes);
+  ASSERT_NE(early.hItem, nullptr);
+  ASSERT_EQ(handler->Setup(&early), S_OK);
+  EXPECT_EQ(handler->GetPacket(&data, &size, 0), kLastPacket);
+  ASSERT_EQ(size, 4u);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(data), 4), std::string("\x39\x30\0\0", 4));
+  ASSERT_EQ(handler->Reset(&early), S_OK);
+  store->FreeObject(early.hItem);
+
   // A read setup without an item skips everything.
   desk::REPLSETUP read;
   read.fRead = 1;
@@ -448,8 +484,15 @@ TEST_F(ProviderTest, FolderAnswersAndDialogArguments) {
   EXPECT_EQ(store->GetConflictInfo(&conflict), RERR_IGNORE);
   EXPECT_EQ(store->RemoveDuplicates(nullptr, 0), S_OK);
   EXPECT_EQ(store->RemoveDuplicates("Other", 0), E_INVALIDARG);
-  // The dialog needs a parent window, a folder and the items.
-  EXPECT_EQ(store->ActivateDialog(0, 0, folder, nullptr), E_INVALIDARG);
+  // The dialog needs a parent window, a folder and the items; only the options dialog exists,
+  // and whatever the user does there, no synchronisation starts because of it (this host shows
+  // no windows, so the sheet cannot even open).
+  NoItems items(folder);
+  EXPECT_EQ(store->ActivateDialog(0, 0, folder, &items), E_INVALIDARG);
+  EXPECT_EQ(store->ActivateDialog(0, 7, nullptr, &items), E_INVALIDARG);
+  EXPECT_EQ(store->ActivateDialog(0, 7, folder, nullptr), E_INVALIDARG);
+  EXPECT_EQ(store->ActivateDialog(1, 7, folder, &items), E_NOTIMPL);
+  EXPECT_EQ(store->ActivateDialog(0, 7, folder, &items), RERR_CANCEL);
   handler->Release();
   store->FreeObject(folder);
   store->Release();
