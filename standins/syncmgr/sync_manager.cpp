@@ -300,8 +300,9 @@ void SyncManager::SaveStored(Provider& p) {
   }
   const std::string path = StoredPath(p);
   const std::size_t slash = path.rfind('/');
-  desktop_.files().CreateFolders(path.substr(0, slash));
-  if (desktop_.files().ReplaceFile(path, out) != ERROR_SUCCESS) {
+  lastStoredSave_ = desktop_.files().CreateFolders(path.substr(0, slash));
+  if (lastStoredSave_ == ERROR_SUCCESS) lastStoredSave_ = desktop_.files().ReplaceFile(path, out);
+  if (lastStoredSave_ != ERROR_SUCCESS) {
     log_("Provider " + p.entry.objType + ": cannot save the stored copy");
   }
 }

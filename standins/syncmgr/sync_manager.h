@@ -64,6 +64,8 @@ class SyncManager {
   HRESULT ShowProviderOptions(std::string_view objType);
 
   std::vector<std::string> openProviders() const;
+  // The outcome of the last save of a stored copy: 0 or the file system's error.
+  LONG lastStoredSave() const { return lastStoredSave_; }
 
  private:
   struct Provider;
@@ -79,6 +81,7 @@ class SyncManager {
   Log log_;
   HWND window_ = 0;
   bool showsWindows_ = false;
+  LONG lastStoredSave_ = ERROR_SUCCESS;
   std::vector<std::unique_ptr<Provider>> providers_;
   class Notify;
   std::unique_ptr<Notify> notify_;

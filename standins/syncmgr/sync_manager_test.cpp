@@ -12,6 +12,7 @@
 #include "desktop/working_directory.h"
 #include "platform/linux/posix_file_system.h"
 #include "platform/linux/remote_api.h"
+#include "platform/testing/fault_sweep.h"
 #include "platform/testing/test_support.h"
 #include "quotes/testing/quote_sim_process.h"
 
@@ -136,6 +137,52 @@ TEST_F(SyncBookkeeping, TheStoredCopySurvivesARestartAndADamagedOneIsNotTrusted)
   log.clear();
   auto manager = Manager();
   EXPECT_TRUE(Logged("another store"));
+}
+
+TEST_F(SyncBookkeeping, TheStoredCopyIsSavedWholeUnderTheFaultSweep) {
+  auto manager = Manager();
+  ASSERT_EQ(manager->Synchronize(), 1);
+  std::string oldBytes;
+  ASSERT_EQ(disk.ReadAll(StoredPath(), &oldBytes), 0);
+  ASSERT_EQ(oldBytes.size(), 288u);
+  auto stampOf = [](const std::string& bytes) {
+    std::uint64_t v = 0;
+    for (int i = 7; i >= 0; --i) v = (v << 8) | static_cast<BYTE>(bytes[280 + i]);
+    return v;
+  };
+  // A save is due at every synchronisation: "every 30 minutes" and no run yet.
+  auto scheduleDue = [&] {
+    DeskSettings s = LoadDeskSettings(*desktop, dir);
+    s.ucSyncMode = 1;
+    s.ucSyncLastTime = 0;
+    ASSERT_EQ(SaveDeskSettings(*desktop, dir, s), 0);
+  };
+  FaultInjectingFileSystem faulty(disk);
+  testing::FileFaults faults(faulty);
+  desktop->SetFiles(&faulty);
+  // Each save stamps the item anew: any whole copy newer than the old one is the new data.
+  auto reload = [&]() -> std::string {
+    std::string bytes;
+    disk.ReadAll(StoredPath(), &bytes);
+    if (bytes == oldBytes) return "old";
+    if (bytes.size() == oldBytes.size() && bytes.compare(0, 280, oldBytes, 0, 280) == 0 &&
+        stampOf(bytes) > stampOf(oldBytes)) {
+      return "new";
+    }
+    return bytes;
+  };
+  EXPECT_GT(
+      testing::SweepSave<std::string>(
+          faults,
+          {.putOld =
+               [&] {
+                 scheduleDue();
+                 ASSERT_EQ(disk.WriteAll(StoredPath(), oldBytes), 0);
+               },
+           .save = [&] { return manager->EnumerateAgain() == 1 && manager->lastStoredSave() == 0; },
+           .reload = reload}),
+      0);
+  desktop->SetFiles(nullptr);
 }
 
 TEST_F(SyncBookkeeping, ADisabledProviderIsNotLoadedAndNoDeviceMeansNothingSent) {
