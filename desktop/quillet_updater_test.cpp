@@ -641,6 +641,24 @@ TEST_F(DeskRunTest, ImportedStocksAndTheirNewPortfolioReachTheDevice) {
       << csv;
 }
 
+TEST_F(DeskRunTest, CancelSeenByTheExportEndsTheRunBeforeAnythingIsWritten) {
+  Seed();
+  StartSim();
+  WriteSettings([](DeskSettings& s) { s.BackupTime = 1; });
+  const std::string before = DeviceBytes();
+  CDeskSteps steps;
+  auto run = MakeRun(nullptr, &steps);
+  run->BeginRun();
+  for (int i = 0; i < 3; ++i) run->RunStep();
+  run->cancelToken().Cancel();
+  run->RunStep();  // the export
+  EXPECT_FALSE(run->isOpen());
+  EXPECT_TRUE(Logged("Sync Cancelled."));
+  EXPECT_FALSE(std::filesystem::exists(dir.hostPath + "/Quillet.csv"));
+  run->RunStep();
+  EXPECT_EQ(DeviceBytes(), before);
+}
+
 TEST_F(DeskRunTest, SettingsSavedDuringARunAreKept) {
   Seed();
   StartSim();
