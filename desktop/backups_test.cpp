@@ -11,11 +11,14 @@
 #include "core/string_table.h"
 #include "desktop/backup_list.h"
 #include "desktop/step_test_fixture.h"
+#include "platform/linux/sqlite_databases.h"
 #include "platform/testing/fault_sweep.h"
+#include "platform/testing/sqlite_fault_vfs.h"
 
 namespace quillet {
 namespace {
 
+using testing::SqliteFaultVfs;
 using testing::StepTest;
 
 constexpr char kPrefix[] = "Backup\\20030502_";  // the fixture's day
@@ -308,6 +311,77 @@ TEST_F(RestoreTest, TheLocalStockFileIsReplacedWholeOrNotAtAll) {
       injector, {.putOld = [&] { Write("QuilletDB", "stocks v1"); },
                  .save = [&] { return RestoreBackupFiles(Context(), "20030501").has_value(); },
                  .reload = [&] { return Read("QuilletDB"); }});
+}
+
+// The chart records are replaced in one transaction: a database that fails at any read, write
+// or sync during the restore holds the history before it or the restored one, never a part.
+class ChartRestoreFaults : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(root.ctx->registry().SetString(HKEY_LOCAL_MACHINE, kActiveSyncKey, u"InstalledDir",
+                                             u"C:\\ActiveSync"),
+              0);
+    dir = *FindWorkingDirectory(*root.ctx);
+    ASSERT_TRUE(charts.OpenQuietly());
+    FileSystem& files = root.ctx->files();
+    ASSERT_EQ(files.CreateFolder(*WorkingFile(dir, "Backup")), 0);
+    std::string backup;
+    for (const char* name : {"AAA", "IBM", "ZZZ"}) {
+      backup += Name16(name) + Le(0, 2) + Le(40, 2);
+      for (std::uint32_t i = 0; i < 40; ++i) {
+        backup += Le(1000000 + 86400 * i, 4) + Le(20000 + i, 4) + Le(1, 4) + Le(2, 4) + Le(3, 4);
+      }
+    }
+    ASSERT_EQ(files.WriteAll(*WorkingFile(dir, "Backup\\20030501_StockGraphDB"), backup), 0);
+  }
+  void PutOld() {
+    std::vector<std::pair<std::string, int>> all;
+    for (auto s = charts.SeriesAt(true); s; s = charts.SeriesAt(false)) {
+      all.emplace_back(s->name(), s->ucMarket);
+    }
+    for (const auto& [name, market] : all) ASSERT_TRUE(charts.DeleteSeries(name, market));
+    for (const char* name : {"IBM", "MSFT"}) {
+      ChartSeries s;
+      CopyToField(s.szName, name);
+      for (std::uint32_t i = 0; i < 30; ++i) s.points.push_back({2000000 + 86400 * i, i, 1, 2, 3});
+      ASSERT_TRUE(charts.WriteSeries(s));
+    }
+  }
+  std::string Reload() {
+    std::string error;
+    auto ctx = PlatformContext::Open(PlatformContext::Kind::kDesktop, root.ctx->root(),
+                                     root.host.services(), &error);
+    if (!ctx) return "<cannot open: " + error + ">";
+    ChartStore fresh(ctx->objectStore(), ctx->messageBoxes());
+    if (!fresh.OpenQuietly()) return "<no chart store>";
+    std::string out;
+    for (auto s = fresh.SeriesAt(true); s; s = fresh.SeriesAt(false)) {
+      out += s->name() + ":" + std::to_string(s->points.size());
+      for (const ChartPoint& p : s->points) out += " " + std::to_string(p.dwPrice);
+      out += "\n";
+    }
+    return out;
+  }
+
+  SqliteFaultVfs vfs;
+  testing::TestRoot root{PlatformContext::Kind::kDesktop, 1051891200, vfs.name()};
+  WorkingDirectory dir;
+  DeskSettings settings;
+  PortfolioStore store{*root.ctx};
+  ChartStore charts{root.ctx->objectStore(), root.ctx->messageBoxes()};
+};
+
+TEST_F(ChartRestoreFaults, TheHistoryIsTheOldOrTheRestoredOne) {
+  DeskStepContext context(*root.ctx, root.ctx->files(), dir, settings, store);
+  context.charts = &charts;
+  testing::SavePath<std::string> path{
+      .putOld = [&] { PutOld(); },
+      .save = [&] { return RestoreChartBackup(context, "20030501"); },
+      .reload = [&] { return Reload(); }};
+  EXPECT_GT(testing::SweepSave(vfs, path), 0);
+  SCOPED_TRACE("followed by a checkpoint");
+  path.save = testing::ThenCheckpoint(path.save, SqliteDatabaseOf(root.ctx->registry())->handle());
+  EXPECT_GT(testing::SweepSave(vfs, path), 0);
 }
 
 TEST(BackupListTest, OnlyEightCharacterDatesAreListed) {
