@@ -641,6 +641,9 @@ class ProviderRunTest : public ProviderTest {
 };
 
 TEST_F(ProviderRunTest, FivePacketsOfTheSameBytesRunTheUpdate) {
+  DeskSettings s = LoadDeskSettings(*desk.ctx, dir);
+  s.BackupTime = 1;  // export at every run
+  ASSERT_EQ(SaveDeskSettings(*desk.ctx, dir, s), 0);
   Open();
   store->ReportStatus(nullptr, nullptr, RSC_BEGIN_SYNC, 0);
   HREPLITEM item = nullptr;
@@ -665,6 +668,10 @@ TEST_F(ProviderRunTest, FivePacketsOfTheSameBytesRunTheUpdate) {
   }
   EXPECT_TRUE(updated);
   EXPECT_NE(LoadDeskSettings(*desk.ctx, dir).ucSyncLastTime, 0u);
+  // The run's export step ran too: the stocks as CSV in the working directory.
+  std::string csv;
+  EXPECT_EQ(disk.ReadAll(dir.hostPath + "/Quillet.csv", &csv), 0);
+  EXPECT_NE(csv.find("Alpha"), std::string::npos) << csv;
   Close();
 }
 

@@ -22,6 +22,12 @@ CItemObject* AsItem(HREPLOBJ handle) {
   return object && object->uKind == QUILLET_OBJ_ITEM ? static_cast<CItemObject*>(object) : nullptr;
 }
 
+DeskRunServices RunServices(PlatformContext& desktop, DeskRunHost& host, DeskRunSteps& steps) {
+  DeskRunServices services{desktop, host};
+  services.steps = &steps;
+  return services;
+}
+
 std::uint64_t FileTimeValue(const FILETIME& ft) {
   return (static_cast<std::uint64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
 }
@@ -212,7 +218,7 @@ HRESULT CQuilletFolder::ActivateDialog(UINT dialog, HWND parent) {
 
 CQuilletStore::CQuilletStore(PlatformContext& desktop)
     : desktop_(desktop),
-      updater_(DeskRunServices{desktop, host_}),
+      updater_(RunServices(desktop, host_, steps_)),
       folder_(std::make_unique<CQuilletFolder>(*this)) {
   Module().ObjectCreated();
 }

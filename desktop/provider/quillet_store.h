@@ -13,6 +13,7 @@
 #include <atomic>
 #include <memory>
 
+#include "desktop/desk_steps.h"
 #include "desktop/provider/desk_module.h"
 #include "desktop/provider/desk_ui_bridge.h"
 #include "desktop/quillet_updater.h"
@@ -153,6 +154,8 @@ class CQuilletStore final : public IReplStore {
   IReplNotify* notify_ = nullptr;
   PlatformContext& desktop_;
   ProviderRunHost host_;
+  // The run's import, export, backup and restore.
+  CDeskSteps steps_;
   CQuilletUpdater updater_;
   std::unique_ptr<CQuilletFolder> folder_;
 };
