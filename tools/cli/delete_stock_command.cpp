@@ -22,8 +22,8 @@ int RunDeleteStock(CliEnv& env, const std::vector<std::string>& argsIn) {
     return 2;
   }
   if (!s.Open()) return 1;
-  StockRecord* r = s.TakeStock(&args);
-  if (!r) return 1;
+  StockRecord* r = nullptr;
+  if (int code = s.TakeStock(&args, &r); code != kExitDone) return code;
   if (!s.context().messageBoxes().AskYesNo(text::kDeleteStock, text::kCaption)) return 1;
   s.store().DeleteStock(r);
   return s.Save() ? 0 : 1;

@@ -15,7 +15,7 @@ int RunNewStock(CliEnv& env, const std::vector<std::string>& argsIn) {
   StockRecord* r = s.store().NewStock();
   if (!r) return 1;
   for (const std::string& a : args) {
-    if (!SetStockField(s, r, a)) return 1;  // nothing saved
+    if (!SetStockField(s, r, a)) return kExitUsage;  // nothing saved
   }
   const DWORD id = r->dwId;
   if (s.store().bAutoSort) SortStocks(s.store());
