@@ -187,6 +187,19 @@ TEST_F(CliConventions, StockOperationsRefuseBadNumbersBeforeAnyQuestion) {
   EXPECT_EQ(Cli("reg --root HKLM list " + todayKey), 0);
 }
 
+TEST_F(CliConventions, RegistryValuesAreReadWholeBeforeTheKeyIsMade) {
+  Refused("reg set 'Software\\New' V --dword 12abc", "--dword");
+  Refused("reg set 'Software\\New' V --dword 4294967296", "--dword");
+  Refused("reg set 'Software\\New' V --dword -1", "--dword");
+  Refused("reg set 'Software\\New' V --binary 0g", "--binary");
+  Refused("reg set 'Software\\New' V --binary ' f'", "--binary");
+  EXPECT_EQ(Cli("reg list 'Software\\New'"), 1) << "a refused value made no key";
+  EXPECT_EQ(Cli("reg set 'Software\\New' V --dword 4294967295"), 0);
+  EXPECT_EQ(Out("reg get 'Software\\New' V"), "4294967295\n");
+  EXPECT_EQ(Cli("reg set 'Software\\New' B --binary 00fFa0"), 0);
+  EXPECT_EQ(Out("reg get 'Software\\New' B"), "00ffa0\n");
+}
+
 TEST_F(CliConventions, WellFormedInputThatNamesNothingFailsWithOne) {
   Seed();
   std::string err;
