@@ -7,6 +7,7 @@
 #include "platform/ascii.h"
 #include "platform/codepage.h"
 #include "platform/linux/remote_api.h"
+#include "tools/cli/number_input.h"
 
 namespace quillet::cli {
 
@@ -49,9 +50,22 @@ int RunSettings(CliEnv& env, const std::vector<std::string>& args) {
     return 0;
   }
   const std::string value = Utf8ToAnsi(args[2]);
+  // A number is read whole: "abc" or "12x" would be stored as some other number.
+  const bool number = DeskSettingIsNumber(args[1]);
+  std::int64_t typed = 0;
+  if (number && !ReadWholeNumber(*env.err, args[1], value, -2147483648LL, 0xFFFFFFFFLL, &typed)) {
+    return kExitUsage;
+  }
   if (!SetDeskSetting(&s, args[1], value)) {
     *env.err << "quillet-cli: " << args[1] << " is not read from the file; it cannot be set\n";
     return 2;
+  }
+  // A number the record cannot keep as typed (a byte of 300, a port of 0) is refused, not
+  // stored as another one.
+  if (number && *GetDeskSetting(s, args[1]) != std::to_string(typed)) {
+    *env.err << "quillet-cli: " << args[1] << ": " << args[2] << " is out of its range (it would "
+             << "be stored as " << *GetDeskSetting(s, args[1]) << ")\n";
+    return kExitUsage;
   }
   if (LONG rc = SaveDeskSettings(*desktop, *dir, s, log)) {
     *env.err << "quillet-cli: the settings were not saved (error " << rc << ")\n";
