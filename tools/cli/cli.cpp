@@ -18,11 +18,12 @@ constexpr char kConventions[] =
     "Data goes to standard output, messages and questions to standard error.\n";
 
 constexpr char kJsonShape[] =
-    "--json (commands showing [--json]): standard output is one JSON value, UTF-8: an array with\n"
-    "one object per record (dump, alerts list, portfolio list, currency list, prefs get), or\n"
-    "one object for a command that prints one record (show, alerts check). Field names are\n"
-    "those of the text output; numbers are JSON numbers, switches true/false, texts strings.\n"
-    "On an exit code other than 0 nothing is printed on standard output.\n";
+    "--json (commands showing [--json]): standard output is one JSON value, UTF-8: an array\n"
+    "with one object per record (dump, alerts list, portfolio list, currency list, prefs get,\n"
+    "reg list, settings get), or one object for a command that prints one record (show,\n"
+    "alerts check). Field names are those of the text output; numbers are JSON numbers,\n"
+    "switches true/false, texts strings. On an exit code other than 0 nothing is printed on\n"
+    "standard output.\n";
 
 void PrintHelp(std::ostream& out) {
   out << "usage: quillet-cli [--device-root DIR] [--desktop-root DIR] COMMAND [ARGS...]\n"

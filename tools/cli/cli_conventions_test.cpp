@@ -277,6 +277,7 @@ TEST_F(CliConventions, EveryRecordPrintingCommandPrintsOneJsonValueOfTheDocument
       {"currency list --json", "number code rate"},
       {"prefs get --json", "name value label page"},
       {"prefs get proxy-port --json", "name value label page"},
+      {"reg list 'SOFTWARE\\Marrowby\\Quillet' --json", "name type value"},
   };
   for (const auto& [args, keys] : lists) {
     EXPECT_EQ(Python(Out(args),
@@ -311,6 +312,18 @@ TEST_F(CliConventions, EveryRecordPrintingCommandPrintsOneJsonValueOfTheDocument
                    "assert p['sort-key'] == 'Name' and p['view-portfolio'] == 'all'\n"
                    "print('ok')"),
             "ok\n");
+  ASSERT_EQ(Cli("reg set 'SOFTWARE\\Marrowby\\Quillet\\Sub' X --string 'a\"b'"), 0);
+  EXPECT_EQ(Python(Out("reg list 'SOFTWARE\\Marrowby\\Quillet' --json"),
+                   "assert v[0] == {'key': 'Sub'}, v[0]\n"
+                   "a = [r for r in v if r.get('name') == 'Alert'][0]\n"
+                   "assert a == {'name': 'Alert', 'type': 'dword', 'value': 1}, a\n"
+                   "print('ok')"),
+            "ok\n");
+  EXPECT_EQ(Python(Out("reg list 'SOFTWARE\\Marrowby\\Quillet\\Sub' --json"),
+                   "assert v == [{'name': 'X', 'type': 'string', 'value': 'a\"b'}], v\n"
+                   "print('ok')"),
+            "ok\n");
+  EXPECT_EQ(Cli("reg get 'SOFTWARE\\Marrowby\\Quillet' Alert --json"), 2);
   // Texts are UTF-8 in JSON whatever the record's code page.
   ASSERT_EQ(Cli("portfolio add 'Caf\xc3\xa9'"), 0);
   EXPECT_EQ(

@@ -15,7 +15,7 @@ const std::vector<Command>& Commands() {
        "  --dword N        a DWORD value, 0..4294967295\n"
        "  --string TEXT    a string value\n"
        "  --binary HEX     a binary value as pairs of hex digits\n",
-       "reg get 'SOFTWARE\\Marrowby\\Quillet' Alert"},
+       "reg get 'SOFTWARE\\Marrowby\\Quillet' Alert", true},
       {"chart",
        "add|set|delete-point|delete-up-to|delete NAME MARKET [DATE [PRICE [LOW HIGH [VOLUME]]]]",
        "edits the price history of a stock or portfolio; chart png NAME MARKET FILE [--range "
@@ -127,8 +127,10 @@ const std::vector<Command>& Commands() {
        "prefs set use-proxy on proxy-host proxy.example proxy-port 3128", true},
       {"settings", "get [KEY] | set KEY VALUE",
        "prints or changes the desktop companion's settings (Quillet.ini of the desktop root)",
-       RunSettings, "  KEY              as `settings get` lists them\n",
-       "--desktop-root ~/desk settings set bUseProxy 1"},
+       RunSettings,
+       "  KEY              as `settings get` lists them\n"
+       "  VALUE            a number setting takes a whole number it can keep as typed\n",
+       "--desktop-root ~/desk settings set bUseProxy 1", true},
       {"device", "connect|disconnect|show",
        "connects the device root (--device-root) to the desktop root, or none", RunDevice, "",
        "--device-root ~/dev --desktop-root ~/desk device connect"},

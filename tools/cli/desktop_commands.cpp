@@ -8,12 +8,13 @@
 #include "platform/codepage.h"
 #include "platform/linux/remote_api.h"
 #include "tools/cli/number_input.h"
+#include "tools/cli/portfolio_commands.h"
 
 namespace quillet::cli {
 
 int RunSettings(CliEnv& env, const std::vector<std::string>& args) {
   const bool get = !args.empty() && args[0] == "get" && args.size() <= 2;
-  const bool set = !args.empty() && args[0] == "set" && args.size() == 3;
+  const bool set = !args.empty() && args[0] == "set" && args.size() == 3 && !env.json;
   if (!get && !set) {
     *env.err << "usage: quillet-cli settings get [KEY] | set KEY VALUE\n";
     return 2;
@@ -39,6 +40,22 @@ int RunSettings(CliEnv& env, const std::vector<std::string>& args) {
   }
   auto log = [&](std::string_view line) { *env.err << "quillet-cli: " << line << "\n"; };
   DeskSettings s = LoadDeskSettings(*desktop, *dir, nullptr, log);
+  if (get && env.json) {
+    // The one key asked for, or all, each as {"key", "value"}: a number setting as a number,
+    // a text as the file has it.
+    *env.out << "[";
+    bool first = true;
+    for (const std::string& key : DeskSettingKeys()) {
+      if (args.size() == 2 && !EqualNoCase(key, args[1])) continue;
+      *env.out << (first ? "\n " : ",\n ") << "{\"key\": " << JsonUtf8String(key) << ", \"value\": "
+               << (DeskSettingIsNumber(key) ? *GetDeskSetting(s, key)
+                                            : JsonString(*GetDeskSetting(s, key)))
+               << "}";
+      first = false;
+    }
+    *env.out << (first ? "]\n" : "\n]\n");
+    return 0;
+  }
   if (get) {
     if (args.size() == 2) {
       *env.out << AnsiToUtf8(*GetDeskSetting(s, args[1])) << "\n";

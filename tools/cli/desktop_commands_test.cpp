@@ -81,6 +81,13 @@ TEST_F(DesktopCommandsTest, SettingsAreReadAndWrittenAsTheCompanionDoes) {
   EXPECT_EQ(Ini(), before);
   ASSERT_EQ(Cli("settings set proxyPort 3128", &out), 0) << out;
   EXPECT_NE(Ini().find("\r\nproxyPort=3128\r\n"), std::string::npos);
+  ASSERT_EQ(Cli("settings get PROXYPORT --json", &out), 0);
+  EXPECT_EQ(out, "[\n {\"key\": \"proxyPort\", \"value\": 3128}\n]\n");
+  ASSERT_EQ(Cli("settings get --json", &out), 0);
+  EXPECT_NE(out.find("\n {\"key\": \"proxyAddress\", \"value\": \"proxy.example\"},\n"),
+            std::string::npos)
+      << out;
+  EXPECT_EQ(Cli("settings set proxyPort 80 --json", &out), 2);
 }
 
 TEST_F(DesktopCommandsTest, TheDeviceRootIsConnectedAndDisconnected) {

@@ -72,6 +72,8 @@ bool SetStoreField(PortfolioSession& s, std::string_view assignment);
 int SetPreference(PortfolioSession& s, std::string_view name, std::string_view value);
 // A text as a JSON string (the ANSI text converted to UTF-8).
 std::string JsonString(std::string_view ansi);
+// A UTF-8 text as a JSON string.
+std::string JsonUtf8String(std::string_view utf8);
 
 // `dump stocks|notes|alerts|prefs`: the part of `dump` that prints the portfolio's data.
 int DumpPortfolioData(CliEnv& env, std::string_view kind, bool json);

@@ -83,8 +83,9 @@ std::optional<StockTime> ParseCliDate(std::string_view text) {
   return FromLocal(y, m, d, h, mi);
 }
 
-std::string JsonString(std::string_view ansi) {
-  std::string utf8 = AnsiToUtf8(ansi);
+std::string JsonString(std::string_view ansi) { return JsonUtf8String(AnsiToUtf8(ansi)); }
+
+std::string JsonUtf8String(std::string_view utf8) {
   std::string out = "\"";
   for (unsigned char c : utf8) {
     switch (c) {

@@ -5,6 +5,7 @@
 #include "platform/registry.h"
 #include "tools/cli/cli.h"
 #include "tools/cli/number_input.h"
+#include "tools/cli/portfolio_commands.h"
 
 namespace quillet::cli {
 namespace {
@@ -69,6 +70,20 @@ void PrintValue(std::ostream& out, const std::u16string& name, DWORD type,
       << FormatValue(type, data) << "\n";
 }
 
+// One record of `reg list --json`: a sub-key, or a value with its type; a DWORD as a number.
+void PrintJson(std::ostream& out, bool first, const std::u16string& name, const DWORD* type,
+               const std::string* data) {
+  out << (first ? "\n " : ",\n ");
+  if (!type) {
+    out << "{\"key\": " << JsonUtf8String(Utf16ToUtf8(name)) << "}";
+    return;
+  }
+  const std::string value = FormatValue(*type, *data);
+  out << "{\"name\": " << JsonUtf8String(Utf16ToUtf8(name)) << ", \"type\": \"" << TypeName(*type)
+      << "\", \"value\": "
+      << (*type == REG_DWORD && data->size() == 4 ? value : JsonUtf8String(value)) << "}";
+}
+
 int Usage(CliEnv& env) {
   *env.err << "usage: quillet-cli reg [--desktop] [--root HKCU|HKLM|HKCR] list|get|set|delete "
               "KEY [NAME] [--dword N|--string TEXT|--binary HEX]\n";
@@ -120,16 +135,32 @@ int RunReg(CliEnv& env, const std::vector<std::string>& args) {
       return 1;
     }
     std::u16string child;
-    for (DWORD i = 0; reg.EnumKey(k, i, &child) == ERROR_SUCCESS; ++i) {
-      out << "[" << Utf16ToUtf8(child) << "]\n";
+    bool first = true;
+    if (env.json) out << "[";
+    for (DWORD i = 0; reg.EnumKey(k, i, &child) == ERROR_SUCCESS; ++i, first = false) {
+      if (env.json) {
+        PrintJson(out, first, child, nullptr, nullptr);
+      } else {
+        out << "[" << Utf16ToUtf8(child) << "]\n";
+      }
     }
     std::string data;
     DWORD type = 0;
-    for (DWORD i = 0; reg.EnumValue(k, i, &child, &type, &data) == ERROR_SUCCESS; ++i) {
-      PrintValue(out, child, type, data);
+    for (DWORD i = 0; reg.EnumValue(k, i, &child, &type, &data) == ERROR_SUCCESS;
+         ++i, first = false) {
+      if (env.json) {
+        PrintJson(out, first, child, &type, &data);
+      } else {
+        PrintValue(out, child, type, data);
+      }
     }
+    if (env.json) out << (first ? "]\n" : "\n]\n");
     reg.CloseKey(k);
     return 0;
+  }
+  if (env.json) {
+    *env.err << "quillet-cli: reg " << verb << " prints no records; --json is for list\n";
+    return kExitUsage;
   }
   if (verb == "get") {
     HKEY k;
