@@ -173,6 +173,11 @@ TEST_F(CliConventions, StockOperationsRefuseBadNumbersBeforeAnyQuestion) {
   Refused("portfolio add ThisNameIsTooLong", "NAME");
   Refused("show --portfolio 1x", "--portfolio");
   Refused("update --timeout 10s", "--timeout");
+  Refused("chart png IBM 0 x.png --size 480", "--size");
+  Refused("chart png IBM 0 x.png --size ' 480x300'", "--size");
+  Refused("chart png IBM 0 x.png --size 50x300", "--size");
+  Refused("portfolio-chart png 1 bar x.png --size 480x300x2", "--size");
+  Refused("delete-stock --id abc --yes", "--id");
   EXPECT_EQ(Stored(), before);
 
   // `set` reads every assignment before it writes any: the Today item is not registered
