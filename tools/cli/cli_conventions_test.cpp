@@ -391,6 +391,9 @@ TEST_F(CliConventions, PrefsRefuseWhatThePagesRefuseAndStoreNoneOfTheValues) {
   ASSERT_EQ(Cli("reg set 'Comm\\RasBook\\Office Dial' Phone --string 555"), 0);
   EXPECT_EQ(Cli("prefs set connection 'office dial'"), 0);
   EXPECT_EQ(Out("prefs get connection"), "Office Dial\n");
+  Refused("prefs set custom-fee-percent 101", "custom-fee-percent");
+  EXPECT_EQ(Cli("prefs set custom-fee-percent 0.25"), 0);
+  EXPECT_EQ(Out("prefs get custom-fee-percent"), "0.25\n");
   EXPECT_EQ(Cli("prefs set sort-key 1 chart-size Big column-value 'Profit %'"), 0);
   EXPECT_EQ(Out("prefs get sort-key chart-size column-value"),
             "sort-key Symbol\nchart-size Big\ncolumn-value Profit %\n");

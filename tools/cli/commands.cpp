@@ -122,8 +122,8 @@ const std::vector<Command>& Commands() {
        "  update-interval  2, 5, 10, 15, 30, 60 or 120 (minutes) or the list's text\n"
        "  choices          the list's text or its position: column-value Profit, sort-key\n"
        "                   Symbol, chart-size Big, ...\n"
-       "A value that is refused stores nothing; the others are written as the program saves\n"
-       "its preferences.\n",
+       "  set              a refused value stores nothing; the others are written as the\n"
+       "                   program saves its preferences (not while it runs on the device)\n",
        "prefs set use-proxy on proxy-host proxy.example proxy-port 3128", true},
       {"settings", "get [KEY] | set KEY VALUE",
        "prints or changes the desktop companion's settings (Quillet.ini of the desktop root)",

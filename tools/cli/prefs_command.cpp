@@ -14,6 +14,7 @@
 #include <ostream>
 
 #include "companions/program_control.h"
+#include "core/decimal_text.h"
 #include "core/preferences.h"
 #include "core/quote_tables.h"
 #include "core/string_table.h"
@@ -324,7 +325,22 @@ const std::vector<Pref>& Prefs() {
        }},
       ListChoice("portfolio-chart-value", "Portfolio chart series", "Chart",
                  strings::IDS_PORTFOLIO_SERIES, &PortfolioStore::wPortfolioChartValue),
+      {"custom-fee-percent", "Custom fee %", "Fee",
+       [](PortfolioStore& st) {
+         return Shown{Shown::kNumber, FormatDecimalTrimmed(st.fCustomFeePercent, 2)};
+       },
+       [](PortfolioSession& s, std::string_view v) {
+         double percent = 0;
+         if (!ReadDecimalNumber(s.err(), "custom-fee-percent", Utf8ToAnsi(v),
+                                s.store().cDecimalSeparator, {.min = 0, .max = 100}, &percent)) {
+           return false;
+         }
+         s.store().fCustomFeePercent = static_cast<float>(percent);
+         return true;
+       }},
       // ---- Kept by the program itself
+      {"selected-stock", "Selected stock", "list",
+       [](PortfolioStore& st) { return Number(st.dwSelectedStock); }, nullptr},
       {"last-update", "Last update", "Internet Update",
        [](PortfolioStore& st) { return Number(st.tLastUpdate); }, nullptr},
   };
