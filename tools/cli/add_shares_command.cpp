@@ -13,7 +13,7 @@ int RunAddShares(CliEnv& env, const std::vector<std::string>& argsIn) {
   std::vector<std::string> args = argsIn;
   PortfolioSession s(env);
   if (!s.TakeAnswerFlags(&args)) return 2;
-  if (!s.Open()) return 1;
+  if (!s.OpenToChange()) return 1;
   StockRecord* r = nullptr;
   if (int code = s.TakeStock(&args, &r); code != kExitDone) return code;
   if (args.size() < 2 || args.size() > 3) {

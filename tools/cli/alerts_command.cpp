@@ -126,7 +126,7 @@ int RunAlerts(CliEnv& env, const std::vector<std::string>& argsIn) {
     return List(s, env.json);
   }
   if (verb == "add") {
-    if (!s.Open()) return 1;
+    if (!s.OpenToChange()) return 1;
     StockRecord* stock = nullptr;
     if (int code = s.TakeStock(&args, &stock); code != kExitDone) return code;
     if (args.size() != 3) return Usage(env);
@@ -163,7 +163,7 @@ int RunAlerts(CliEnv& env, const std::vector<std::string>& argsIn) {
     if (args.size() != 1) return Usage(env);
     std::int64_t number = 0;
     if (!ReadWholeNumber(*env.err, "N", args[0], 1, 1000000, &number)) return kExitUsage;
-    if (!s.Open()) return 1;
+    if (!s.OpenToChange()) return 1;
     if (DeleteAlert(s.store(), static_cast<std::size_t>(number - 1)) != AlertEditResult::kDone) {
       s.err() << "quillet-cli: no alert " << number << "\n";
       return 1;

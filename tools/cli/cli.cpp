@@ -12,7 +12,7 @@ constexpr char kConventions[] =
     "exit codes:\n"
     "  0  done\n"
     "  1  the work failed or was incomplete (a file not saved, a quote source that failed,\n"
-    "     an id or name that names nothing)\n"
+    "     an id or name that names nothing, a change while Quillet runs on the device)\n"
     "  2  bad usage or input: an unknown command or option, a number not read whole or out\n"
     "     of range, a text too long for its field; nothing was stored\n"
     "Data goes to standard output, messages and questions to standard error.\n";

@@ -399,16 +399,28 @@ TEST_F(CliConventions, PrefsRefuseWhatThePagesRefuseAndStoreNoneOfTheValues) {
             "sort-key Symbol\nchart-size Big\ncolumn-value Profit %\n");
 }
 
-TEST_F(CliConventions, PrefsAreNotSetWhileTheProgramRunsOnTheDevice) {
-  ASSERT_EQ(Cli("prefs get"), 0);  // the root exists
+TEST_F(CliConventions, NothingIsChangedWhileTheProgramRunsOnTheDevice) {
+  Seed();
+  // The program keeps everything in memory and writes it when it ends: a change made beside
+  // it would be reported done and then lost.
   WindowStation station(root);
   const HWND window =
       station.CreateWindow("Quillet", "Quillet", "\\Program Files\\Quillet\\Quillet.exe",
                            [](const WindowMessage&) { return LRESULT{0}; });
   ASSERT_NE(window, 0u);
-  std::string err;
-  EXPECT_EQ(Cli("prefs set proxy-port 3128", nullptr, &err), 1);
-  EXPECT_NE(err.find("Quillet is running"), std::string::npos) << err;
+  const std::string before = Stored();
+  for (const char* change :
+       {"prefs set proxy-port 3128", "new-stock name=X", "set --id 1 price=90",
+        "sell --id 1 10 90 --yes", "split --id 1 2 1 --yes", "add-shares --id 1 80 5 --yes",
+        "delete-stock --id 1 --yes", "alerts add --id 1 Change '>' 1", "alerts delete 1",
+        "portfolio add Tech", "currency add EUR 1.1", "set autoSort=0"}) {
+    std::string out, err;
+    EXPECT_EQ(Cli(change, &out, &err), 1) << change;
+    EXPECT_NE(err.find("Quillet is running"), std::string::npos) << change << ": " << err;
+  }
+  EXPECT_EQ(Stored(), before);
+  // Reading is fine.
+  EXPECT_EQ(Out("portfolio list"), "0 Unfiled USD\n1 NASDAQ USD\n");
   EXPECT_EQ(Out("prefs get proxy-port"), "8080\n");
   station.DestroyWindow(window);
   EXPECT_EQ(Cli("prefs set proxy-port 3128"), 0);

@@ -44,7 +44,7 @@ int RunCurrency(CliEnv& env, const std::vector<std::string>& argsIn) {
     *env.err << "quillet-cli: CODE: 1 to 3 characters\n";
     return kExitUsage;
   }
-  if (!s.Open()) return 1;
+  if (!(verb == "list" ? s.Open() : s.OpenToChange())) return 1;
   PortfolioStore& st = s.store();
   // Rates above 0, typed with the device's decimal separator.
   const std::string* rate = verb == "add" && args.size() == 3 ? &args[2]

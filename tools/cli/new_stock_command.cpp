@@ -11,7 +11,7 @@ int RunNewStock(CliEnv& env, const std::vector<std::string>& argsIn) {
   std::vector<std::string> args = argsIn;
   PortfolioSession s(env);
   if (!s.TakeAnswerFlags(&args)) return 2;
-  if (!s.Open()) return 1;
+  if (!s.OpenToChange()) return 1;
   StockRecord* r = s.store().NewStock();
   if (!r) return 1;
   for (const std::string& a : args) {

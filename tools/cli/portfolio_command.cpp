@@ -35,7 +35,7 @@ int RunPortfolio(CliEnv& env, const std::vector<std::string>& argsIn) {
     *env.err << "quillet-cli: NAME: at most 15 characters\n";
     return kExitUsage;
   }
-  if (!s.Open()) return 1;
+  if (!(verb == "list" ? s.Open() : s.OpenToChange())) return 1;
   PortfolioStore& st = s.store();
   if (verb == "list") {
     if (env.json) s.out() << "[";

@@ -26,6 +26,10 @@ class PortfolioSession {
   bool TakeAnswerFlags(std::vector<std::string>* args);
   // Opens the root and loads preferences, stocks, notes and alerts. False after printing why.
   bool Open();
+  // The same for a command that changes the data: also false (after saying so) while the
+  // program runs on the device, which keeps all of it in memory and writes it when it ends,
+  // over whatever was stored meanwhile: the change would look done and then be lost.
+  bool OpenToChange();
   // Writes preferences and the three data files. False when a file could not be saved.
   bool Save();
 

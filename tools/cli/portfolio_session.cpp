@@ -2,6 +2,7 @@
 #include <cstdlib>
 #include <ostream>
 
+#include "companions/program_control.h"
 #include "core/data_files.h"
 #include "core/preferences.h"
 #include "core/quote_tables.h"
@@ -165,6 +166,18 @@ bool PortfolioSession::Open() {
   store_ = std::make_unique<PortfolioStore>(*ctx_, history);
   LoadPreferences(*store_);
   if (!LoadStocks(*store_) || !LoadNotes(*store_) || !LoadAlerts(*store_)) return false;
+  return true;
+}
+
+bool PortfolioSession::OpenToChange() {
+  if (!Open()) return false;
+  WindowStation* windows = env_.DeviceWindows();
+  if (windows && FindProgramWindow(*windows, ReadProgramPath(ctx_->registry()))) {
+    *env_.err << "quillet-cli: Quillet is running on this device and would write its own data "
+                 "over this change when it ends. Close it (or make the change there) and try "
+                 "again\n";
+    return false;
+  }
   return true;
 }
 

@@ -13,7 +13,6 @@
 #include <functional>
 #include <ostream>
 
-#include "companions/program_control.h"
 #include "core/decimal_text.h"
 #include "core/preferences.h"
 #include "core/quote_tables.h"
@@ -408,15 +407,8 @@ int Set(PortfolioSession& s, CliEnv& env, const std::vector<std::string>& args) 
       return kExitUsage;
     }
   }
-  if (!s.Open()) return kExitFailed;
-  // The running program holds its preferences in memory and writes them when it ends, over
-  // whatever was stored meanwhile: a value set now would look stored and then be lost.
-  if (WindowStation* windows = env.DeviceWindows();
-      windows && FindProgramWindow(*windows, ReadProgramPath(s.context().registry()))) {
-    *env.err << "quillet-cli: Quillet is running on this device; its Preferences would write "
-                "over these when it ends. Close it (or change them there) and try again\n";
-    return kExitFailed;
-  }
+  // Not while the program runs: it writes its own preferences over these when it ends.
+  if (!s.OpenToChange()) return kExitFailed;
   for (std::size_t i = 0; i < args.size(); i += 2) {
     if (SetPreference(s, args[i], args[i + 1]) != kExitDone) return kExitUsage;  // none stored
   }

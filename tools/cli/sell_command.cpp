@@ -12,7 +12,7 @@ int RunSell(CliEnv& env, const std::vector<std::string>& argsIn) {
   PortfolioSession s(env);
   if (!s.TakeAnswerFlags(&args)) return 2;
   std::string dateText = TakeOptionValue(&args, "--date").value_or("");
-  if (!s.Open()) return 1;
+  if (!s.OpenToChange()) return 1;
   StockRecord* r = nullptr;
   if (int code = s.TakeStock(&args, &r); code != kExitDone) return code;
   if (args.size() < 2 || args.size() > 3) {

@@ -19,7 +19,7 @@ int RunSet(CliEnv& env, const std::vector<std::string>& argsIn) {
     *env.err << "usage: quillet-cli set [--id N] FIELD=VALUE ...\n";
     return 2;
   }
-  if (!s.Open()) return 1;
+  if (!s.OpenToChange()) return 1;
   if (forStock) {
     StockRecord* r = nullptr;
     if (int code = s.TakeStock(&args, &r); code != kExitDone) return code;
