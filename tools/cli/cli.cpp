@@ -20,10 +20,10 @@ constexpr char kConventions[] =
 constexpr char kJsonShape[] =
     "--json (commands showing [--json]): standard output is one JSON value, UTF-8: an array\n"
     "with one object per record (dump, alerts list, portfolio list, currency list, prefs get,\n"
-    "reg list, settings get), or one object for a command that prints one record (show,\n"
-    "alerts check). Field names are those of the text output; numbers are JSON numbers,\n"
-    "switches true/false, texts strings. On an exit code other than 0 nothing is printed on\n"
-    "standard output.\n";
+    "reg list, settings get, backups), or one object for a command that prints one record\n"
+    "(show, alerts check). Field names are those of the text output; numbers are JSON\n"
+    "numbers, switches true/false, texts strings. On an exit code other than 0 nothing is\n"
+    "printed on standard output.\n";
 
 void PrintHelp(std::ostream& out) {
   out << "usage: quillet-cli [--device-root DIR] [--desktop-root DIR] COMMAND [ARGS...]\n"

@@ -139,6 +139,25 @@ const std::vector<Command>& Commands() {
        "  --yes|--no       answers \"Perform Internet stock update?\"\n"
        "Exit 0 only when the stocks were written back.\n",
        "--desktop-root ~/desk sync --yes"},
+      {"export", "[--scheduled]",
+       "writes Quillet.csv (and Quillet_Charts.csv) of the connected device's data",
+       RunExportCommand,
+       "  --scheduled      only when the settings' export schedule says one is due\n",
+       "--desktop-root ~/desk export"},
+      {"import", "FILE [--format standard|export]",
+       "imports the stocks of a CSV file at the next sync", RunImportCommand,
+       "  FILE             a desktop path (C:\\...) or a file inside the desktop root\n"
+       "  --format F       standard, or export (the layout export writes)\n",
+       "--desktop-root ~/desk import 'C:\\My Documents\\stocks.csv' --format standard"},
+      {"backup", "[--scheduled]", "backs the connected device's data up under today's date",
+       RunBackupCommand,
+       "  --scheduled      only when the settings' backup schedule says one is due\n",
+       "--desktop-root ~/desk backup"},
+      {"restore", "YYYYMMDD", "puts a backup set back at the next sync", RunRestoreCommand,
+       "  YYYYMMDD         the date of a backup set, as `backups` lists it\n",
+       "--desktop-root ~/desk restore 20030502"},
+      {"backups", "", "lists the dates of the backup sets", RunBackups, "",
+       "--desktop-root ~/desk backups --json", true},
   };
   return table;
 }
