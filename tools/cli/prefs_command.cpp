@@ -9,7 +9,6 @@
 // written with the program's own save of the preference record, which the running program
 // and the desktop's sync read, so the three never disagree about its bytes. While the program
 // runs on the device nothing is set: it would write its own settings over them when it ends.
-#include <cstdio>
 #include <functional>
 #include <ostream>
 
