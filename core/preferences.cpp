@@ -97,7 +97,7 @@ void ApplyPreferenceRecord(PortfolioStore& s, const PrefRecord& record) {
   std::memcpy(s.szPrefKept124, r.szKept124, sizeof s.szPrefKept124);
 }
 
-void SavePreferences(PortfolioStore& s) {
+bool SavePreferences(PortfolioStore& s) {
   PrefRecord r;
   std::memset(&r, 0, sizeof r);
   r.wVersion = kPrefVersion;
@@ -106,13 +106,14 @@ void SavePreferences(PortfolioStore& s) {
   RegistryStore reg(s.context().registry());
   reg.SetProductKey(kProductName);
   // Both values or neither: a size stored without its record would read back as a record of
-  // zeros. Write failures are not reported: the settings stay in effect for this run.
+  // zeros.
   const std::string bytes = EncodePrefRecord(r);
   Registry::Transaction tx(s.context().registry());
   if (reg.SetDword(kPrefSizeValue, kPrefRecordSize) &&
       reg.SetBinary(kPrefBufValue, bytes.data(), static_cast<DWORD>(bytes.size()))) {
-    tx.Commit();
+    return tx.Commit();
   }
+  return false;
 }
 
 void SetTodayItem(PortfolioStore& s, bool on) {

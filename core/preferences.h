@@ -18,8 +18,10 @@ bool LoadPreferences(PortfolioStore& s);
 // desktop's sync run reads the handheld's record so that its calculations follow the same
 // settings). The record itself is not changed.
 void ApplyPreferenceRecord(PortfolioStore& s, const PrefRecord& record);
-// Write failures are not reported: the settings stay in effect for this run.
-void SavePreferences(PortfolioStore& s);
+// Writes the record and its size together. The program ignores the result (the settings stay
+// in effect for the run); a tool that only stores settings reports it: false when nothing was
+// written.
+bool SavePreferences(PortfolioStore& s);
 // Registers (on) or removes (off) the Today-screen item and tells the windows.
 void SetTodayItem(PortfolioStore& s, bool on);
 

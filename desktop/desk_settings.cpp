@@ -354,6 +354,26 @@ std::vector<std::string> DeskSettingKeys() {
   return keys;
 }
 
+bool DeskSettingIsNumber(std::string_view key) {
+  struct Kinds {
+    std::string_view wanted;
+    bool number = false;
+    void Int(const std::string& k, const int&, int) { number = number || EqualNoCase(k, wanted); }
+    void UInt(const std::string& k, const DWORD&, DWORD) {
+      number = number || EqualNoCase(k, wanted);
+    }
+    void Byte(const std::string& k, const BYTE&, BYTE) {
+      number = number || EqualNoCase(k, wanted);
+    }
+    void Text(const std::string&, const char*, std::size_t, TextRule) {}
+    void Fixed(const std::string&, const std::string&) {}
+  };
+  const DeskSettings s;
+  Kinds kinds{key};
+  VisitKeys(s, kinds);
+  return kinds.number;
+}
+
 std::optional<std::string> GetDeskSetting(const DeskSettings& settings, std::string_view key) {
   std::optional<std::string> found;
   VisitKeys(settings, Writer{settings, [&](const std::string& k, const std::string& text) {

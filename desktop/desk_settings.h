@@ -90,6 +90,8 @@ void DetectProxy(Registry& desktopRegistry, DeskSettings* settings);
 
 // The key names in the order they are written.
 std::vector<std::string> DeskSettingKeys();
+// True for a key whose value is a number (the others are texts).
+bool DeskSettingIsNumber(std::string_view key);
 // One key's value as the file holds it (the password decoded), or nullopt for an unknown key.
 std::optional<std::string> GetDeskSetting(const DeskSettings& settings, std::string_view key);
 // Sets one key from text as a load would read it (the password given in clear), then applies

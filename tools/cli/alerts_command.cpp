@@ -17,6 +17,7 @@
 #include "platform/ascii.h"
 #include "platform/codepage.h"
 #include "tools/cli/cli.h"
+#include "tools/cli/number_input.h"
 #include "tools/cli/portfolio_commands.h"
 
 namespace quillet::cli {
@@ -26,8 +27,8 @@ constexpr char kActiveText[] = "1 or more active alerts";
 constexpr char kNoAlertsText[] = "No alerts";
 
 int Usage(CliEnv& env) {
-  *env.err << "usage: quillet-cli alerts check | list [--json] | add --id N CONDITION COMPARE "
-              "THRESHOLD | delete N\n";
+  *env.err << "usage: quillet-cli alerts check [--json] | list [--json] | add --id N CONDITION "
+              "COMPARE THRESHOLD | delete N\n";
   return 2;
 }
 
@@ -48,10 +49,16 @@ int Choice(const std::string& text, const char* (*name)(int), int count) {
 }
 
 // Evaluates and writes the registry value; prints the Today item's text.
-int Check(PortfolioSession& s) {
+int Check(PortfolioSession& s, bool json) {
   PortfolioStore& store = s.store();
   store.bAlertActive = CheckAlerts(store, store.bAutoSort == 0) ? 1 : 0;
-  s.out() << (store.bAlertActive ? kActiveText : kNoAlertsText) << "\n";
+  const char* text = store.bAlertActive ? kActiveText : kNoAlertsText;
+  if (json) {
+    s.out() << "{\"active\": " << (store.bAlertActive ? "true" : "false")
+            << ", \"text\": " << JsonString(text) << "}\n";
+  } else {
+    s.out() << text << "\n";
+  }
   return 0;
 }
 
@@ -102,32 +109,49 @@ int RunAlerts(CliEnv& env, const std::vector<std::string>& argsIn) {
   const std::string verb = argsIn[0];
   std::vector<std::string> args(argsIn.begin() + 1, argsIn.end());
   PortfolioSession s(env);
+  // --json is the dispatcher's; it reaches here for the verbs that print records only.
+  if (env.json && verb != "check" && verb != "list") {
+    *env.err << "quillet-cli: alerts " << verb << " prints no records; --json is for check and "
+             << "list\n";
+    return kExitUsage;
+  }
   if (verb == "check") {
     if (!args.empty()) return Usage(env);
     if (!s.Open()) return 1;
-    return Check(s);
+    return Check(s, env.json);
   }
   if (verb == "list") {
-    bool json = args.size() == 1 && args[0] == "--json";
-    if (!args.empty() && !json) return Usage(env);
+    if (!args.empty()) return Usage(env);
     if (!s.Open()) return 1;
-    return List(s, json);
+    return List(s, env.json);
   }
   if (verb == "add") {
-    if (!s.Open()) return 1;
-    StockRecord* stock = s.TakeStock(&args);
-    if (stock == nullptr) return 1;
+    if (!s.OpenToChange()) return 1;
+    StockRecord* stock = nullptr;
+    if (int code = s.TakeStock(&args, &stock); code != kExitDone) return code;
     if (args.size() != 3) return Usage(env);
     int condition = Choice(args[0], AlertConditionText, kAlertConditionCount);
     int compare = Choice(args[1], AlertCompareText, kAlertCompareCount);
-    if (condition < 0 || compare < 0) {
-      s.err() << "quillet-cli: unknown condition or comparison (see alerts --help)\n";
-      return 2;
+    if (condition < 0) {
+      s.err() << "quillet-cli: CONDITION: C.Price, Profit, Profit %, Change, Change % or 0..4\n";
+      return kExitUsage;
     }
-    if (AddAlert(s.store(), *stock, condition, compare, Utf8ToAnsi(args[2])) !=
-        AlertEditResult::kDone) {
-      s.err() << "quillet-cli: no alert added (a sold stock, a stock without symbol, or a "
-                 "threshold of 0)\n";
+    if (compare < 0) {
+      s.err() << "quillet-cli: COMPARE: <, <=, =, >=, > or 0..4\n";
+      return kExitUsage;
+    }
+    // The threshold is kept with 2 places; one that reads as 0 there would never be stored.
+    const std::string threshold = Utf8ToAnsi(args[2]);
+    const char sep = s.store().cDecimalSeparator;
+    double value = 0;
+    if (!ReadDecimalNumber(s.err(), "THRESHOLD", threshold, sep, {}, &value)) return kExitUsage;
+    if (ParseDecimal(threshold, 2, sep) == 0) {
+      s.err() << "quillet-cli: THRESHOLD: " << args[2] << " is 0 at two decimals\n";
+      return kExitUsage;
+    }
+    if (AddAlert(s.store(), *stock, condition, compare, threshold) != AlertEditResult::kDone) {
+      s.err() << "quillet-cli: no alert added (a sold stock, or a stock without a symbol that "
+                 "fits an alert)\n";
       return 1;
     }
     const std::size_t number = s.store().alerts.size();
@@ -137,10 +161,9 @@ int RunAlerts(CliEnv& env, const std::vector<std::string>& argsIn) {
   }
   if (verb == "delete") {
     if (args.size() != 1) return Usage(env);
-    char* end = nullptr;
-    long number = std::strtol(args[0].c_str(), &end, 10);
-    if (end == nullptr || *end != '\0' || number < 1) return Usage(env);
-    if (!s.Open()) return 1;
+    std::int64_t number = 0;
+    if (!ReadWholeNumber(*env.err, "N", args[0], 1, 1000000, &number)) return kExitUsage;
+    if (!s.OpenToChange()) return 1;
     if (DeleteAlert(s.store(), static_cast<std::size_t>(number - 1)) != AlertEditResult::kDone) {
       s.err() << "quillet-cli: no alert " << number << "\n";
       return 1;

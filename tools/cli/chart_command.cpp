@@ -7,6 +7,7 @@
 #include "core/chart_store.h"
 #include "platform/clock.h"
 #include "tools/cli/cli.h"
+#include "tools/cli/number_input.h"
 #include "tools/cli/portfolio_commands.h"
 
 namespace quillet::cli {
@@ -25,17 +26,42 @@ int Usage(CliEnv& env) {
   return 2;
 }
 
-bool ParseNumber(const std::string& text, double* value) {
-  if (text.empty()) return false;
-  char* end = nullptr;
-  *value = std::strtod(text.c_str(), &end);
-  return end && *end == '\0';
+bool ParseMarket(CliEnv& env, const std::string& text, int* market) {
+  std::int64_t v = 0;
+  if (!ReadWholeNumber(*env.err, "MARKET", text, 0, 255, &v)) return false;
+  *market = static_cast<int>(v);
+  return true;
 }
 
-bool ParseMarket(const std::string& text, int* market) {
-  double v = 0;
-  if (!ParseNumber(text, &v) || v < 0 || v > 255 || v != static_cast<int>(v)) return false;
-  *market = static_cast<int>(v);
+// The figures of a point as the store can keep them: a stock's prices in 32 bits with 4
+// decimals (never below 0), a portfolio's amounts as signed 32-bit whole units, volumes as
+// unsigned 32-bit counts. Anything else would be kept as some other figure.
+bool ParseFigures(CliEnv& env, const std::vector<std::string>& args, bool portfolio,
+                  PointFigures* f) {
+  const DecimalRule price = portfolio ? DecimalRule{.min = -2147483648.0, .max = 2147483647.0}
+                                      : DecimalRule{.min = 0, .max = 429496.7295};
+  if (!ReadDecimalNumber(*env.err, "PRICE", args[4], '.', price, &f->price)) return false;
+  f->low = f->high = f->price;
+  if (args.size() >= 7 && (!ReadDecimalNumber(*env.err, "LOW", args[5], '.', price, &f->low) ||
+                           !ReadDecimalNumber(*env.err, "HIGH", args[6], '.', price, &f->high))) {
+    return false;
+  }
+  std::int64_t volume = 0;
+  if (args.size() == 8) {
+    if (!ReadWholeNumber(*env.err, "VOLUME", args[7], 0, 0xFFFFFFFFLL, &volume)) return false;
+    f->volume = static_cast<double>(volume);
+  }
+  return true;
+}
+
+bool ParseDate(CliEnv& env, const std::string& text, StockTime* date) {
+  auto d = ParseCliDate(text);
+  if (!d) {
+    *env.err << "quillet-cli: DATE: " << text
+             << " is not YYYY-MM-DD, YYYY-MM-DDTHH:MM or @SECONDS\n";
+    return false;
+  }
+  *date = *d;
   return true;
 }
 
@@ -113,45 +139,47 @@ int RunChart(CliEnv& env, const std::vector<std::string>& args) {
   if (verb == "png")
     return RunChartPng(env, std::vector<std::string>(args.begin() + 1, args.end()));
   int market = 0;
+  StockTime date = 0;
   if (verb == "delete-up-to" && args.size() == 3 && args[1] == "--all") {
-    auto date = ParseCliDate(args[2]);
-    if (!date) return Usage(env);
+    if (!ParseDate(env, args[2], &date)) return kExitUsage;
     auto charts = OpenCharts(env);
-    return charts && charts->DeleteUpTo(std::nullopt, *date) ? 0 : 1;
+    return charts && charts->DeleteUpTo(std::nullopt, date) ? 0 : 1;
   }
-  if (args.size() < 3 || !ParseMarket(args[2], &market)) return Usage(env);
+  if (args.size() < 3) return Usage(env);
+  if (!ParseMarket(env, args[2], &market)) return kExitUsage;
   const std::string& name = args[1];
-  double scale = market == kPortfolioSeriesMarket ? kPortfolioScale : kStockScale;
+  // A series name longer than the record's field would be cut and name another series.
+  if (name.empty() || name.size() > kSeriesNameLength) {
+    *env.err << "quillet-cli: NAME: 1 to " << kSeriesNameLength << " characters\n";
+    return kExitUsage;
+  }
+  const bool portfolio = market == kPortfolioSeriesMarket;
+  double scale = portfolio ? kPortfolioScale : kStockScale;
 
   if (verb == "add" || verb == "set") {
     if (args.size() < 5 || args.size() > 8 || args.size() == 6) return Usage(env);
-    auto date = ParseCliDate(args[3]);
     PointFigures f;
-    if (!date || !ParseNumber(args[4], &f.price)) return Usage(env);
-    f.low = f.high = f.price;
-    if (args.size() >= 7 && (!ParseNumber(args[5], &f.low) || !ParseNumber(args[6], &f.high))) {
-      return Usage(env);
+    if (!ParseDate(env, args[3], &date) || !ParseFigures(env, args, portfolio, &f)) {
+      return kExitUsage;
     }
-    if (args.size() == 8 && !ParseNumber(args[7], &f.volume)) return Usage(env);
     auto charts = OpenCharts(env);
     if (!charts) return 1;
-    bool ok = verb == "add" ? charts->AddDailyPoint(name, market, *date, f, scale)
-                            : charts->SetPoint(name, market, *date, f, scale);
+    bool ok = verb == "add" ? charts->AddDailyPoint(name, market, date, f, scale)
+                            : charts->SetPoint(name, market, date, f, scale);
     if (!ok) *env.err << "quillet-cli: the point could not be written\n";
     return ok ? 0 : 1;
   }
   if (verb == "delete-point" || verb == "delete-up-to") {
     if (args.size() != 4) return Usage(env);
-    auto date = ParseCliDate(args[3]);
-    if (!date) return Usage(env);
+    if (!ParseDate(env, args[3], &date)) return kExitUsage;
     auto charts = OpenCharts(env);
     if (!charts) return 1;
     if (!charts->HasSeries(name, market)) {
       *env.err << "quillet-cli: no series " << name << " on market " << market << "\n";
       return 1;
     }
-    bool ok = verb == "delete-point" ? charts->DeletePoint(name, market, *date)
-                                     : charts->DeleteUpTo(std::make_pair(name, market), *date);
+    bool ok = verb == "delete-point" ? charts->DeletePoint(name, market, date)
+                                     : charts->DeleteUpTo(std::make_pair(name, market), date);
     return ok ? 0 : 1;
   }
   if (verb == "delete") {

@@ -3,29 +3,33 @@
 #include <cstdio>
 #include <fstream>
 #include <ostream>
+#include <sstream>
 
 #include "charts/chart_setup.h"
 #include "charts/raster_canvas.h"
 #include "core/portfolio_math.h"
 #include "core/price_history.h"
 #include "tools/cli/cli.h"
+#include "tools/cli/number_input.h"
 #include "tools/cli/portfolio_commands.h"
 
 namespace quillet::cli {
 namespace {
 
-bool ParseSize(const std::string& text, int* width, int* height) {
-  int w = 0;
-  int h = 0;
-  char x = 0;
-  char rest = 0;
-  if (std::sscanf(text.c_str(), "%d%c%d%c", &w, &x, &h, &rest) != 3 || (x != 'x' && x != 'X')) {
+// "WxH" in digits; large enough for axes and labels, small enough to stay a picture.
+bool ParseSize(CliEnv& env, const std::string& text, int* width, int* height) {
+  const std::size_t x = text.find_first_of("xX");
+  std::int64_t w = 0;
+  std::int64_t h = 0;
+  std::ostringstream quiet;
+  if (x == std::string::npos || !ReadWholeNumber(quiet, "", text.substr(0, x), 60, 4000, &w) ||
+      !ReadWholeNumber(quiet, "", text.substr(x + 1), 80, 4000, &h)) {
+    *env.err << "quillet-cli: --size: \"" << text
+             << "\" is not WxH from 60x80 to 4000x4000 (e.g. 480x300)\n";
     return false;
   }
-  // Large enough for axes and labels, small enough to stay a picture.
-  if (w < 60 || h < 80 || w > 4000 || h > 4000) return false;
-  *width = w;
-  *height = h;
+  *width = static_cast<int>(w);
+  *height = static_cast<int>(h);
   return true;
 }
 
@@ -94,7 +98,7 @@ int RunChartPng(CliEnv& env, std::vector<std::string> args) {
   int range = -1;
   const bool rotated = TakeFlag(&args, "--rotated");
   if (auto size = TakeOptionValue(&args, "--size")) {
-    if (!ParseSize(*size, &width, &height)) return ChartUsage(env);
+    if (!ParseSize(env, *size, &width, &height)) return kExitUsage;
   }
   if (auto r = TakeOptionValue(&args, "--range")) {
     if (!ParseRange(*r, &range)) return ChartUsage(env);
@@ -130,7 +134,7 @@ int RunPortfolioChart(CliEnv& env, const std::vector<std::string>& argsIn) {
   int height = kPortfolioChartHeight;
   int series = -1;
   if (auto size = TakeOptionValue(&args, "--size")) {
-    if (!ParseSize(*size, &width, &height)) return PortfolioUsage(env);
+    if (!ParseSize(env, *size, &width, &height)) return kExitUsage;
   }
   if (auto v = TakeOptionValue(&args, "--series")) {
     if (*v == "cost")

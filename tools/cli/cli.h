@@ -1,6 +1,15 @@
 // quillet-cli: a headless tool over a device (and later a desktop) root, for scripts, black-box
 // tests and the README's demo. Each sub-command lives in its own file and is listed in the
-// command table of commands.cpp.
+// command table of commands.cpp, which also carries its help: usage, options and an example.
+//
+// Conventions every command keeps, so that scripts can rely on them:
+// - exit 0 when the work was done, 1 when it failed or was incomplete (a file not saved, a
+//   quote source that failed, a well-formed id that names nothing), 2 when the command line or
+//   a value on it was wrong; on 2 nothing was stored;
+// - data on standard output, messages and questions on standard error;
+// - a command whose table entry says `json` takes --json (the dispatcher takes it out of the
+//   arguments and sets CliEnv::json) and then prints one JSON value: an array with one object
+//   per record, or one object for a command that prints one record.
 #pragma once
 
 #include <atomic>
@@ -31,6 +40,11 @@ struct CliHost {
   Interrupt interrupt;
 };
 
+// The exit codes of every command.
+inline constexpr int kExitDone = 0;
+inline constexpr int kExitFailed = 1;
+inline constexpr int kExitUsage = 2;
+
 struct CliEnv {
   explicit CliEnv(CliHost& tool) : host(tool) {}
 
@@ -39,10 +53,14 @@ struct CliEnv {
   std::string desktopRoot;
   std::ostream* out = nullptr;
   std::ostream* err = nullptr;
+  // --json was given to a command that prints records.
+  bool json = false;
 
   // Opens the device (or desktop) root on first use; null after printing the reason.
   PlatformContext* Device();
   PlatformContext* Desktop();
+  // The windows of the device root, once Device() has opened it; null before.
+  WindowStation* DeviceWindows() { return deviceWindows_.get(); }
 
  private:
   // Broadcasts (the Today item's settings change) reach the windows open on the device root.
@@ -57,13 +75,18 @@ struct Command {
   const char* usage;    // the arguments, e.g. "get KEY [NAME]"
   const char* summary;  // one line
   int (*run)(CliEnv& env, const std::vector<std::string>& args);
+  // `COMMAND --help`: the options and arguments, one "  NAME  meaning" per line, and one
+  // example command line (without "quillet-cli").
+  const char* options = "";
+  const char* example = "";
+  // The command prints records and takes --json.
+  bool json = false;
 };
 
 // The table of sub-commands.
 const std::vector<Command>& Commands();
 
-// Runs the tool on argv (without the program name). Exit codes: 0 done, 1 the operation
-// failed, 2 the command line was wrong.
+// Runs the tool on argv (without the program name); returns one of the exit codes above.
 int Main(const std::vector<std::string>& args, CliHost& host, std::ostream& out, std::ostream& err);
 
 int RunReg(CliEnv& env, const std::vector<std::string>& args);
@@ -80,5 +103,8 @@ int DumpCharts(CliEnv& env, bool json);
 int RunUpdate(CliEnv& env, const std::vector<std::string>& args);
 // `alerts check|list|add|delete`: the price alerts of the device root.
 int RunAlerts(CliEnv& env, const std::vector<std::string>& args);
+// `prefs get [NAME] | set NAME VALUE ...`: the handheld program's preferences by the names of
+// its Preferences pages.
+int RunPrefs(CliEnv& env, const std::vector<std::string>& args);
 
 }  // namespace quillet::cli

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <ostream>
 
+#include "tools/cli/number_input.h"
 #include "tools/cli/portfolio_commands.h"
 
 namespace quillet::cli {
@@ -31,13 +32,42 @@ int RunCurrency(CliEnv& env, const std::vector<std::string>& argsIn) {
              ParseIndex(args[2], &b)) ||
             (verb == "base" && args.size() == 2);
   if (!ok) return Usage(env);
-  if (!s.Open()) return 1;
+  if (env.json && verb != "list") {
+    *env.err << "quillet-cli: currency " << verb << " prints no records; --json is for list\n";
+    return kExitUsage;
+  }
+  // A code is kept in 3 characters: a longer one would be cut into another currency's code.
+  const std::string* code = verb == "add" || verb == "base" ? &args[1]
+                            : verb == "edit"                ? &args[2]
+                                                            : nullptr;
+  if (code && (code->empty() || code->size() > 3)) {
+    *env.err << "quillet-cli: CODE: 1 to 3 characters\n";
+    return kExitUsage;
+  }
+  if (!(verb == "list" ? s.Open() : s.OpenToChange())) return 1;
   PortfolioStore& st = s.store();
+  // Rates above 0, typed with the device's decimal separator.
+  const std::string* rate = verb == "add" && args.size() == 3 ? &args[2]
+                            : verb == "edit"                  ? &args[3]
+                                                              : nullptr;
+  double unused = 0;
+  if (rate && !ReadDecimalNumber(*env.err, "RATE", *rate, st.cDecimalSeparator,
+                                 {.min = 0, .minExclusive = true}, &unused)) {
+    return kExitUsage;
+  }
   if (verb == "list") {
+    if (env.json) s.out() << "[";
     for (int i = 0; i < st.wCurrencyCount; ++i) {
+      if (env.json) {
+        s.out() << (i ? ",\n " : "\n ") << "{\"number\": " << i
+                << ", \"code\": " << JsonString(st.CurrencyCode(i))
+                << ", \"rate\": " << FormatDecimal(st.currencies[i].dRate, 6) << "}";
+        continue;
+      }
       s.out() << i << " " << AnsiToUtf8(st.CurrencyCode(i)) << " "
               << FormatDecimal(st.currencies[i].dRate, 6, 0, st.cDecimalSeparator) << "\n";
     }
+    if (env.json) s.out() << "\n]\n";
     return 0;
   }
   bool done = false;

@@ -13,7 +13,7 @@ int RunDeleteStock(CliEnv& env, const std::vector<std::string>& argsIn) {
   PortfolioSession s(env);
   if (!s.TakeAnswerFlags(&args)) return 2;
   if (args.size() == 1 && args[0] == "--all") {
-    if (!s.Open()) return 1;
+    if (!s.OpenToChange()) return 1;
     if (!s.store().DeleteAllStocks()) return 1;
     return s.Save() ? 0 : 1;
   }
@@ -21,9 +21,9 @@ int RunDeleteStock(CliEnv& env, const std::vector<std::string>& argsIn) {
     *env.err << "usage: quillet-cli delete-stock (--id N | --all) [--yes|--answers y,n,...]\n";
     return 2;
   }
-  if (!s.Open()) return 1;
-  StockRecord* r = s.TakeStock(&args);
-  if (!r) return 1;
+  if (!s.OpenToChange()) return 1;
+  StockRecord* r = nullptr;
+  if (int code = s.TakeStock(&args, &r); code != kExitDone) return code;
   if (!s.context().messageBoxes().AskYesNo(text::kDeleteStock, text::kCaption)) return 1;
   s.store().DeleteStock(r);
   return s.Save() ? 0 : 1;

@@ -197,9 +197,17 @@ int RunBackups(CliEnv& env, const std::vector<std::string>& args) {
     *env.err << "quillet-cli: " << error << "\n";
     return 1;
   }
-  for (const std::string& date : ListBackupDates(desktop->files(), *dir)) {
-    *env.out << date << "\n";
+  const auto dates = ListBackupDates(desktop->files(), *dir);
+  if (env.json) {
+    // One record per backup set: {"date": "YYYYMMDD"}.
+    *env.out << "[";
+    for (std::size_t i = 0; i < dates.size(); ++i) {
+      *env.out << (i ? ",\n " : "\n ") << "{\"date\": \"" << dates[i] << "\"}";
+    }
+    *env.out << (dates.empty() ? "]\n" : "\n]\n");
+    return 0;
   }
+  for (const std::string& date : dates) *env.out << date << "\n";
   return 0;
 }
 
@@ -256,9 +264,14 @@ int RunImportCommand(CliEnv& env, const std::vector<std::string>& args) {
     }
     desktopPath = *mapped;
   }
+  // A path the setting cannot keep whole is bad input, not a missing file.
+  if (desktopPath.size() >= sizeof d.settings.szPathImport) {
+    *env.err << "quillet-cli: FILE: the path takes at most " << sizeof d.settings.szPathImport - 1
+             << " characters\n";
+    return kExitUsage;
+  }
   auto host = MapDesktopPath(d.desktop->root(), desktopPath);
-  if (!host || !d.desktop->files().Exists(*host) ||
-      desktopPath.size() >= sizeof d.settings.szPathImport) {
+  if (!host || !d.desktop->files().Exists(*host)) {
     *env.err << "quillet-cli: cannot open " << file << "\n";
     return 1;
   }

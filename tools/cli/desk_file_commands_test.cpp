@@ -45,6 +45,8 @@ TEST_F(DeskFileCommandsTest, ExportBackupThenRestoreAndImportAtTheNextSync) {
 
   ASSERT_EQ(Cli("backups", &out), 0);
   EXPECT_EQ(out, "");
+  ASSERT_EQ(Cli("backups --json", &out), 0);
+  EXPECT_EQ(out, "[]\n");
   ASSERT_EQ(Cli("export", &out), 0) << out;
   const std::string csv = Working("Quillet.csv");
   EXPECT_EQ(csv.rfind("Name,Symbol,Category,Buy Date,", 0), 0u) << csv;
@@ -59,6 +61,8 @@ TEST_F(DeskFileCommandsTest, ExportBackupThenRestoreAndImportAtTheNextSync) {
       << out;
   ASSERT_EQ(Cli("backups", &out, false), 0);
   EXPECT_EQ(out, "20030502\n");
+  ASSERT_EQ(Cli("backups --json", &out, false), 0);
+  EXPECT_EQ(out, "[\n {\"date\": \"20030502\"}\n]\n");
   ASSERT_EQ(Cli("settings get BackupLastTime", &out), 0);
   EXPECT_EQ(out, "1051891200\n");
 
@@ -76,6 +80,8 @@ TEST_F(DeskFileCommandsTest, ExportBackupThenRestoreAndImportAtTheNextSync) {
             0);
   EXPECT_EQ(Cli("import", &out), 2);
   EXPECT_EQ(Cli("import 'C:\\data\\missing.csv'", &out), 1);
+  EXPECT_EQ(Cli("import 'C:\\data\\" + std::string(300, 'x') + ".csv'", &out), 2);
+  EXPECT_NE(out.find("FILE: the path takes at most"), std::string::npos) << out;
   ASSERT_EQ(Cli("import 'C:\\data\\new.csv'", &out), 0) << out;
   ASSERT_EQ(Cli("settings get bImportNextSync", &out), 0);
   EXPECT_EQ(out, "1\n");

@@ -69,6 +69,25 @@ TEST_F(DesktopCommandsTest, SettingsAreReadAndWrittenAsTheCompanionDoes) {
             0u)
       << out;
   EXPECT_NE(out.find("\nRestoreTime=\n"), std::string::npos);
+
+  // Numbers are read whole and kept as typed, or refused with nothing saved.
+  const std::string before = Ini();
+  EXPECT_EQ(Cli("settings set proxyPort 80x", &out), 2);
+  EXPECT_NE(out.find("proxyPort: \"80x\""), std::string::npos) << out;
+  EXPECT_EQ(Cli("settings set proxyPort ' 3128'", &out), 2);
+  EXPECT_EQ(Cli("settings set bUseProxy 300", &out), 2) << "a byte cannot keep 300";
+  EXPECT_NE(out.find("bUseProxy: 300 is out of its range"), std::string::npos) << out;
+  EXPECT_EQ(Cli("settings set ucSyncEvery abc", &out), 2);
+  EXPECT_EQ(Ini(), before);
+  ASSERT_EQ(Cli("settings set proxyPort 3128", &out), 0) << out;
+  EXPECT_NE(Ini().find("\r\nproxyPort=3128\r\n"), std::string::npos);
+  ASSERT_EQ(Cli("settings get PROXYPORT --json", &out), 0);
+  EXPECT_EQ(out, "[\n {\"key\": \"proxyPort\", \"value\": 3128}\n]\n");
+  ASSERT_EQ(Cli("settings get --json", &out), 0);
+  EXPECT_NE(out.find("\n {\"key\": \"proxyAddress\", \"value\": \"proxy.example\"},\n"),
+            std::string::npos)
+      << out;
+  EXPECT_EQ(Cli("settings set proxyPort 80 --json", &out), 2);
 }
 
 TEST_F(DesktopCommandsTest, TheDeviceRootIsConnectedAndDisconnected) {

@@ -7,11 +7,11 @@
 namespace quillet::cli {
 
 int RunDump(CliEnv& env, const std::vector<std::string>& args) {
-  if (args.empty() || args.size() > 2 || (args.size() == 2 && args[1] != "--json")) {
+  if (args.size() != 1) {
     *env.err << "usage: quillet-cli dump stocks|notes|alerts|prefs|charts [--json]\n";
     return 2;
   }
-  bool json = args.size() == 2;
+  const bool json = env.json;
   if (args[0] == "charts") return DumpCharts(env, json);
   return DumpPortfolioData(env, args[0], json);
 }

@@ -11,11 +11,11 @@ int RunNewStock(CliEnv& env, const std::vector<std::string>& argsIn) {
   std::vector<std::string> args = argsIn;
   PortfolioSession s(env);
   if (!s.TakeAnswerFlags(&args)) return 2;
-  if (!s.Open()) return 1;
+  if (!s.OpenToChange()) return 1;
   StockRecord* r = s.store().NewStock();
   if (!r) return 1;
   for (const std::string& a : args) {
-    if (!SetStockField(s, r, a)) return 1;  // nothing saved
+    if (!SetStockField(s, r, a)) return kExitUsage;  // nothing saved
   }
   const DWORD id = r->dwId;
   if (s.store().bAutoSort) SortStocks(s.store());

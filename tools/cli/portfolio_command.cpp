@@ -25,13 +25,31 @@ int RunPortfolio(CliEnv& env, const std::vector<std::string>& argsIn) {
         (verb == "delete" && args.size() == 2 && ParseIndex(args[1], &index)))) {
     return Usage(env);
   }
-  if (!s.Open()) return 1;
+  if (env.json && verb != "list") {
+    *env.err << "quillet-cli: portfolio " << verb << " prints no records; --json is for list\n";
+    return kExitUsage;
+  }
+  // A name is kept in 15 characters: a longer one would be stored cut.
+  const std::string& name = args.back();
+  if ((verb == "add" || verb == "rename") && Utf8ToAnsi(name).size() > 15) {
+    *env.err << "quillet-cli: NAME: at most 15 characters\n";
+    return kExitUsage;
+  }
+  if (!(verb == "list" ? s.Open() : s.OpenToChange())) return 1;
   PortfolioStore& st = s.store();
   if (verb == "list") {
+    if (env.json) s.out() << "[";
     for (int i = 0; i < st.wPortfolioCount; ++i) {
-      s.out() << i << " " << AnsiToUtf8(st.PortfolioName(i)) << " "
-              << AnsiToUtf8(st.CurrencyCode(st.CurrencyOfPortfolio(i))) << "\n";
+      const std::string currency(st.CurrencyCode(st.CurrencyOfPortfolio(i)));
+      if (env.json) {
+        s.out() << (i ? ",\n " : "\n ") << "{\"number\": " << i
+                << ", \"name\": " << JsonString(st.PortfolioName(i))
+                << ", \"currency\": " << JsonString(currency) << "}";
+        continue;
+      }
+      s.out() << i << " " << AnsiToUtf8(st.PortfolioName(i)) << " " << AnsiToUtf8(currency) << "\n";
     }
+    if (env.json) s.out() << "\n]\n";
     return 0;
   }
   bool done = false;

@@ -26,6 +26,10 @@ class PortfolioSession {
   bool TakeAnswerFlags(std::vector<std::string>* args);
   // Opens the root and loads preferences, stocks, notes and alerts. False after printing why.
   bool Open();
+  // The same for a command that changes the data: also false (after saying so) while the
+  // program runs on the device, which keeps all of it in memory and writes it when it ends,
+  // over whatever was stored meanwhile: the change would look done and then be lost.
+  bool OpenToChange();
   // Writes preferences and the three data files. False when a file could not be saved.
   bool Save();
 
@@ -36,8 +40,12 @@ class PortfolioSession {
   std::ostream& out() { return *env_.out; }
   std::ostream& err() { return *env_.err; }
 
-  // The stock named by --id N (removed from args); null after printing why.
-  StockRecord* TakeStock(std::vector<std::string>* args);
+  // The stock named by --id N (removed from args). kExitDone with the stock; otherwise, after
+  // printing why, kExitUsage (no --id, or not a number) or kExitFailed (no such stock).
+  int TakeStock(std::vector<std::string>* args, StockRecord** stock);
+
+  // A Today item choice read by `set todayItem=...`, written once every assignment was read.
+  std::optional<bool> pendingTodayItem;
 
  private:
   CliEnv& env_;
@@ -57,12 +65,19 @@ bool ParseIndex(std::string_view text, int* index);
 // "YYYY-MM-DD" (local midnight), "YYYY-MM-DDTHH:MM" (local time) or "@SECONDS"; nullopt
 // when malformed.
 std::optional<StockTime> ParseCliDate(std::string_view text);
-// Sets one field of a stock from "FIELD=VALUE"; false after printing why.
+// Sets one field of a stock from "FIELD=VALUE" in memory; false after printing why (bad input:
+// the caller ends with kExitUsage and saves nothing).
 bool SetStockField(PortfolioSession& s, StockRecord* r, std::string_view assignment);
-// Sets one preference or table field from "FIELD=VALUE"; false after printing why.
+// Sets one preference or table field from "FIELD=VALUE" in memory; false after printing why.
 bool SetStoreField(PortfolioSession& s, std::string_view assignment);
+// One preference by its `prefs` name (see prefs_command.cpp), checked as the Preferences pages
+// check it, set in the store's fields (the Today item only as s.pendingTodayItem).
+// kExitDone, or kExitUsage after printing why.
+int SetPreference(PortfolioSession& s, std::string_view name, std::string_view value);
 // A text as a JSON string (the ANSI text converted to UTF-8).
 std::string JsonString(std::string_view ansi);
+// A UTF-8 text as a JSON string.
+std::string JsonUtf8String(std::string_view utf8);
 
 // `dump stocks|notes|alerts|prefs`: the part of `dump` that prints the portfolio's data.
 int DumpPortfolioData(CliEnv& env, std::string_view kind, bool json);

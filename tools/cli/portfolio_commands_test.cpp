@@ -81,8 +81,8 @@ TEST_F(PortfolioCommands, SellSplitAndAddSharesRewriteTheHolding) {
   EXPECT_EQ(Cli("add-shares --id 1 20 60 --yes"), 0);
   stocks = Out("dump stocks");
   EXPECT_NE(stocks.find("szShares: 200.0000\nszBuyPrice: 9.5\n"), std::string::npos) << stocks;
-  EXPECT_EQ(Cli("split --id 9 2 1"), 1);
-  EXPECT_EQ(Cli("sell 1 2"), 1);
+  EXPECT_EQ(Cli("split --id 9 2 1"), 1) << "no such stock";
+  EXPECT_EQ(Cli("sell 1 2"), 2) << "no --id: a wrong command line";
 }
 
 TEST_F(PortfolioCommands, DeleteStockAnswersTheQuestionsFromTheFlags) {
@@ -126,12 +126,13 @@ TEST_F(PortfolioCommands, PortfoliosAndCurrenciesWithACommaAsDecimalSeparator) {
 TEST_F(PortfolioCommands, BadFieldsChangeNothing) {
   ASSERT_EQ(Out("new-stock name=A"), "1\n");
   std::string out;
-  EXPECT_EQ(Cli("set --id 1 price=123456789012", &out), 1);
+  // Bad fields are bad input (exit 2), and nothing of the line is stored.
+  EXPECT_EQ(Cli("set --id 1 price=123456789012", &out), 2);
   EXPECT_NE(out.find("at most 11 characters"), std::string::npos);
-  EXPECT_EQ(Cli("set --id 1 name=B bogus=1"), 1);
+  EXPECT_EQ(Cli("set --id 1 name=B bogus=1"), 2);
   EXPECT_NE(Out("dump stocks").find("szName: A\n"), std::string::npos);
-  EXPECT_EQ(Cli("set columnValue=10"), 1);
-  EXPECT_EQ(Cli("set --id 1 portfolio=5"), 1);
+  EXPECT_EQ(Cli("set columnValue=10"), 2);
+  EXPECT_EQ(Cli("set --id 1 portfolio=5"), 2);
   EXPECT_NE(Out("dump prefs").find("ucColumnValue: 0\n"), std::string::npos);
 }
 

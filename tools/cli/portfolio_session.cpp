@@ -2,22 +2,29 @@
 #include <cstdlib>
 #include <ostream>
 
+#include "companions/program_control.h"
 #include "core/data_files.h"
 #include "core/preferences.h"
 #include "core/quote_tables.h"
+#include "platform/ascii.h"
 #include "platform/locale_settings.h"
 #include "platform/message_box.h"
+#include "tools/cli/number_input.h"
 #include "tools/cli/portfolio_commands.h"
 
 namespace quillet::cli {
 namespace {
 
+// Digits only (no blanks, no '+', no exponent), within min..max; quiet, for callers that say
+// themselves what was wrong.
 bool ParseInt(std::string_view text, long min, long max, long* value) {
-  if (text.empty()) return false;
-  std::string s(text);
-  char* end = nullptr;
-  long v = std::strtol(s.c_str(), &end, 10);
-  if (!end || *end != '\0' || v < min || v > max) return false;
+  if (text.empty() || text.size() > 12) return false;
+  std::string_view digits = text.front() == '-' ? text.substr(1) : text;
+  if (digits.empty() || digits.find_first_not_of("0123456789") != std::string_view::npos) {
+    return false;
+  }
+  long v = std::strtol(std::string(text).c_str(), nullptr, 10);
+  if (v < min || v > max) return false;
   *value = v;
   return true;
 }
@@ -77,8 +84,9 @@ std::optional<StockTime> ParseCliDate(std::string_view text) {
   return FromLocal(y, m, d, h, mi);
 }
 
-std::string JsonString(std::string_view ansi) {
-  std::string utf8 = AnsiToUtf8(ansi);
+std::string JsonString(std::string_view ansi) { return JsonUtf8String(AnsiToUtf8(ansi)); }
+
+std::string JsonUtf8String(std::string_view utf8) {
   std::string out = "\"";
   for (unsigned char c : utf8) {
     switch (c) {
@@ -161,27 +169,46 @@ bool PortfolioSession::Open() {
   return true;
 }
 
+bool PortfolioSession::OpenToChange() {
+  if (!Open()) return false;
+  WindowStation* windows = env_.DeviceWindows();
+  if (windows && FindProgramWindow(*windows, ReadProgramPath(ctx_->registry()))) {
+    *env_.err << "quillet-cli: Quillet is running on this device and would write its own data "
+                 "over this change when it ends. Close it (or make the change there) and try "
+                 "again\n";
+    return false;
+  }
+  return true;
+}
+
 bool PortfolioSession::Save() {
-  SavePreferences(*store_);
-  bool ok = SaveStocks(*store_);
+  bool ok = SavePreferences(*store_);
+  if (!ok) *env_.err << "quillet-cli: the preferences could not be written\n";
+  ok = SaveStocks(*store_) && ok;
   ok = SaveNotes(*store_) && ok;
   ok = SaveAlerts(*store_) && ok;
   return ok;
 }
 
-StockRecord* PortfolioSession::TakeStock(std::vector<std::string>* args) {
-  for (std::size_t i = 0; i + 1 < args->size(); ++i) {
+int PortfolioSession::TakeStock(std::vector<std::string>* args, StockRecord** stock) {
+  *stock = nullptr;
+  for (std::size_t i = 0; i < args->size(); ++i) {
     if ((*args)[i] != "--id") continue;
-    long id = 0;
-    if (!ParseInt((*args)[i + 1], 0, 0xFFFFFFFFL, &id)) break;
+    if (i + 1 == args->size()) break;
+    std::int64_t id = 0;
+    if (!ReadWholeNumber(*env_.err, "--id", (*args)[i + 1], 1, 0xFFFFFFFFLL, &id)) {
+      return kExitUsage;
+    }
     args->erase(args->begin() + static_cast<std::ptrdiff_t>(i),
                 args->begin() + static_cast<std::ptrdiff_t>(i) + 2);
-    StockRecord* r = store_->FindStock(static_cast<DWORD>(id));
-    if (!r) *env_.err << "quillet-cli: no stock with id " << id << "\n";
-    return r;
+    *stock = store_->FindStock(static_cast<DWORD>(id));
+    if (*stock) return kExitDone;
+    // A well-formed id that names nothing: the work cannot be done, the line was not wrong.
+    *env_.err << "quillet-cli: no stock with id " << id << "\n";
+    return kExitFailed;
   }
   *env_.err << "quillet-cli: name the stock with --id N\n";
-  return nullptr;
+  return kExitUsage;
 }
 
 bool SetStockField(PortfolioSession& s, StockRecord* r, std::string_view assignment) {
@@ -216,6 +243,12 @@ bool SetStockField(PortfolioSession& s, StockRecord* r, std::string_view assignm
   };
   for (const DecimalField& d : decimals) {
     if (!FieldIs(field, d.name, d.hungarian)) continue;
+    // An empty value empties the field, as clearing the edit on the sheet does.
+    double number = 0;
+    if (!ReadDecimalNumber(s.err(), field, ansi, store.cDecimalSeparator, {.allowEmpty = true},
+                           &number)) {
+      return false;
+    }
     std::string stored = ToStorageText(ansi, store.cDecimalSeparator);
     if (stored.size() >= kDecimalTextSize) {
       s.err() << "quillet-cli: " << field << " takes at most 11 characters\n";
@@ -238,14 +271,23 @@ bool SetStockField(PortfolioSession& s, StockRecord* r, std::string_view assignm
   if (FieldIs(field, "market", "ucMarket")) {
     if (ParseInt(value, 0, kMarketCount - 1, &v)) {
       r->ucMarket = static_cast<BYTE>(v);
-    } else {
-      r->ucMarket = static_cast<BYTE>(FindMarketByName(ansi));
+      return true;
     }
+    // A name the table does not know reads as the first market; a typing error must not move
+    // the stock there.
+    const int market = FindMarketByName(ansi);
+    if (market == 0 && !EqualNoCase(GetMarketName(0), ansi)) {
+      s.err() << "quillet-cli: market: no market " << value << " (a name or 0.." << kMarketCount - 1
+              << ")\n";
+      return false;
+    }
+    r->ucMarket = static_cast<BYTE>(market);
     return true;
   }
   if (FieldIs(field, "portfolio", "ucPortfolio")) {
     if (!ParseInt(value, 0, store.wPortfolioCount - 1, &v)) {
-      s.err() << "quillet-cli: no portfolio " << value << "\n";
+      s.err() << "quillet-cli: portfolio: no portfolio " << value << " (0.."
+              << store.wPortfolioCount - 1 << ")\n";
       return false;
     }
     r->ucPortfolio = static_cast<BYTE>(v);
@@ -259,7 +301,7 @@ bool SetStockField(PortfolioSession& s, StockRecord* r, std::string_view assignm
     } else if (value == "sold") {
       v = kStatusSold;
     } else if (!ParseInt(value, 0, 2, &v)) {
-      s.err() << "quillet-cli: status is active, watched or sold\n";
+      s.err() << "quillet-cli: status: active, watched or sold\n";
       return false;
     }
     r->ucStatus = static_cast<BYTE>(v);
@@ -277,7 +319,7 @@ bool SetStockField(PortfolioSession& s, StockRecord* r, std::string_view assignm
   if (field == "short") return flag(kFlagShort);
   if (FieldIs(field, "trend", "ucTrend")) {
     if (!ParseInt(value, 0, 4, &v)) {
-      s.err() << "quillet-cli: trend is 0..4\n";
+      s.err() << "quillet-cli: trend: a whole number from 0 to 4\n";
       return false;
     }
     r->ucTrend = static_cast<BYTE>(v);
@@ -290,7 +332,8 @@ bool SetStockField(PortfolioSession& s, StockRecord* r, std::string_view assignm
   if (date) {
     auto t = ParseCliDate(value);
     if (!t) {
-      s.err() << "quillet-cli: a date is YYYY-MM-DD, YYYY-MM-DDTHH:MM or @SECONDS\n";
+      s.err() << "quillet-cli: " << field
+              << ": a date is YYYY-MM-DD, YYYY-MM-DDTHH:MM or @SECONDS\n";
       return false;
     }
     *date = *t;
@@ -310,9 +353,10 @@ bool SetStoreField(PortfolioSession& s, std::string_view assignment) {
   PortfolioStore& st = s.store();
   long v = 0;
   auto number = [&](long min, long max) {
-    if (ParseInt(value, min, max, &v)) return true;
-    s.err() << "quillet-cli: " << field << " is a number from " << min << " to " << max << "\n";
-    return false;
+    std::int64_t read = 0;
+    if (!ReadWholeNumber(s.err(), field, value, min, max, &read)) return false;
+    v = static_cast<long>(read);
+    return true;
   };
   struct ByteField {
     const char* name;
@@ -355,7 +399,8 @@ bool SetStoreField(PortfolioSession& s, std::string_view assignment) {
   }
   if (field == "todayItem") {
     if (!number(0, 1)) return false;
-    SetTodayItem(st, v != 0);
+    // Written to the registry only once every assignment has been read (SetStoreFields).
+    s.pendingTodayItem = v != 0;
     return true;
   }
   if (field == "viewPortfolio" || field == "newStockPortfolio") {
@@ -373,21 +418,19 @@ bool SetStoreField(PortfolioSession& s, std::string_view assignment) {
       s.err() << "quillet-cli: cash.N names a portfolio in use\n";
       return false;
     }
-    st.dCash[p] = ParseDecimal(value, kAllPlaces, st.cDecimalSeparator);
+    double cash = 0;
+    if (!ReadDecimalNumber(s.err(), field, Utf8ToAnsi(value), st.cDecimalSeparator, {}, &cash)) {
+      return false;
+    }
+    st.dCash[p] = cash;
     return true;
   }
-  if (field == "proxyHost") {
-    CopyToField(st.szProxyHost, Utf8ToAnsi(value).substr(0, 62));
-    return true;
-  }
-  if (field == "proxyPort") {
-    if (!number(0, 65535)) return false;
-    st.wProxyPort = static_cast<WORD>(v);
-    return true;
-  }
-  if (field == "rasEntry") {
-    CopyToField(st.szRasEntry, Utf8ToAnsi(value));
-    return true;
+  // The proxy and the connection have the same names and checks as `prefs set`.
+  if (field == "proxyHost" || field == "proxyPort" || field == "rasEntry") {
+    const char* name = field == "proxyHost"   ? "proxy-host"
+                       : field == "proxyPort" ? "proxy-port"
+                                              : "connection";
+    return SetPreference(s, name, value) == kExitDone;
   }
   s.err() << "quillet-cli: unknown setting " << field << "\n";
   return false;

@@ -4,6 +4,8 @@
 #include "platform/codepage.h"
 #include "platform/registry.h"
 #include "tools/cli/cli.h"
+#include "tools/cli/number_input.h"
+#include "tools/cli/portfolio_commands.h"
 
 namespace quillet::cli {
 namespace {
@@ -37,9 +39,16 @@ bool ParseHex(std::string_view text, std::string* bytes) {
   if (text.size() % 2) return false;
   bytes->clear();
   for (std::size_t i = 0; i < text.size(); i += 2) {
-    unsigned v = 0;
-    if (std::sscanf(std::string(text.substr(i, 2)).c_str(), "%2x", &v) != 1) return false;
-    bytes->push_back(static_cast<char>(v));
+    auto digit = [](char c) {
+      return c >= '0' && c <= '9'   ? c - '0'
+             : c >= 'a' && c <= 'f' ? c - 'a' + 10
+             : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                    : -1;
+    };
+    const int high = digit(text[i]);
+    const int low = digit(text[i + 1]);
+    if (high < 0 || low < 0) return false;
+    bytes->push_back(static_cast<char>(high * 16 + low));
   }
   return true;
 }
@@ -59,6 +68,20 @@ void PrintValue(std::ostream& out, const std::u16string& name, DWORD type,
                 const std::string& data) {
   out << (name.empty() ? "(default)" : Utf16ToUtf8(name)) << " " << TypeName(type) << " "
       << FormatValue(type, data) << "\n";
+}
+
+// One record of `reg list --json`: a sub-key, or a value with its type; a DWORD as a number.
+void PrintJson(std::ostream& out, bool first, const std::u16string& name, const DWORD* type,
+               const std::string* data) {
+  out << (first ? "\n " : ",\n ");
+  if (!type) {
+    out << "{\"key\": " << JsonUtf8String(Utf16ToUtf8(name)) << "}";
+    return;
+  }
+  const std::string value = FormatValue(*type, *data);
+  out << "{\"name\": " << JsonUtf8String(Utf16ToUtf8(name)) << ", \"type\": \"" << TypeName(*type)
+      << "\", \"value\": "
+      << (*type == REG_DWORD && data->size() == 4 ? value : JsonUtf8String(value)) << "}";
 }
 
 int Usage(CliEnv& env) {
@@ -112,16 +135,32 @@ int RunReg(CliEnv& env, const std::vector<std::string>& args) {
       return 1;
     }
     std::u16string child;
-    for (DWORD i = 0; reg.EnumKey(k, i, &child) == ERROR_SUCCESS; ++i) {
-      out << "[" << Utf16ToUtf8(child) << "]\n";
+    bool first = true;
+    if (env.json) out << "[";
+    for (DWORD i = 0; reg.EnumKey(k, i, &child) == ERROR_SUCCESS; ++i, first = false) {
+      if (env.json) {
+        PrintJson(out, first, child, nullptr, nullptr);
+      } else {
+        out << "[" << Utf16ToUtf8(child) << "]\n";
+      }
     }
     std::string data;
     DWORD type = 0;
-    for (DWORD i = 0; reg.EnumValue(k, i, &child, &type, &data) == ERROR_SUCCESS; ++i) {
-      PrintValue(out, child, type, data);
+    for (DWORD i = 0; reg.EnumValue(k, i, &child, &type, &data) == ERROR_SUCCESS;
+         ++i, first = false) {
+      if (env.json) {
+        PrintJson(out, first, child, &type, &data);
+      } else {
+        PrintValue(out, child, type, data);
+      }
     }
+    if (env.json) out << (first ? "]\n" : "\n]\n");
     reg.CloseKey(k);
     return 0;
+  }
+  if (env.json) {
+    *env.err << "quillet-cli: reg " << verb << " prints no records; --json is for list\n";
+    return kExitUsage;
   }
   if (verb == "get") {
     HKEY k;
@@ -141,32 +180,28 @@ int RunReg(CliEnv& env, const std::vector<std::string>& args) {
   }
   if (verb == "set") {
     if (words.size() < 3 || setKind.empty()) return Usage(env);
+    // The value is read whole before the key is made: a refused value leaves nothing behind.
+    DWORD type = REG_BINARY;
+    std::string bytes;
+    if (setKind == "--dword") {
+      std::int64_t v = 0;
+      if (!ReadWholeNumber(*env.err, "--dword", setText, 0, 0xFFFFFFFFLL, &v)) return kExitUsage;
+      const DWORD d = static_cast<DWORD>(v);
+      type = REG_DWORD;
+      bytes.assign(reinterpret_cast<const char*>(&d), sizeof d);
+    } else if (setKind == "--string") {
+      type = REG_SZ;
+      bytes = EncodeRegString(Utf8ToUtf16(setText));
+    } else if (!ParseHex(setText, &bytes)) {
+      *env.err << "quillet-cli: --binary: pairs of hex digits\n";
+      return kExitUsage;
+    }
     HKEY k;
     if (LONG rc = reg.CreateKey(root, key, &k)) {
       *env.err << "quillet-cli: cannot create key (error " << rc << ")\n";
       return 1;
     }
-    LONG rc = ERROR_SUCCESS;
-    if (setKind == "--dword") {
-      char* end = nullptr;
-      unsigned long v = std::strtoul(setText.c_str(), &end, 0);
-      if (setText.empty() || *end || v > 0xFFFFFFFFul) {
-        reg.CloseKey(k);
-        return Usage(env);
-      }
-      DWORD d = static_cast<DWORD>(v);
-      rc = reg.SetValue(k, name, REG_DWORD, &d, sizeof d);
-    } else if (setKind == "--string") {
-      std::string bytes = EncodeRegString(Utf8ToUtf16(setText));
-      rc = reg.SetValue(k, name, REG_SZ, bytes.data(), static_cast<DWORD>(bytes.size()));
-    } else {
-      std::string bytes;
-      if (!ParseHex(setText, &bytes)) {
-        reg.CloseKey(k);
-        return Usage(env);
-      }
-      rc = reg.SetValue(k, name, REG_BINARY, bytes.data(), static_cast<DWORD>(bytes.size()));
-    }
+    LONG rc = reg.SetValue(k, name, type, bytes.data(), static_cast<DWORD>(bytes.size()));
     reg.CloseKey(k);
     if (rc) *env.err << "quillet-cli: cannot set value (error " << rc << ")\n";
     return rc ? 1 : 0;

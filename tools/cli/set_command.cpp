@@ -4,6 +4,7 @@
 #include <ostream>
 
 #include "core/portfolio_math.h"
+#include "core/preferences.h"
 #include "tools/cli/portfolio_commands.h"
 
 namespace quillet::cli {
@@ -18,22 +19,23 @@ int RunSet(CliEnv& env, const std::vector<std::string>& argsIn) {
     *env.err << "usage: quillet-cli set [--id N] FIELD=VALUE ...\n";
     return 2;
   }
-  if (!s.Open()) return 1;
+  if (!s.OpenToChange()) return 1;
   if (forStock) {
-    StockRecord* r = s.TakeStock(&args);
-    if (!r) return 1;
+    StockRecord* r = nullptr;
+    if (int code = s.TakeStock(&args, &r); code != kExitDone) return code;
     if (args.empty()) {
       *env.err << "usage: quillet-cli set --id N FIELD=VALUE ...\n";
       return 2;
     }
     for (const std::string& a : args) {
-      if (!SetStockField(s, r, a)) return 1;
+      if (!SetStockField(s, r, a)) return kExitUsage;  // nothing saved
     }
     if (s.store().bAutoSort) SortStocks(s.store());
   } else {
     for (const std::string& a : args) {
-      if (!SetStoreField(s, a)) return 1;
+      if (!SetStoreField(s, a)) return kExitUsage;  // nothing saved
     }
+    if (s.pendingTodayItem) SetTodayItem(s.store(), *s.pendingTodayItem);
   }
   return s.Save() ? 0 : 1;
 }

@@ -8,6 +8,7 @@
 #include "core/decimal_text.h"
 #include "core/portfolio_math.h"
 #include "core/stock_list_texts.h"
+#include "tools/cli/number_input.h"
 #include "tools/cli/portfolio_commands.h"
 
 namespace quillet::cli {
@@ -28,22 +29,22 @@ int Usage(CliEnv& env) {
 
 int RunShow(CliEnv& env, const std::vector<std::string>& args) {
   std::optional<int> portfolio;
-  bool sold = false, active = false, json = false, allPortfolios = false;
+  bool sold = false, active = false, allPortfolios = false;
+  const bool json = env.json;
   for (std::size_t i = 0; i < args.size(); ++i) {
     if (args[i] == "--sold") {
       sold = true;
     } else if (args[i] == "--active") {
       active = true;
-    } else if (args[i] == "--json") {
-      json = true;
     } else if (args[i] == "--portfolio" && i + 1 < args.size()) {
       const std::string& p = args[++i];
       if (p == "all") {
         allPortfolios = true;
       } else {
-        char* end = nullptr;
-        long v = std::strtol(p.c_str(), &end, 10);
-        if (p.empty() || *end || v < 0 || v > 31) return Usage(env);
+        std::int64_t v = 0;
+        if (!ReadWholeNumber(*env.err, "--portfolio", p, 0, kMaxPortfolios - 1, &v)) {
+          return kExitUsage;
+        }
         portfolio = static_cast<int>(v);
       }
     } else {

@@ -13,6 +13,7 @@
 #include "quotes/device/update_quotes.h"
 #include "tools/cli/cli.h"
 #include "tools/cli/interrupt.h"
+#include "tools/cli/number_input.h"
 #include "tools/cli/portfolio_commands.h"
 
 namespace quillet::cli {
@@ -72,9 +73,10 @@ int RunUpdate(CliEnv& env, const std::vector<std::string>& args) {
       background = true;
     } else if (args[i] == "--timeout" && i + 1 < args.size()) {
       // One attempt with this time-out instead of three of 30 seconds.
-      char* end = nullptr;
-      long seconds = std::strtol(args[++i].c_str(), &end, 10);
-      if (end == nullptr || *end != '\0' || seconds < 1 || seconds > 3600) return Usage(env);
+      std::int64_t seconds = 0;
+      if (!ReadWholeNumber(*env.err, "--timeout", args[++i], 1, 3600, &seconds)) {
+        return kExitUsage;
+      }
       settings.retry = false;
       settings.timeoutSeconds = static_cast<std::uint32_t>(seconds);
     } else {

@@ -200,7 +200,7 @@ TEST_F(UpdateCommand, AlertsForScripts) {
   // Refused: a sold stock, a zero threshold, an unknown comparison.
   std::string out, err;
   EXPECT_EQ(Cli("alerts add --id 2 C.Price '<' 50", &out, &err), 1);
-  EXPECT_EQ(Cli("alerts add --id 1 C.Price '<' 0"), 1);
+  EXPECT_EQ(Cli("alerts add --id 1 C.Price '<' 0"), 2) << "a zero threshold is bad input";
   EXPECT_EQ(Cli("alerts add --id 1 C.Price '<>' 5"), 2);
   EXPECT_EQ(Cli("alerts delete 3"), 1);
   // Deleting the alert that fires turns the Today item off at once.
