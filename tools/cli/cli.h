@@ -80,5 +80,7 @@ int DumpCharts(CliEnv& env, bool json);
 int RunUpdate(CliEnv& env, const std::vector<std::string>& args);
 // `alerts check|list|add|delete`: the price alerts of the device root.
 int RunAlerts(CliEnv& env, const std::vector<std::string>& args);
+// `source [--desktop] list|add|remove|route|check`: the user's own quote sources.
+int RunSource(CliEnv& env, const std::vector<std::string>& args);
 
 }  // namespace quillet::cli

@@ -43,6 +43,12 @@ const std::vector<Command>& Commands() {
        RunUpdate},
       {"alerts", "check|list [--json]|add --id N CONDITION COMPARE THRESHOLD|delete N",
        "evaluates, lists, adds and deletes price alerts", RunAlerts},
+      {"source",
+       "[--desktop] list | add NAME FIELD=VALUE... | remove NAME | route MARKET NAME|- | "
+       "check NAME SYMBOL...",
+       "defines quote sources of your own, routes markets to them, and checks one with a real "
+       "request",
+       RunSource},
       {"settings", "get [KEY] | set KEY VALUE",
        "prints or changes the desktop companion's settings (Quillet.ini of the desktop root)",
        RunSettings},
