@@ -618,6 +618,7 @@ UserSourceRun CQuilletUpdater::UserRun() {
   run.retry = true;
   run.retryTimeoutSeconds = services_.retryTimeoutSeconds;
   run.pump = [this] { services_.host.PumpMessages(); };
+  run.onResult = [this](const QuoteResult& r) { LogLine(QuoteLine(r)); };
   return run;
 }
 

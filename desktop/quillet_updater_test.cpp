@@ -874,6 +874,30 @@ TEST_F(DeskRunTest, AMarketRoutedToAUserSourceIsPricedAndItsHistoryFetchedOverHt
   EXPECT_GE(series->points.size(), 5u) << "a week of days from the history template";
   EXPECT_EQ(series->points.back().dwPrice, 815000u) << "today's point from the quote";
 
+  EXPECT_TRUE(Logged("Query: [IBM] - [81.5,2003-05-02,16:00,+1.5,80,82,,,,,,]")) << LogFile();
+
+  // The market sent to a JSON source instead: the same prices, read from its paths.
+  ASSERT_EQ(SaveUserSource(*sources, "json",
+                           {{"quote_url", base + "/user/json?symbols={symbols}"},
+                            {"format", "json"},
+                            {"list", "quoteResponse.result"},
+                            {"date_style", "unix"},
+                            {"symbol", "symbol"},
+                            {"last", "regularMarketPrice"},
+                            {"date", "regularMarketTime"}},
+                           &error),
+            0)
+      << error;
+  ASSERT_EQ(RouteMarket(*sources, 0, "json", &error), 0) << error;
+  logLines.clear();
+  auto second = MakeRun();
+  WholeRun(*second);
+  EXPECT_TRUE(second->wroteBack());
+  EXPECT_TRUE(Logged("Query String: IBM,MSFT"));
+  EXPECT_TRUE(Logged("  [IBM] : [81.5] -> [81.5]"));
+  EXPECT_TRUE(Logged("  [MSFT] : [25] -> [25]"));
+  EXPECT_EQ(FieldText(Find(*dev.LoadSaved(), "IBM")->szPrice), "81.5");
+
   // The same source behind a certificate of another CA: nothing applied, the line says why.
   secure = std::make_unique<QuoteSimProcess>(std::vector<std::string>{
       "--fixture", fixture, "--tls-cert", certs.untrusted(), "--tls-key", certs.key()});
@@ -886,6 +910,7 @@ TEST_F(DeskRunTest, AMarketRoutedToAUserSourceIsPricedAndItsHistoryFetchedOverHt
                             {"last", "2"}},
                            &error),
             0);
+  ASSERT_EQ(RouteMarket(*sources, 0, "mine", &error), 0) << error;
   logLines.clear();
   auto refused = MakeRun();
   WholeRun(*refused);

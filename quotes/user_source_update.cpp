@@ -131,6 +131,9 @@ UserSourcesOutcome FetchUserSources(const SourceBook& book, StockSpan stocks,
         ++outcome.failedRequests;
         continue;
       }
+      if (run.onResult) {
+        for (const auto& r : results) run.onResult(*r);
+      }
       ApplyRules rules;
       rules.belongs = [&book, &source](int market) {
         const UserSource* routed = book.RouteOf(market);

@@ -37,6 +37,8 @@ struct UserSourceRun {
   std::uint32_t timeoutSeconds = 30;       // without retry
   std::uint32_t retryTimeoutSeconds = 30;  // each attempt's, with retry
   std::function<void()> pump;              // called while a request waits (window messages)
+  // Called with every quote read from an answer before it is applied (the desktop logs each).
+  std::function<void(const QuoteResult&)> onResult;
 };
 
 // The transport and CA file of a context.
