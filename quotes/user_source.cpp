@@ -615,6 +615,8 @@ bool ReadUserQuotes(const UserSource& source, std::string_view body, QuoteResult
       results->size() < kMaxQuoteResults ? kMaxQuoteResults - results->size() : 0;
   if (!ReadRows(source, body, source.list, source.fields, &rows, room, error)) return false;
   for (auto& row : rows) {
+    // A text ends at a NUL byte, as the record field it goes into would end it.
+    for (std::string& text : row) text.resize(std::min(text.size(), text.find('\0')));
     if (row[kFieldSymbol].empty()) continue;
     auto result = std::make_unique<QuoteResult>();
     *result = QuoteResult{};

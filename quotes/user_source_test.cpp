@@ -216,6 +216,11 @@ TEST(UserSourceCsv, WithoutAHeaderTheFirstLineIsAQuoteAndOverlongTextsAreCut) {
   ASSERT_EQ(results.size(), 1u);
   EXPECT_EQ(std::string(results[0]->szSymbol).size(), sizeof results[0]->szSymbol - 1);
   EXPECT_EQ(std::string(results[0]->szLast), "12345678901");
+  // A symbol that a NUL byte ends before its first character is no symbol.
+  results.clear();
+  ASSERT_TRUE(ReadUserQuotes(s, std::string("\0IBM\t12\nMSFT\0X\t3\n", 17), &results, &error));
+  ASSERT_EQ(results.size(), 1u);
+  EXPECT_STREQ(results[0]->szSymbol, "MSFT");
   // An empty answer is a failure, not an update with no prices.
   results.clear();
   EXPECT_FALSE(ReadUserQuotes(s, "", &results, &error));
