@@ -57,7 +57,8 @@ class DeskRunSteps {
   // of the device's: the run parses them as it would the copies. False when nothing was
   // restored (the run then reads the device's files).
   virtual bool Restore(CQuilletUpdater& run, std::string_view date) = 0;
-  // Adds the stocks of the CSV file to the run's stock list. False when nothing was imported.
+  // Adds the stocks of the CSV file to the run's stock list. False when the file could not be
+  // read (the request is then kept for the next run).
   virtual bool ImportStocks(CQuilletUpdater& run) = 0;
   // The CSV exports of the stocks and, when asked, of the chart history.
   virtual void Export(CQuilletUpdater& run) = 0;

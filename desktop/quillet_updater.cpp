@@ -508,20 +508,23 @@ void CQuilletUpdater::ParseStockFile(std::string_view bytes) {
       recordsLost_ = true;
       continue;
     }
-    if (r.ucStatus == kStatusActive || r.ucStatus == kStatusWatched) {
-      // A market outside the table, or one never priced, names no source to visit.
-      if (GetMarketInfo(r.ucMarket) == nullptr) continue;
-      const int source = GetMarketSource(r.ucMarket);
-      if (source >= 0 && source < kQuoteSourceCount) {
-        sourceFlags_[static_cast<std::size_t>(source)] = true;
-      }
-    }
+    if (r.ucStatus == kStatusActive || r.ucStatus == kStatusWatched)
+      MarkMarketForUpdate(r.ucMarket);
   }
   if (recordsLost_) LogLine("Error: Insufficient memory to read all stock db");
   if (prefs_) prefs_->dwDesktopMaxId = maxId;
   // The change since the last update is measured from here, as the handheld measures it.
   SnapshotLastUpdateProfit(s);
   SortStocks(s, kSortSymbol, false, false);
+}
+
+void CQuilletUpdater::MarkMarketForUpdate(int market) {
+  // A market outside the table, or one never priced, names no source to visit.
+  if (GetMarketInfo(market) == nullptr) return;
+  const int source = GetMarketSource(market);
+  if (source >= 0 && source < kQuoteSourceCount) {
+    sourceFlags_[static_cast<std::size_t>(source)] = true;
+  }
 }
 
 void CQuilletUpdater::ParseNoteFile(std::string_view bytes) {
@@ -576,7 +579,9 @@ void CQuilletUpdater::Step1ImportAndSetUp() {
         for (std::size_t i = 0; i < kHistorySymbolCount; ++i) {
           history.symbols[i] = std::string(FieldText(settings_.szChartImport[i]));
         }
-        history.bRetry = true;
+        history.bRetry = settings_.bAutoRetry != 0;
+        history.dwTimeout = settings_.iTimeout > 0 ? static_cast<std::uint32_t>(settings_.iTimeout)
+                                                   : kRetryTimeoutSeconds;
         HistoryDownloadHooks hooks;
         hooks.log = [this](std::string_view line) { LogLine(line); };
         hooks.cancelled = [this] { return cancel_.cancelled(); };
@@ -748,6 +753,11 @@ bool CQuilletUpdater::WriteStocksBack() {
   }
   PortfolioStore& s = *store_;
   StockFileHeader header = header_;
+  // The import may have added portfolios; the count stays as read otherwise.
+  header.wPortfolioCount = s.wPortfolioCount;
+  std::memcpy(header.szPortfolioName, s.szPortfolioName, sizeof header.szPortfolioName);
+  std::memcpy(header.ucPortfolioCurrency, s.ucPortfolioCurrency, sizeof header.ucPortfolioCurrency);
+  std::memcpy(header.dCash, s.dCash, sizeof header.dCash);
   std::memcpy(header.currencies, s.currencies, sizeof header.currencies);
   std::memcpy(header.dLastUpdateProfit, s.dLastUpdateProfit, sizeof header.dLastUpdateProfit);
   std::string bytes;

@@ -122,6 +122,11 @@ class CQuilletUpdater {
   ChartStore* charts() { return charts_.get(); }
   DeskProgress* progress() { return progress_.get(); }
   DeviceKind deviceKind() const { return deviceKind_; }
+  PlatformContext& desktop() { return services_.desktop; }
+  // The device's preferences record (null when it could not be read).
+  PrefRecord* preferences() { return prefs_ ? &*prefs_ : nullptr; }
+  // An imported stock's market: its quote source is asked in this run.
+  void MarkMarketForUpdate(int market);
   // The stocks, notes and alerts of the given bytes replace the lists (as the device's copies
   // would): what a restore hands the run.
   void ParseStockFile(std::string_view bytes);

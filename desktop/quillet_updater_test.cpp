@@ -21,6 +21,7 @@
 #include "core/data_files.h"
 #include "core/preferences.h"
 #include "core/registry/registry_store.h"
+#include "desktop/desk_steps.h"
 #include "desktop/device_files.h"
 #include "platform/codepage.h"
 #include "platform/linux/posix_file_system.h"
@@ -569,6 +570,97 @@ TEST_F(DeskRunTest, RequestsAreConsumedOnlyByAWriteBackThatReachedTheDevice) {
   EXPECT_EQ(steps.backups, 2);
   EXPECT_EQ(Settings().bImportNextSync, 0);
   EXPECT_EQ(DevicePrefs().tLastUpdate, static_cast<StockTime>(kNow));
+}
+
+// The run with its real steps: a backup set is taken, and a later restore of a set whose stock
+// file is gone does not hand the handheld the previous run's local copy (or nothing at all): the
+// run reads the device's files as usual.
+TEST_F(DeskRunTest, ARestoreWithoutAUsableStockBackupReadsTheDevicesFiles) {
+  Seed();
+  StartSim();
+  WriteSettings([](DeskSettings& s) {
+    s.BackupMode = 1;
+    s.BackupLastTime = 0;
+  });
+  CDeskSteps steps;
+  auto run = MakeRun(nullptr, &steps);
+  WholeRun(*run);
+  EXPECT_TRUE(Logged("Data backed up to: " + dir.windowsPath + "Backup"));
+  const std::string backup = dir.hostPath + "/Backup/20030502_";
+  ASSERT_TRUE(std::filesystem::exists(backup + "QuilletDB"));
+  ASSERT_TRUE(std::filesystem::exists(backup + "StockGraphDB"));
+  const std::size_t stocks = DecodeStockFile(DeviceBytes()).stocks.size();
+  ASSERT_EQ(stocks, 4u);
+
+  // The set loses its stock file; the local copy is left empty by something else.
+  std::filesystem::remove(backup + "QuilletDB");
+  ASSERT_EQ(disk.WriteAll(dir.hostPath + "/QuilletDB", EncodeStockFile(StockFileHeader{}, {})), 0);
+  WriteSettings([](DeskSettings& s) {
+    s.bRestoreNextTime = 1;
+    CopyToField(s.RestoreTime, "20030502");
+  });
+  logLines.clear();
+  WholeRun(*run);
+  EXPECT_TRUE(Logged(
+      "Error: the backup stock file of 20030502 cannot be read; the data were not restored"));
+  EXPECT_FALSE(Logged("Quillet Data from [20030502] restored"));
+  EXPECT_EQ(DecodeStockFile(DeviceBytes()).stocks.size(), stocks);
+}
+
+TEST_F(DeskRunTest, ImportedStocksAndTheirNewPortfolioReachTheDevice) {
+  Seed();
+  StartSim();
+  ASSERT_EQ(disk.WriteAll(dir.hostPath + "/../import.csv",
+                          "Name,Symbol\nApple,AAPL,Tech,1/31/2003,10,12.50,5\n"),
+            0);
+  WriteSettings([](DeskSettings& s) {
+    s.bImportNextSync = 1;
+    CopyToField(s.szPathImport, "C:\\Program Files\\Microsoft ActiveSync\\import.csv");
+    s.BackupTime = 1;
+  });
+  CDeskSteps steps;
+  auto run = MakeRun(nullptr, &steps);
+  WholeRun(*run);
+  EXPECT_TRUE(Logged("Quillet: Imported [1] records"));
+  const StockFile file = DecodeStockFile(DeviceBytes());
+  ASSERT_EQ(file.stocks.size(), 5u);
+  ASSERT_TRUE(file.header);
+  const StockRecord* apple = nullptr;
+  DWORD highest = 0;
+  for (const StockRecord& r : file.stocks) {
+    if (r.Name() == "Apple")
+      apple = &r;
+    else
+      highest = std::max(highest, r.dwId);
+  }
+  ASSERT_NE(apple, nullptr);
+  EXPECT_EQ(apple->dwId, highest + 1);
+  EXPECT_EQ(apple->ucPortfolio, file.header->wPortfolioCount - 1);
+  EXPECT_EQ(FieldText(file.header->szPortfolioName[apple->ucPortfolio]), "Tech");
+  EXPECT_EQ(Settings().bImportNextSync, 0);
+  // The export of the same run lists it (the quotes of the run priced the others).
+  std::string csv;
+  ASSERT_EQ(disk.ReadAll(dir.hostPath + "/Quillet.csv", &csv), 0);
+  EXPECT_NE(csv.find("\nApple,AAPL,Tech,1/31/2003,10,12.5000,5.00,0.00,130.00,"), std::string::npos)
+      << csv;
+}
+
+TEST_F(DeskRunTest, CancelSeenByTheExportEndsTheRunBeforeAnythingIsWritten) {
+  Seed();
+  StartSim();
+  WriteSettings([](DeskSettings& s) { s.BackupTime = 1; });
+  const std::string before = DeviceBytes();
+  CDeskSteps steps;
+  auto run = MakeRun(nullptr, &steps);
+  run->BeginRun();
+  for (int i = 0; i < 3; ++i) run->RunStep();
+  run->cancelToken().Cancel();
+  run->RunStep();  // the export
+  EXPECT_FALSE(run->isOpen());
+  EXPECT_TRUE(Logged("Sync Cancelled."));
+  EXPECT_FALSE(std::filesystem::exists(dir.hostPath + "/Quillet.csv"));
+  run->RunStep();
+  EXPECT_EQ(DeviceBytes(), before);
 }
 
 TEST_F(DeskRunTest, SettingsSavedDuringARunAreKept) {

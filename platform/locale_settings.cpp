@@ -64,6 +64,13 @@ LocaleSettings ReadLocaleSettings(Registry& registry) {
       !v.empty()) {
     s.timeFormat = Utf16ToAnsi(v);
   }
+  if (registry.GetString(HKEY_CURRENT_USER, kInternationalKey, u"sList", &v) == 0 && !v.empty()) {
+    s.listSeparator = static_cast<char>(WideToAnsi(v[0]));
+  }
+  if (registry.GetString(HKEY_CURRENT_USER, kInternationalKey, u"iDigits", &v) == 0 &&
+      v.size() == 1 && v[0] >= u'0' && v[0] <= u'9') {
+    s.digits = v[0] - u'0';
+  }
   return s;
 }
 
@@ -76,6 +83,10 @@ void WriteLocaleSettings(Registry& registry, const LocaleSettings& s) {
                      AnsiToUtf16(s.shortDateFormat));
   registry.SetString(HKEY_CURRENT_USER, kInternationalKey, u"sTimeFormat",
                      AnsiToUtf16(s.timeFormat));
+  registry.SetString(HKEY_CURRENT_USER, kInternationalKey, u"sList",
+                     AnsiToUtf16(std::string(1, s.listSeparator)));
+  registry.SetString(HKEY_CURRENT_USER, kInternationalKey, u"iDigits",
+                     std::u16string(1, static_cast<char16_t>(u'0' + s.digits % 10)));
 }
 
 std::string FormatDate(std::string_view picture, const LocalTime& date) {

@@ -1,7 +1,7 @@
 // The device's number and date conventions: the decimal and thousands separators and the short
 // date format, read from the international settings in its registry
-// (HKEY_CURRENT_USER\Control Panel\International: "sDecimal", "sThousand", "sShortDate").
-// Missing values give ".", "," and month/day/year ("M/d/yyyy").
+// (HKEY_CURRENT_USER\Control Panel\International: "sDecimal", "sThousand", "sShortDate",
+// "sList", "iDigits"). Missing values give ".", ",", month/day/year ("M/d/yyyy"), "," and 2.
 #pragma once
 
 #include <string>
@@ -20,6 +20,10 @@ struct LocaleSettings {
   char thousandsSeparator = ',';
   std::string shortDateFormat = "M/d/yyyy";
   std::string timeFormat = "h:mm:ss tt";
+  // What separates the items of a list (the cells of a CSV file the user opens).
+  char listSeparator = ',';
+  // Decimals of an amount; 0 to 9.
+  int digits = 2;
 };
 
 // Reads the settings; the separators are the first character of the stored texts, converted to

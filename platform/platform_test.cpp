@@ -293,10 +293,19 @@ TEST(Locale, SeparatorsAndShortDateComeFromTheDeviceRegistry) {
   german.decimalSeparator = ',';
   german.thousandsSeparator = '.';
   german.shortDateFormat = "dd.MM.yy";
+  EXPECT_EQ(t.ctx->locale().listSeparator, ',');
+  EXPECT_EQ(t.ctx->locale().digits, 2);
+  german.listSeparator = ';';
+  german.digits = 3;
   WriteLocaleSettings(t.ctx->registry(), german);
   t.ctx->ReloadLocale();
   EXPECT_EQ(t.ctx->locale().decimalSeparator, ',');
   EXPECT_EQ(t.ctx->locale().thousandsSeparator, '.');
+  EXPECT_EQ(t.ctx->locale().listSeparator, ';');
+  EXPECT_EQ(t.ctx->locale().digits, 3);
+  // A digit count that is not one digit keeps the default.
+  t.ctx->registry().SetString(HKEY_CURRENT_USER, kInternationalKey, u"iDigits", u"12");
+  EXPECT_EQ(ReadLocaleSettings(t.ctx->registry()).digits, 2);
   EXPECT_EQ(FormatDate(t.ctx->locale().shortDateFormat, d), "02.05.03");
   EXPECT_EQ(FormatDate("d MMM yyyy 'at'", d), "2 May 2003 at");
   d.hour = 16;

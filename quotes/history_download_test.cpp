@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
 #include <string>
 #include <thread>
 #include <vector>
@@ -341,6 +342,40 @@ TEST(DownloadHistory, RepeatedDaysKeepOnePointEach) {
   std::vector<DWORD> prices;
   for (const ChartPoint& p : series->points) prices.push_back(p.dwPrice);
   EXPECT_EQ(prices, (std::vector<DWORD>{10000, 30000, 90000}));
+}
+
+TEST(DownloadHistory, AnAnswerLongerThanASeriesKeepsTheNewestDays) {
+  ScopedTimeZone tz("UTC");
+  TestRoot root;
+  ChartStore charts(root.ctx->objectStore(), root.ctx->messageBoxes());
+  ASSERT_TRUE(charts.OpenChartStore());
+  // 3300 days, newest first, as the history host lists them: the price is the day's number.
+  std::string answer = "HTTP/1.0 200 OK\r\n\r\nDate,Close\n";
+  const StockTime newest = Day(2003, 5, 2);
+  for (int i = 0; i < 3300; ++i) {
+    const LocalTime d = ToLocal(static_cast<std::int64_t>(newest) - 86400LL * i);
+    static constexpr const char* kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                              "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    char line[64];
+    std::snprintf(line, sizeof line, "%d-%s-%02d,%d\n", d.day, kMonths[d.month - 1], d.year % 100,
+                  3300 - i);
+    answer += line;
+  }
+  ScriptedSockets sockets;
+  sockets.answer = answer;
+  testing::ClientKit kit;
+  CQuoteClient client(ClientVariant::kDesktop, kit.Services(sockets));
+  std::vector<std::unique_ptr<StockRecord>> stocks;
+  stocks.push_back(Stock("IBM", 0));
+  HistoryDownloadSettings settings;
+  ManualClock clock(kFriday);
+  ASSERT_EQ(DownloadPriceHistory(client, stocks, charts, settings, clock, {}), QR_OK);
+  auto series = charts.FindSeries("IBM", 0);
+  ASSERT_TRUE(series);
+  ASSERT_EQ(series->points.size(), kMaxChartPoints);
+  EXPECT_EQ(series->points.back().dwPrice, 3300u * 10000);
+  EXPECT_EQ(series->points.back().tDate, newest + 60);
+  EXPECT_EQ(series->points.front().dwPrice, (3300u - 3198) * 10000);
 }
 
 }  // namespace

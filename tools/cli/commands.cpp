@@ -56,6 +56,15 @@ const std::vector<Command>& Commands() {
        "connects the device root (--device-root) to the desktop root, or none", RunDevice},
       {"sync", "[--yes|--no]",
        "one desktop update run against the connected device; the run's log on stdout", RunSync},
+      {"export", "[--scheduled]",
+       "writes Quillet.csv (and Quillet_Charts.csv) of the connected device's data",
+       RunExportCommand},
+      {"import", "FILE [--format standard|export]",
+       "imports the stocks of a CSV file at the next sync", RunImportCommand},
+      {"backup", "[--scheduled]", "backs the connected device's data up under today's date",
+       RunBackupCommand},
+      {"restore", "YYYYMMDD", "puts a backup set back at the next sync", RunRestoreCommand},
+      {"backups", "", "lists the dates of the backup sets", RunBackups},
   };
   return table;
 }

@@ -16,5 +16,14 @@ int RunSettings(CliEnv& env, const std::vector<std::string>& args);
 int RunDevice(CliEnv& env, const std::vector<std::string>& args);
 // `sync [--yes|--no]`: one whole desktop update run against the connected device root.
 int RunSync(CliEnv& env, const std::vector<std::string>& args);
+// `export [--scheduled]` and `backup [--scheduled]`: the CSV export and the dated backup of the
+// connected device's data, now or only when their schedule says so.
+int RunExportCommand(CliEnv& env, const std::vector<std::string>& args);
+int RunBackupCommand(CliEnv& env, const std::vector<std::string>& args);
+// `backups`: the dates of the backup sets, one a line.
+int RunBackups(CliEnv& env, const std::vector<std::string>& args);
+// `import FILE [--format standard|export]` and `restore YYYYMMDD`: asked for the next sync.
+int RunImportCommand(CliEnv& env, const std::vector<std::string>& args);
+int RunRestoreCommand(CliEnv& env, const std::vector<std::string>& args);
 
 }  // namespace quillet::cli

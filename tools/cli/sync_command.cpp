@@ -9,6 +9,7 @@
 #include <string>
 
 #include "core/quote_tables.h"
+#include "desktop/desk_steps.h"
 #include "desktop/desk_texts.h"
 #include "desktop/quillet_updater.h"
 #include "tools/cli/cli.h"
@@ -90,7 +91,10 @@ int RunSync(CliEnv& env, const std::vector<std::string>& args) {
   if (!desktop) return 1;
   const Interrupt& interrupt = env.host.interrupt;
   TerminalHost host(*env.err, interrupt, answer);
-  CQuilletUpdater run(DeskRunServices{*desktop, host});
+  CDeskSteps steps;
+  DeskRunServices services{*desktop, host};
+  services.steps = &steps;
+  CQuilletUpdater run(services);
   run.SetLogListener([&env](std::string_view line) { *env.out << line << "\n" << std::flush; });
   {
     ListenForInterrupt listen(interrupt);
