@@ -156,6 +156,11 @@ void CQuilletUpdater::BeginRun() {
   }
   LogLine(FormatLogLine("Quillet log started: [%s]", TimeStamp().c_str()));
   LogLine(FormatLogLine("Quillet %s (Windows : PocketPC/Smartphone)", kDeskVersion));
+  sources_ = SourceBook{};
+  if (auto ini = WorkingFile(dir_, kSettingsFile)) {
+    sources_ = LoadSourceBook(*IniSourceSettings(desk.files(), *ini));
+    for (const std::string& problem : sources_.problems) LogLine("Quillet: " + problem);
+  }
 
   FileSystem& deviceFiles = services_.deviceFiles ? *services_.deviceFiles : desk.files();
   rapi_ = std::make_unique<RemoteApi>(deviceFiles, desk.databases(), desk.root());
@@ -582,7 +587,11 @@ void CQuilletUpdater::Step1ImportAndSetUp() {
         hooks.cancelled = [this] { return cancel_.cancelled(); };
         hooks.retryTimeout = services_.retryTimeoutSeconds;
         DownloadPriceHistory(*client_, StockSpan(store_->stocks), *charts_, history,
-                             services_.desktop.clock(), hooks);
+                             services_.desktop.clock(), hooks, &sources_);
+        if (!sources_.sources.empty()) {
+          DownloadUserHistories(sources_, StockSpan(store_->stocks), *charts_, history,
+                                services_.desktop.clock(), hooks, UserRun(), cancel_);
+        }
       }
       // A one-time request, done or not.
       settings_.bImportChart = 0;
@@ -598,6 +607,24 @@ void CQuilletUpdater::Step1ImportAndSetUp() {
     }
   }
   CancelledEndsRun();
+}
+
+// The user sources' requests go the way the table sources' do: the desktop's proxy with its
+// Basic authentication, 3 attempts on a time-out, window messages pumped while they wait.
+UserSourceRun CQuilletUpdater::UserRun() {
+  UserSourceRun run = UserSourceRunOf(services_.desktop);
+  run.useProxy = settings_.bUseProxy != 0;
+  run.proxyHost = std::string(FieldText(settings_.proxyAddress));
+  run.proxyPort = static_cast<std::uint16_t>(settings_.proxyPort);
+  if (settings_.bProxyAuth != 0) {
+    run.proxyUser = std::string(FieldText(settings_.proxyUser));
+    run.proxyPassword = std::string(FieldText(settings_.proxyPasswd));
+  }
+  run.retry = true;
+  run.retryTimeoutSeconds = services_.retryTimeoutSeconds;
+  run.pump = [this] { services_.host.PumpMessages(); };
+  run.onResult = [this](const QuoteResult& r) { LogLine(QuoteLine(r)); };
+  return run;
 }
 
 void CQuilletUpdater::DialIfNeeded() {
@@ -642,9 +669,10 @@ void CQuilletUpdater::Step2Quotes() {
     do {
       client.BeginRequest(source);
       const std::size_t start = client.requestLength();
-      const bool added = source == kSourceCurrency
-                             ? BuildCurrencyQuery(client, currencies, &resume)
-                             : BuildSymbolQuery(stocks, client, source, &resume, &lastSymbol);
+      const bool added =
+          source == kSourceCurrency
+              ? BuildCurrencyQuery(client, currencies, &resume)
+              : BuildSymbolQuery(stocks, client, source, &resume, &lastSymbol, &sources_);
       if (!added) break;
       LogLine("Query String: " + std::string(client.request().substr(start)));
       if (cancel_.cancelled()) {
@@ -671,9 +699,14 @@ void CQuilletUpdater::Step2Quotes() {
       if (source == kSourceCurrency) {
         ApplyCurrencyRates(client, currencies, log);
       } else {
-        ApplyQuotes(client, stocks, &points, source, log, services_.desktop.clock());
+        ApplyQuotes(client, stocks, &points, source, log, services_.desktop.clock(), &sources_);
       }
     } while (resume > 0);
+  }
+  if (!stopped && !sources_.sources.empty()) {
+    DialIfNeeded();
+    // Failures and a cancel are in the log; the cancel ends the run below as any other does.
+    FetchUserSources(sources_, stocks, &points, log, services_.desktop.clock(), UserRun(), cancel_);
   }
   points.Flush(charts_.get(), log);
   HangUpIfHeld();

@@ -38,6 +38,8 @@
 #include "quotes/cancel_token.h"
 #include "quotes/quote_client.h"
 #include "quotes/quote_server.h"
+#include "quotes/user_source_store.h"
+#include "quotes/user_source_update.h"
 
 namespace quillet {
 
@@ -173,6 +175,7 @@ class CQuilletUpdater {
   StockFileHeader header_;
   bool recordsLost_ = false;
   std::array<bool, kQuoteSourceCount> sourceFlags_ = {};
+  SourceBook sources_;  // the user's own quote sources and the markets routed to them
   std::unique_ptr<RemoteApi> rapi_;
   std::optional<CEGUID> volume_;
   std::unique_ptr<ChartStore> charts_;
@@ -184,6 +187,8 @@ class CQuilletUpdater {
   std::unique_ptr<CQuoteClient> client_;
   bool restored_ = false;
   bool imported_ = false;
+
+  UserSourceRun UserRun();
 };
 
 // The log line of a dial outcome on the desktop (Windows' default dialling); null for success.

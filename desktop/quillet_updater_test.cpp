@@ -29,6 +29,9 @@
 #include "platform/testing/fault_sweep.h"
 #include "quotes/connection.h"
 #include "quotes/testing/quote_sim_process.h"
+#include "quotes/testing/tiny_proxy.h"
+#include "quotes/testing/tls_certificates.h"
+#include "quotes/user_source_store.h"
 
 namespace quillet {
 namespace {
@@ -36,6 +39,7 @@ namespace {
 using testing::QuoteSimProcess;
 using testing::ScopedTimeZone;
 using testing::TestRoot;
+using testing::TinyProxy;
 
 constexpr std::int64_t kNow = 1051891200;  // 2003-05-02 16:00 UTC, the simulator's today
 constexpr char kStockPath[] = "\\Program Files\\Quillet\\QuilletDB";
@@ -866,72 +870,6 @@ TEST_F(DeskRunTest, ASmartphoneKeepsItsChartsInTheVolumeOfItsDataFolder) {
   EXPECT_FALSE(objectStore.FindSeries("IBM", 0));
 }
 
-// tinyproxy from the distribution's package on a loopback port, asking for a user name and
-// password and handing every request on to the simulator (so nothing leaves the machine).
-class TinyProxy {
- public:
-  TinyProxy(std::uint16_t upstreamPort, const std::string& user, const std::string& password) {
-    port_ = FreePort();
-    const std::string conf = dir_.File("tinyproxy.conf");
-    std::string text = "Port " + std::to_string(port_) +
-                       "\nListen 127.0.0.1\nTimeout 30\nMaxClients 4\nAllow 127.0.0.1\n"
-                       "LogLevel Info\nLogFile \"" +
-                       dir_.File("tinyproxy.log") + "\"\nBasicAuth " + user + " " + password +
-                       "\nUpstream http 127.0.0.1:" + std::to_string(upstreamPort) + "\n";
-    PosixFileSystem disk;
-    if (disk.WriteAll(conf, text) != 0) return;
-    std::vector<std::string> argv = {"/usr/bin/tinyproxy", "-d", "-c", conf};
-    std::vector<char*> raw;
-    for (std::string& a : argv) raw.push_back(a.data());
-    raw.push_back(nullptr);
-    if (posix_spawn(&pid_, raw[0], nullptr, nullptr, raw.data(), environ) != 0) pid_ = -1;
-    // Up once it accepts a connection (polled, within ten seconds).
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (pid_ > 0 && !Accepts() && std::chrono::steady_clock::now() < deadline) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-  }
-  ~TinyProxy() {
-    if (pid_ > 0) {
-      kill(pid_, SIGTERM);
-      int status = 0;
-      waitpid(pid_, &status, 0);
-    }
-  }
-  bool running() const { return pid_ > 0 && Accepts(); }
-  std::uint16_t port() const { return port_; }
-
- private:
-  static std::uint16_t FreePort() {
-    int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof a;
-    std::uint16_t port = 0;
-    if (bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
-        getsockname(fd, reinterpret_cast<sockaddr*>(&a), &size) == 0) {
-      port = ntohs(a.sin_port);
-    }
-    close(fd);
-    return port;
-  }
-  bool Accepts() const {
-    int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    a.sin_port = htons(port_);
-    const bool ok = connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
-    close(fd);
-    return ok;
-  }
-
-  testing::TempDir dir_;
-  pid_t pid_ = -1;
-  std::uint16_t port_ = 0;
-};
-
 TEST_F(DeskRunTest, QuotesComeThroughAProxyWithBasicAuthentication) {
   ASSERT_TRUE(std::filesystem::exists("/usr/bin/tinyproxy"))
       << "tinyproxy is not installed (scripts/setup installs it)";
@@ -967,6 +905,112 @@ TEST_F(DeskRunTest, QuotesComeThroughAProxyWithBasicAuthentication) {
   ASSERT_GT(requests.size(), before);
   // The simulator sees the proxy's request for the source's own host and path.
   EXPECT_NE(requests[before].find("http://"), std::string::npos) << requests[before];
+}
+
+// US stocks routed to the user's own HTTPS source: the run prices them and fetches their history
+// through it, with the same log lines; the table's currency source is still asked. A source
+// whose certificate cannot be trusted fails with a clear line and changes no price.
+TEST_F(DeskRunTest, AMarketRoutedToAUserSourceIsPricedAndItsHistoryFetchedOverHttps) {
+  ScopedTimeZone utc("UTC");
+  testing::TlsCertificates certs;
+  ASSERT_TRUE(certs.ok());
+  Seed();
+  StartSim();
+  auto secure = std::make_unique<QuoteSimProcess>(std::vector<std::string>{
+      "--fixture", fixture, "--tls-cert", certs.server(), "--tls-key", certs.key()});
+  ASSERT_TRUE(secure->running());
+  desk.ctx->settings().caFile = certs.caFile();
+  const std::string base = "https://127.0.0.1:" + std::to_string(secure->port());
+  auto sources = IniSourceSettings(disk, dir.hostPath + "/Quillet.ini");
+  std::string error;
+  ASSERT_EQ(
+      SaveUserSource(*sources, "mine",
+                     {{"quote_url", base + "/user/csv?s={symbols}"},
+                      {"format", "csv"},
+                      {"header", "yes"},
+                      {"symbol", "1"},
+                      {"last", "2"},
+                      {"change", "3"},
+                      {"date", "4"},
+                      {"time", "5"},
+                      {"low", "6"},
+                      {"high", "7"},
+                      {"history_url", base + "/user/csv/history?s={symbol}&from={from}&to={to}"},
+                      {"history_date", "1"},
+                      {"history_close", "5"}},
+                     &error),
+      0)
+      << error;
+  ASSERT_EQ(RouteMarket(*sources, 0, "mine", &error), 0) << error;
+  WriteSettings([](DeskSettings& s) {
+    s.bImportChart = 1;
+    s.ucImportChartAll = 1;
+    s.ulImportChartTime = static_cast<DWORD>(kNow - 7 * 86400);
+  });
+  auto run = MakeRun();
+  WholeRun(*run);
+  EXPECT_TRUE(run->wroteBack());
+  auto saved = dev.LoadSaved();
+  EXPECT_EQ(FieldText(Find(*saved, "IBM")->szPrice), "81.5");
+  EXPECT_EQ(FieldText(Find(*saved, "IBM")->szDayHigh), "82");
+  EXPECT_EQ(FieldText(Find(*saved, "Microsoft")->szPrice), "25");
+  EXPECT_EQ(Find(*saved, "IBM")->tQuoteTime, static_cast<StockTime>(kNow));
+  EXPECT_TRUE(Logged("Query String: IBM,MSFT"));
+  EXPECT_TRUE(Logged("  [IBM] : [80] -> [81.5]"));
+  EXPECT_TRUE(Logged("Query String: EURUSD=X"));
+  EXPECT_FALSE(Logged("Query String: IBM+MSFT")) << "the table source is not asked for them";
+  ChartStore charts(dev.ctx().objectStore(), dev.ctx().messageBoxes());
+  ASSERT_TRUE(charts.OpenChartStore());
+  auto series = charts.FindSeries("IBM", 0);
+  ASSERT_TRUE(series);
+  EXPECT_GE(series->points.size(), 5u) << "a week of days from the history template";
+  EXPECT_EQ(series->points.back().dwPrice, 815000u) << "today's point from the quote";
+
+  EXPECT_TRUE(Logged("Query: [IBM] - [81.5,2003-05-02,16:00,+1.5,80,82,,,,,,]")) << LogFile();
+
+  // The market sent to a JSON source instead: the same prices, read from its paths.
+  ASSERT_EQ(SaveUserSource(*sources, "json",
+                           {{"quote_url", base + "/user/json?symbols={symbols}"},
+                            {"format", "json"},
+                            {"list", "quoteResponse.result"},
+                            {"date_style", "unix"},
+                            {"symbol", "symbol"},
+                            {"last", "regularMarketPrice"},
+                            {"date", "regularMarketTime"}},
+                           &error),
+            0)
+      << error;
+  ASSERT_EQ(RouteMarket(*sources, 0, "json", &error), 0) << error;
+  logLines.clear();
+  auto second = MakeRun();
+  WholeRun(*second);
+  EXPECT_TRUE(second->wroteBack());
+  EXPECT_TRUE(Logged("Query String: IBM,MSFT"));
+  EXPECT_TRUE(Logged("  [IBM] : [81.5] -> [81.5]"));
+  EXPECT_TRUE(Logged("  [MSFT] : [25] -> [25]"));
+  EXPECT_EQ(FieldText(Find(*dev.LoadSaved(), "IBM")->szPrice), "81.5");
+
+  // The same source behind a certificate of another CA: nothing applied, the line says why.
+  secure = std::make_unique<QuoteSimProcess>(std::vector<std::string>{
+      "--fixture", fixture, "--tls-cert", certs.untrusted(), "--tls-key", certs.key()});
+  ASSERT_TRUE(secure->running());
+  ASSERT_EQ(SaveUserSource(*sources, "mine",
+                           {{"quote_url", "https://127.0.0.1:" + std::to_string(secure->port()) +
+                                              "/user/csv?s={symbols}"},
+                            {"format", "csv"},
+                            {"symbol", "1"},
+                            {"last", "2"}},
+                           &error),
+            0);
+  ASSERT_EQ(RouteMarket(*sources, 0, "mine", &error), 0) << error;
+  logLines.clear();
+  auto refused = MakeRun();
+  WholeRun(*refused);
+  EXPECT_FALSE(Logged("  [IBM] : [81.5] -> [81.5]")) << "nothing of the refused source applied";
+  const bool explained = std::any_of(logLines.begin(), logLines.end(), [](const std::string& l) {
+    return l.rfind("Quillet: [mine] SSL", 0) == 0;
+  });
+  EXPECT_TRUE(explained);
 }
 
 // The acceptance case with the real handheld program: closed for the run, started again after.

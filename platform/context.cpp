@@ -13,6 +13,7 @@ PlatformContext::PlatformContext(const PlatformServices& services)
       clock_(&services.clock),
       ticks_(&services.ticks),
       sockets_(&services.sockets),
+      http_(services.http),
       settings_(services.settings) {}
 
 std::unique_ptr<PlatformContext> PlatformContext::Open(Kind kind, const std::string& root,

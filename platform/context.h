@@ -16,6 +16,7 @@
 #include "platform/databases.h"
 #include "platform/environment.h"
 #include "platform/file_system.h"
+#include "platform/http_transport.h"
 #include "platform/locale_settings.h"
 #include "platform/message_box.h"
 #include "platform/monotonic_clock.h"
@@ -38,6 +39,9 @@ struct PlatformServices {
   SocketFactory& sockets;
   DatabaseFactory& databases;
   EnvironmentSettings settings;
+  // HTTP(S) for user-defined quote sources; null where the program has none (such sources then
+  // fail with a log line).
+  HttpTransport* http = nullptr;
 };
 
 class PlatformContext {
@@ -81,6 +85,9 @@ class PlatformContext {
   MonotonicClock& ticks() { return *ticks_; }
   void SetTicks(MonotonicClock& ticks) { ticks_ = &ticks; }
   SocketFactory& sockets() { return *sockets_; }
+  // Null when the program was started without one.
+  HttpTransport* http() { return http_; }
+  void SetHttp(HttpTransport* http) { http_ = http; }
   void SetSockets(SocketFactory& sockets) { sockets_ = &sockets; }
   // The dial-up stand-in of this root's phone book, unless a test set another (null: back to
   // the phone book's).
@@ -124,6 +131,7 @@ class PlatformContext {
   Clock* clock_;
   MonotonicClock* ticks_;
   SocketFactory* sockets_;
+  HttpTransport* http_ = nullptr;
   std::unique_ptr<RasDialer> phoneBook_;
   RasDialer* dialer_ = nullptr;
   WindowStation* station_ = nullptr;

@@ -41,6 +41,7 @@ EnvironmentSettings ReadEnvironmentSettings(const EnvironmentLookup& lookup) {
   if (settings.desktopRoot.empty()) settings.desktopRoot = dataHome + "/quillet/desktop";
   settings.fixedNow = WholeNumber(Value(lookup, "QUILLET_NOW"));
   settings.quoteServer = Value(lookup, "QUILLET_QUOTE_SERVER");
+  settings.caFile = Value(lookup, "QUILLET_CA_FILE");
   return settings;
 }
 

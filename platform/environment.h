@@ -9,6 +9,8 @@
 //   QUILLET_NOW            a fixed "now" in seconds since 1970, for scripts and black-box tests
 //   QUILLET_QUOTE_SERVER   host:port that every quote connection goes to instead of the
 //                          sources' hosts (the quote service simulator)
+//   QUILLET_CA_FILE        a file of CA certificates that user-defined HTTPS sources are checked
+//                          against instead of the system's store (the tests' own CA)
 #pragma once
 
 #include <cstdint>
@@ -23,6 +25,7 @@ struct EnvironmentSettings {
   std::string desktopRoot;
   std::optional<std::int64_t> fixedNow;  // only when QUILLET_NOW holds a whole number
   std::string quoteServer;               // as set, "" when unset; its reader checks its form
+  std::string caFile;                    // "" when unset: the system's certificate store
 };
 
 // The value of a variable, or null when it is not set (a program passes std::getenv).

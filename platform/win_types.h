@@ -20,6 +20,7 @@ using WCHAR = char16_t;
 // Win32 error numbers that callers compare against.
 inline constexpr LONG ERROR_SUCCESS = 0;
 inline constexpr LONG ERROR_FILE_NOT_FOUND = 2;
+inline constexpr LONG ERROR_INVALID_DATA = 13;
 inline constexpr LONG ERROR_PATH_NOT_FOUND = 3;
 inline constexpr LONG ERROR_ACCESS_DENIED = 5;
 inline constexpr LONG ERROR_INVALID_HANDLE = 6;

@@ -6,6 +6,7 @@
 #include "core/quote_tables.h"
 #include "platform/ascii.h"
 #include "quotes/quote_client.h"
+#include "quotes/user_source_store.h"
 
 namespace quillet {
 
@@ -21,13 +22,15 @@ struct HistorySymbol {
 };
 
 std::vector<HistorySymbol> SymbolsToFetch(std::span<const std::unique_ptr<StockRecord>> stocks,
-                                          const HistoryDownloadSettings& settings) {
+                                          const HistoryDownloadSettings& settings,
+                                          const SourceBook* routes) {
   std::vector<HistorySymbol> out;
   if (settings.bAllStocks) {
     // Only the CSV markets have histories on the history host.
     std::string previous;
     for (const auto& stock : stocks) {
       if (stock == nullptr || stock->ucStatus > kStatusWatched) continue;
+      if (routes != nullptr && routes->Routed(stock->ucMarket)) continue;
       int source = GetMarketSource(stock->ucMarket);
       if (source != kSourceCsvUs && source != kSourceCsvEurope) continue;
       std::string symbol = QuoteSymbol(stock->Symbol(), stock->ucMarket);
@@ -39,7 +42,9 @@ std::vector<HistorySymbol> SymbolsToFetch(std::span<const std::unique_ptr<StockR
   }
   for (const std::string& symbol : settings.symbols) {
     if (symbol.empty()) break;
-    out.push_back({symbol, MarketOfListedSymbol(symbol, stocks)});
+    const int market = MarketOfListedSymbol(symbol, stocks);
+    if (routes != nullptr && routes->Routed(market)) continue;
+    out.push_back({symbol, market});
   }
   return out;
 }
@@ -126,7 +131,7 @@ int MarketOfListedSymbol(std::string_view symbol,
 
 int DownloadPriceHistory(CQuoteClient& client, std::span<const std::unique_ptr<StockRecord>> stocks,
                          ChartStore& store, const HistoryDownloadSettings& settings, Clock& clock,
-                         const HistoryDownloadHooks& hooks) {
+                         const HistoryDownloadHooks& hooks, const SourceBook* routes) {
   auto log = [&](const std::string& line) {
     if (hooks.log) hooks.log(line);
   };
@@ -137,7 +142,7 @@ int DownloadPriceHistory(CQuoteClient& client, std::span<const std::unique_ptr<S
 
   int code = QR_OK;
   int downloads = 0;
-  for (const HistorySymbol& item : SymbolsToFetch(stocks, settings)) {
+  for (const HistorySymbol& item : SymbolsToFetch(stocks, settings, routes)) {
     if (hooks.cancelled && hooks.cancelled()) break;
     const std::string path = HistoryPath(from, to, item.symbol);
     std::vector<ChartPoint> points;

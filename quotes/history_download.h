@@ -20,6 +20,7 @@
 namespace quillet {
 
 class CQuoteClient;
+struct SourceBook;
 
 inline constexpr std::size_t kHistorySymbolCount = 16;
 
@@ -51,9 +52,10 @@ bool ParseHistoryCsv(CQuoteClient& client, std::vector<ChartPoint>& points, Cloc
 // symbols) from the start date of the settings to today and replaces the symbol's series in
 // `store` with it, oldest first; London (pence) prices are divided by 100. Writes every outcome
 // to the log and returns the result code of the last request (QR_OK when there was none).
+// Stocks of markets that `routes` sends to a user's source are left to that source.
 int DownloadPriceHistory(CQuoteClient& client, std::span<const std::unique_ptr<StockRecord>> stocks,
                          ChartStore& store, const HistoryDownloadSettings& settings, Clock& clock,
-                         const HistoryDownloadHooks& hooks);
+                         const HistoryDownloadHooks& hooks, const SourceBook* routes = nullptr);
 
 // The market a listed symbol belongs to: the market whose suffix is the symbol's text from its
 // last '.', else the market of the last stock whose symbol is exactly this one, else 0 ("US").

@@ -146,7 +146,7 @@ int PendingDailyPoints::Flush(ChartStore* charts, UpdateLog& log) {
 }
 
 bool BuildSymbolQuery(StockSpan stocks, CQuoteClient& client, int source, int* resumeIndex,
-                      std::string* lastSymbol) {
+                      std::string* lastSymbol, const SourceBook* routes) {
   if (*resumeIndex == 0) lastSymbol->clear();
   std::size_t first = static_cast<std::size_t>(std::max(*resumeIndex, 0));
   *resumeIndex = 0;
@@ -156,6 +156,7 @@ bool BuildSymbolQuery(StockSpan stocks, CQuoteClient& client, int source, int* r
   int added = 0;
   for (std::size_t k = first; k < stocks.size(); ++k) {
     const StockRecord& r = *stocks[k];
+    if (routes != nullptr && routes->Routed(r.ucMarket)) continue;
     const int stockSource = GetMarketSource(r.ucMarket);
     if ((r.ucStatus == kStatusActive || r.ucStatus == kStatusWatched) && stockSource == source) {
       std::string symbol = QuoteSymbol(r.Symbol(), r.ucMarket);
@@ -245,16 +246,29 @@ int FetchBatch(CQuoteClient& client, UpdateLog& log, bool retry, std::uint32_t t
 }
 
 void ApplyQuotes(CQuoteClient& client, StockSpan stocks, DailyPointWriter* points, int source,
-                 UpdateLog& log, Clock& clock) {
+                 UpdateLog& log, Clock& clock, const SourceBook* routes) {
   if (source == kSourceCurrency) return;  // the currency table is ApplyCurrencyRates' business
-  const auto index = IndexResults(client.results());
+  ApplyRules rules;
+  rules.belongs = [source, routes](int market) {
+    return GetMarketSource(market) == source && (routes == nullptr || !routes->Routed(market));
+  };
+  rules.timeOf = [&clock](int market, std::string_view date, std::string_view time) {
+    return QuoteTimeOf(market, date, time, false, clock);
+  };
+  ApplyResults(client.results(), client.cancelToken(), stocks, points, source, rules, log, clock);
+}
+
+void ApplyResults(QuoteResultList& results, const CancelToken& cancel, StockSpan stocks,
+                  DailyPointWriter* points, int source, const ApplyRules& rules, UpdateLog& log,
+                  Clock& clock) {
+  const auto index = IndexResults(results);
   if (index.empty()) return;
   for (const auto& stock : stocks) {
-    if (client.cancelToken().g_cancelUpdate != 0) return;
+    if (cancel.g_cancelUpdate != 0) return;
     StockRecord& r = *stock;
     if (r.ucStatus != kStatusActive && r.ucStatus != kStatusWatched) continue;
     const int market = r.ucMarket;
-    if (GetMarketSource(market) != source) continue;
+    if (!rules.belongs(market)) continue;
     const std::string symbol = QuoteSymbol(r.Symbol(), market);
     if (symbol.empty()) continue;
     auto found = index.find(ToLowerAscii(symbol));
@@ -276,7 +290,7 @@ void ApplyQuotes(CQuoteClient& client, StockSpan stocks, DailyPointWriter* point
     // would leave the day's low and high, and the history points made of them, in pence.)
     const bool pence =
         source == kSourceCsvEurope && market != kMarketLondonPounds && old > 0 && now / old > 60;
-    if (result->sConverted == 0 && (pence || market == kMarketLondonPounds)) {
+    if (rules.tableRules && result->sConverted == 0 && (pence || market == kMarketLondonPounds)) {
       now *= 0.01;
       RewriteLast(*result, now);
       ScaleField(result->szChange, sizeof result->szChange, 0.01, true);
@@ -293,8 +307,7 @@ void ApplyQuotes(CQuoteClient& client, StockSpan stocks, DailyPointWriter* point
         FormatLogLine(result->sConverted != 0 ? "  [%s] : [%s] -> [%s]*" : "  [%s] : [%s] -> [%s]",
                       symbol.c_str(), oldText.c_str(), last.c_str()));
     CopyToField(r.szPrice, last);
-    r.tQuoteTime =
-        QuoteTimeOf(market, FieldText(result->szDate), FieldText(result->szTime), false, clock);
+    r.tQuoteTime = rules.timeOf(market, FieldText(result->szDate), FieldText(result->szTime));
     CopyToField(r.szChange, Trimmed(result->szChange));
     CopyToField(r.szDayLow, Trimmed(result->szLow));
     CopyToField(r.szDayHigh, Trimmed(result->szHigh));

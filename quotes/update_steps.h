@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -17,6 +18,7 @@
 #include "platform/clock.h"
 #include "quotes/network_log.h"
 #include "quotes/quote_client.h"
+#include "quotes/user_source_store.h"
 
 namespace quillet {
 
@@ -88,9 +90,10 @@ class PendingDailyPoints final : public DailyPointWriter {
 // batch begins) is not asked twice. Stops at 150 symbols (18 for the list source) or when the
 // request reaches 974 characters, leaving *resumeIndex at the next stock (else 0). For source 0
 // it also marks in the client's needed-sources flags the source of every stock it does not take.
-// True when a symbol was added.
+// Stocks of markets that `routes` sends to a user's source are left to that source. True when a
+// symbol was added.
 bool BuildSymbolQuery(StockSpan stocks, CQuoteClient& client, int source, int* resumeIndex,
-                      std::string* lastSymbol);
+                      std::string* lastSymbol, const SourceBook* routes = nullptr);
 
 // Appends the currency pairs (code of currency i, code of the base currency, "=X") for the
 // currencies from max(1, *resumeIndex) on, leaving out pairs of two euro currencies, whose rate is
@@ -121,9 +124,23 @@ int FetchBatch(CQuoteClient& client, UpdateLog& log, bool retry, std::uint32_t t
 // last move, quote time and market figures, with the pence and pound rules, one log line per
 // stock; adds the day's point of each stock that keeps a price history (`points` may be null).
 // Applies nothing once the run's g_cancelUpdate (the client's) is set. For the currency source use
-// ApplyCurrencyRates.
+// ApplyCurrencyRates. Stocks of markets that `routes` sends to a user's source are left alone.
 void ApplyQuotes(CQuoteClient& client, StockSpan stocks, DailyPointWriter* points, int source,
-                 UpdateLog& log, Clock& clock);
+                 UpdateLog& log, Clock& clock, const SourceBook* routes = nullptr);
+
+// How ApplyResults picks the stocks a list of results is for and reads their quote times.
+struct ApplyRules {
+  std::function<bool(int market)> belongs;
+  // The table sources' pence rules (London in pence, European prices suddenly in pence); a
+  // user's source has its own divisor instead.
+  bool tableRules = true;
+  std::function<StockTime(int market, std::string_view date, std::string_view time)> timeOf;
+};
+// What ApplyQuotes does, for any list of results: the stocks `rules` picks get their figures,
+// log lines and points the same way.
+void ApplyResults(QuoteResultList& results, const CancelToken& cancel, StockSpan stocks,
+                  DailyPointWriter* points, int source, const ApplyRules& rules, UpdateLog& log,
+                  Clock& clock);
 
 // Sets the rate of every currency whose pair was answered. A pair answered without a usable rate
 // (N/A, unreadable, zero or negative) keeps the previous rate and is logged as such.

@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "platform/context.h"
+#include "platform/linux/curl_transport.h"
 #include "platform/linux/posix_file_system.h"
 #include "platform/linux/sqlite_databases.h"
 #include "platform/linux/steady_clock.h"
@@ -21,7 +22,9 @@ class HostServices {
   HostServices(const HostServices&) = delete;
   HostServices& operator=(const HostServices&) = delete;
 
-  PlatformServices services() { return {files_, clock_, ticks_, *sockets_, databases_, settings_}; }
+  PlatformServices services() {
+    return {files_, clock_, ticks_, *sockets_, databases_, settings_, &http_};
+  }
   const EnvironmentSettings& settings() const { return settings_; }
   // The host's file system, for what a main makes beside its contexts (the window station).
   FileSystem& files() { return files_; }
@@ -33,6 +36,7 @@ class HostServices {
   SteadyClock ticks_;
   std::unique_ptr<SocketFactory> sockets_;
   SqliteDatabaseFactory databases_;
+  CurlTransport http_;
 };
 
 }  // namespace quillet

@@ -11,6 +11,7 @@
 #include "core/portfolio_math.h"
 #include "core/quote_tables.h"
 #include "quotes/connection.h"
+#include "quotes/user_source_update.h"
 
 namespace quillet {
 namespace {
@@ -90,7 +91,7 @@ struct SourceOutcome {
 
 SourceOutcome FetchSource(int source, CQuoteClient& client, UpdateServices& s,
                           const UpdateSettings& settings, RunConnection& connection,
-                          PendingDailyPoints& points) {
+                          PendingDailyPoints& points, const SourceBook& book) {
   PortfolioStore& store = s.store;
   const StockSpan stocks(store.stocks);
   const std::span<CurrencyEntry> currencies(
@@ -106,7 +107,7 @@ SourceOutcome FetchSource(int source, CQuoteClient& client, UpdateServices& s,
     connection.DialIfWanted();
     const bool added = source == kSourceCurrency
                            ? BuildCurrencyQuery(client, currencies, &resume)
-                           : BuildSymbolQuery(stocks, client, source, &resume, &lastSymbol);
+                           : BuildSymbolQuery(stocks, client, source, &resume, &lastSymbol, &book);
     if (!added) return outcome;
     std::string line = "Query String: ";
     line += client.request().substr(start);
@@ -134,7 +135,7 @@ SourceOutcome FetchSource(int source, CQuoteClient& client, UpdateServices& s,
       // A request cut short by a time-out or cancel is not applied.
       if (client.cancelToken().g_cancelUpdate == 0) ApplyCurrencyRates(client, currencies, s.log);
     } else {
-      ApplyQuotes(client, stocks, &points, source, s.log, store.context().clock());
+      ApplyQuotes(client, stocks, &points, source, s.log, store.context().clock(), &book);
     }
   } while (resume > 0);
   return outcome;
@@ -173,18 +174,44 @@ bool UpdateQuotes(UpdateServices& s, const UpdateSettings& settings, CancelToken
   client->SetProxy(store.bUseProxy != 0, FieldText(store.szProxyHost), store.wProxyPort, false, {},
                    {});
 
+  // The markets the user sent to sources of their own; a stored definition that cannot be used
+  // is named in the log, and its markets stay with their table sources.
+  const SourceBook book = LoadSourceBook(*RegistrySourceSettings(store.context().registry()));
+  for (const std::string& problem : book.problems) s.log.Append("Quillet: " + problem);
+
   RunConnection connection(s, progress.get());
   PendingDailyPoints points;
   int failures = 0;
+  bool stopped = false;
   for (int source = 0; source < kQuoteSourceCount; ++source) {
     if (source == kSourcePlaceholder) continue;
     if (source > 0 && source != kSourceCurrency &&
         client->neededSources()[static_cast<std::size_t>(source)] == 0) {
       continue;
     }
-    SourceOutcome outcome = FetchSource(source, *client, s, settings, connection, points);
+    SourceOutcome outcome = FetchSource(source, *client, s, settings, connection, points, book);
     if (outcome.failed) ++failures;
-    if (outcome.stopRun || outcome.code == QR_CANCELLED) break;
+    if (outcome.stopRun || outcome.code == QR_CANCELLED) {
+      stopped = true;
+      break;
+    }
+  }
+  if (!stopped && !book.sources.empty()) {
+    connection.DialIfWanted();
+    UserSourceRun run = UserSourceRunOf(store.context());
+    run.useProxy = store.bUseProxy != 0;
+    run.proxyHost = std::string(FieldText(store.szProxyHost));
+    run.proxyPort = store.wProxyPort;
+    run.retry = settings.retry;
+    run.timeoutSeconds = settings.timeoutSeconds;
+    run.retryTimeoutSeconds = settings.retryTimeoutSeconds;
+    QuoteProgress* waits = watched ? &*watched : progress.get();
+    run.pump = [waits] {
+      if (waits != nullptr) waits->PumpMessages();
+    };
+    const UserSourcesOutcome user = FetchUserSources(book, StockSpan(store.stocks), &points, s.log,
+                                                     store.context().clock(), run, cancel);
+    failures += user.failedRequests;
   }
   points.Flush(s.charts, s.log);
 

@@ -15,6 +15,8 @@
 #include "quotes/device/testing/recording_update_host.h"
 #include "quotes/device/testing/update_run_fixture.h"
 #include "quotes/testing/quote_sim_process.h"
+#include "quotes/testing/tls_certificates.h"
+#include "quotes/user_source_store.h"
 
 namespace quillet {
 namespace {
@@ -296,6 +298,92 @@ TEST_F(UpdateRun, AnotherCommandsRunNeitherWaitsForThisOneNorCancelsIt) {
   EXPECT_FALSE(Logged(kLogCancel));
   EXPECT_STRNE(Find("IBM").szPrice, "80");
   EXPECT_EQ(command.cancelToken().g_cancelUpdate, 0u);
+}
+
+// Two markets routed to the user's own HTTPS sources, one answering CSV in pence, one JSON; the
+// rest stays with the table sources. The run prices all of them, logs them as it logs the
+// table's, adds the day's points, and a source it cannot trust fails the run with a clear line.
+TEST_F(UpdateRun, MarketsRoutedToUserSourcesArePricedOverHttps) {
+  testing::TlsCertificates certs;
+  ASSERT_TRUE(certs.ok());
+  StartSim();
+  QuoteSimProcess secure(certs.SimArgs(certs.server()));
+  ASSERT_TRUE(secure.running());
+  root.ctx->settings().caFile = certs.caFile();
+  const std::string base = "https://127.0.0.1:" + std::to_string(secure.port());
+  auto sources = RegistrySourceSettings(root.ctx->registry());
+  std::string error;
+  ASSERT_EQ(SaveUserSource(*sources, "lse",
+                           {{"quote_url", base + "/user/csv?pence=1&s={symbols}"},
+                            {"format", "csv"},
+                            {"header", "yes"},
+                            {"symbol", "1"},
+                            {"last", "2"},
+                            {"change", "3"},
+                            {"date", "4"},
+                            {"time", "5"},
+                            {"divisor", "100"}},
+                           &error),
+            0)
+      << error;
+  ASSERT_EQ(SaveUserSource(*sources, "json",
+                           {{"quote_url", base + "/user/json?symbols={symbols}"},
+                            {"format", "json"},
+                            {"list", "quoteResponse.result"},
+                            {"date_style", "unix"},
+                            {"symbol", "symbol"},
+                            {"last", "regularMarketPrice"},
+                            {"date", "regularMarketTime"},
+                            {"batch", "1"}},
+                           &error),
+            0)
+      << error;
+  ASSERT_EQ(RouteMarket(*sources, 14, "lse", &error), 0);  // London (pounds)
+  ASSERT_EQ(RouteMarket(*sources, 1, "json", &error), 0);  // Toronto
+  StockRecord& vod = Add("VOD", 14, kStatusActive, "1");
+  StockRecord& ry = Add("RY", 1, kStatusActive, "1");
+  StockRecord& td = Add("TD", 1);
+  StockRecord& ibm = Add("IBM");
+  ry.ucFlags = kFlagChartHistory;
+  EXPECT_EQ(Run(), UpdateOutcome::kComplete) << log.text();
+  // The table's CSV service was asked for IBM only.
+  auto targets = Targets();
+  ASSERT_EQ(targets.size(), 1u);
+  EXPECT_EQ(SymbolsOf(targets[0]), (std::vector<std::string>{"IBM"}));
+  EXPECT_NE(FieldText(ibm.szPrice), "");
+  // In pounds though answered in pence, divided once only.
+  const double pounds = ParseDecimal(FieldText(vod.szPrice), 4);
+  EXPECT_GT(pounds, 1);
+  EXPECT_LT(pounds, 1000);
+  EXPECT_NE(vod.tQuoteTime, 0u);
+  EXPECT_GT(ParseDecimal(FieldText(ry.szPrice), 4), 1);
+  EXPECT_EQ(ry.tQuoteTime, 1051891200u);
+  EXPECT_NE(FieldText(td.szPrice), "");
+  EXPECT_TRUE(Logged("Query String: VOD.L"));
+  EXPECT_TRUE(Logged("Query String: RY.TO"));
+  EXPECT_TRUE(Logged("Query String: TD.TO"));  // a batch of one
+  EXPECT_NE(log.text().find("  [RY.TO] : [1] -> ["), std::string::npos) << log.text();
+  auto series = charts.FindSeries("RY.TO", 1);
+  ASSERT_TRUE(series);
+  EXPECT_EQ(series->points.size(), 1u);
+
+  // Served with an expired certificate: a clear line, the incomplete message, no price moved.
+  QuoteSimProcess expired(certs.SimArgs(certs.expired()));
+  ASSERT_TRUE(expired.running());
+  ASSERT_EQ(SaveUserSource(*sources, "json",
+                           {{"quote_url", "https://127.0.0.1:" + std::to_string(expired.port()) +
+                                              "/user/json?symbols={symbols}"},
+                            {"format", "json"},
+                            {"list", "quoteResponse.result"},
+                            {"symbol", "symbol"},
+                            {"last", "regularMarketPrice"}},
+                           &error),
+            0);
+  CopyToField(ry.szPrice, "7");
+  EXPECT_EQ(Run(), UpdateOutcome::kIncomplete);
+  EXPECT_STREQ(ry.szPrice, "7");
+  EXPECT_NE(log.text().find("Quillet: [json] SSL"), std::string::npos) << log.text();
+  EXPECT_NE(log.text().find("expired"), std::string::npos) << log.text();
 }
 
 }  // namespace

@@ -106,5 +106,7 @@ int RunAlerts(CliEnv& env, const std::vector<std::string>& args);
 // `prefs get [NAME] | set NAME VALUE ...`: the handheld program's preferences by the names of
 // its Preferences pages.
 int RunPrefs(CliEnv& env, const std::vector<std::string>& args);
+// `source [--desktop] list|add|remove|route|check`: the user's own quote sources.
+int RunSource(CliEnv& env, const std::vector<std::string>& args);
 
 }  // namespace quillet::cli

@@ -454,6 +454,9 @@ TEST_F(Completion, OffersCommandsVerbsAndEveryPreferenceName) {
   EXPECT_EQ(Complete("quillet-cli alerts "), "check list add delete --help\n");
   EXPECT_EQ(Complete("quillet-cli prefs set proxy-p"), "proxy-port\n");
   EXPECT_EQ(Complete("quillet-cli prefs set proxy-port "), "\n") << "a value comes next";
+  EXPECT_EQ(Complete("quillet-cli sou"), "source\n");
+  EXPECT_EQ(Complete("quillet-cli source --desktop "),
+            "list add remove route check --desktop --help\n");
   // The script's names are the tool's, all of them.
   std::string names;
   for (std::string line, all = Out("prefs get"); !all.empty();) {

@@ -125,6 +125,20 @@ const std::vector<Command>& Commands() {
        "  set              a refused value stores nothing; the others are written as the\n"
        "                   program saves its preferences (not while it runs on the device)\n",
        "prefs set use-proxy on proxy-host proxy.example proxy-port 3128", true},
+      {"source",
+       "[--desktop] list | add NAME FIELD=VALUE... | remove NAME | route MARKET NAME|- | "
+       "check NAME SYMBOL...",
+       "defines quote sources of your own, routes markets to them, and checks one with a real "
+       "request",
+       RunSource,
+       "  --desktop        the desktop's sources (Quillet.ini) instead of the device's\n"
+       "  add NAME F=V     a whole definition (see `source add` without fields for the\n"
+       "                   field names); a definition that cannot be used is refused\n"
+       "  route MARKET S   the market (number or name) fetched from source S; - for its\n"
+       "                   table source again\n"
+       "  check NAME SYM   one real request: the URL, the status, the first lines of the\n"
+       "                   answer and the fields read from it\n",
+       "source check yq RY.TO"},
       {"settings", "get [KEY] | set KEY VALUE",
        "prints or changes the desktop companion's settings (Quillet.ini of the desktop root)",
        RunSettings,

@@ -8,6 +8,7 @@
 #include "core/quote_tables.h"
 #include "platform/ascii.h"
 #include "tools/simulator/sim_pages.h"
+#include "tools/simulator/sim_user_sources.h"
 
 namespace quillet::sim {
 
@@ -167,6 +168,7 @@ const SourceHandler* HandlerTable::Find(int source) const {
 }
 
 SimAnswer HandlerTable::Answer(SimRequest& request, const PriceBook& prices) const {
+  if (IsUserSourcePath(request.path)) return UserSourceAnswer(request, prices);
   RouteRequest(&request);
   if (const SourceHandler* handler = Find(request.source)) return handler->Answer(request, prices);
   SimAnswer answer;

@@ -34,7 +34,9 @@ struct SimAnswer {
   std::string contentType = "text/plain";
   std::vector<std::string> lines;  // body lines, each followed by lineEnd
   std::string lineEnd = "\r\n";
-  bool keepOpen = false;  // the server keeps the connection open after the body
+  bool keepOpen = false;             // the server keeps the connection open after the body
+  std::vector<std::string> headers;  // more header lines ("Location: /x")
+  bool chunked = false;              // HTTP/1.1 with the body in chunks instead of a Content-Length
 };
 
 class SourceHandler {

@@ -24,6 +24,7 @@ constexpr char kUsage[] =
     "  --fixture FILE          quotes from FILE; then only its symbols are known\n"
     "  --unknown SYM[,SYM...]  symbols answered with N/A\n"
     "  --history-layout full|short\n"
+    "  --tls-cert FILE --tls-key FILE   speak HTTPS with this certificate and key (PEM)\n"
     "faults:\n"
     "  --delay MS  --trickle MS  --chunk N  --silent  --status CODE  --truncate N\n"
     "  --long-line N  --garbage N  --body-garbage N  --keep-open  --no-content-length\n"
@@ -84,6 +85,10 @@ int main(int argc, char** argv) {
       server.port = static_cast<std::uint16_t>(number(0, 65535));
     } else if (arg == "--port-file") {
       portFile = value();
+    } else if (arg == "--tls-cert") {
+      server.tlsCert = value();
+    } else if (arg == "--tls-key") {
+      server.tlsKey = value();
     } else if (arg == "--log") {
       server.logPath = value();
     } else if (arg == "--seed") {

@@ -1,13 +1,18 @@
 #include "tools/simulator/sim_server.h"
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netinet/in.h>
+#include <openssl/err.h>
+#include <openssl/ssl.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <thread>
 
@@ -107,6 +112,22 @@ std::string ReadHead(int fd) {
   return head;
 }
 
+// Writes every byte over TLS on a socket that does not block.
+bool TlsWriteAll(SSL* ssl, int fd, std::string_view data) {
+  while (!data.empty()) {
+    int n = SSL_write(ssl, data.data(), static_cast<int>(data.size()));
+    if (n > 0) {
+      data.remove_prefix(static_cast<std::size_t>(n));
+      continue;
+    }
+    const int why = SSL_get_error(ssl, n);
+    if (why != SSL_ERROR_WANT_READ && why != SSL_ERROR_WANT_WRITE) return false;
+    pollfd p{fd, static_cast<short>(why == SSL_ERROR_WANT_READ ? POLLIN : POLLOUT), 0};
+    if (::poll(&p, 1, kHeadTimeoutMs) <= 0) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 std::string ResponseBytes(const SimAnswer& answer, const FaultOptions& faults, std::uint64_t seed) {
@@ -129,14 +150,30 @@ std::string ResponseBytes(const SimAnswer& answer, const FaultOptions& faults, s
     }
   }
   std::string reason = faults.status != 0 ? ReasonOf(status) : answer.reason;
-  std::string out = "HTTP/1.0 " + std::to_string(status) + " " + reason + "\r\n";
+  std::string out = std::string(answer.chunked ? "HTTP/1.1 " : "HTTP/1.0 ") +
+                    std::to_string(status) + " " + reason + "\r\n";
   out += "Server: quillet-quote-sim\r\n";
   out += "Content-Type: " + answer.contentType + "\r\n";
-  if (!faults.noContentLength) {
+  for (const std::string& header : answer.headers) out += header + "\r\n";
+  if (answer.chunked) {
+    // Small chunks, so that a reader meets chunk boundaries inside lines and numbers.
+    out += "Transfer-Encoding: chunked\r\nConnection: close\r\n\r\n";
+    constexpr std::size_t kChunk = 7;
+    char size[16];
+    for (std::size_t at = 0; at < body.size(); at += kChunk) {
+      const std::size_t n = std::min(kChunk, body.size() - at);
+      std::snprintf(size, sizeof size, "%zx\r\n", n);
+      out += size;
+      out += body.substr(at, n) + "\r\n";
+    }
+    out += "0\r\n\r\n";
+  } else if (!faults.noContentLength) {
     out += faults.contentLengthName + ": " + std::to_string(body.size()) + "\r\n";
   }
-  out += "\r\n";
-  out += body;
+  if (!answer.chunked) {
+    out += "\r\n";
+    out += body;
+  }
   if (faults.truncate >= 0 && static_cast<std::size_t>(faults.truncate) < out.size()) {
     out.resize(static_cast<std::size_t>(faults.truncate));
   }
@@ -160,6 +197,7 @@ SimServer::SimServer(ServerOptions options, HandlerTable handlers, PriceBook pri
 
 SimServer::~SimServer() {
   if (listenFd_ >= 0) ::close(listenFd_);
+  if (tls_ != nullptr) SSL_CTX_free(tls_);
   if (log_ != nullptr) std::fclose(log_);
 }
 
@@ -168,6 +206,19 @@ bool SimServer::Listen(std::string* error) {
     log_ = std::fopen(options_.logPath.c_str(), "ab");
     if (log_ == nullptr) {
       *error = "cannot open the request log " + options_.logPath + ": " + std::strerror(errno);
+      return false;
+    }
+  }
+  if (!options_.tlsCert.empty() || !options_.tlsKey.empty()) {
+    tls_ = SSL_CTX_new(TLS_server_method());
+    if (tls_ == nullptr ||
+        SSL_CTX_use_certificate_chain_file(tls_, options_.tlsCert.c_str()) != 1 ||
+        SSL_CTX_use_PrivateKey_file(tls_, options_.tlsKey.c_str(), SSL_FILETYPE_PEM) != 1 ||
+        SSL_CTX_check_private_key(tls_) != 1) {
+      char text[256];
+      ERR_error_string_n(ERR_get_error(), text, sizeof text);
+      *error = "cannot use the certificate " + options_.tlsCert + " and key " + options_.tlsKey +
+               ": " + text;
       return false;
     }
   }
@@ -204,8 +255,73 @@ void SimServer::Serve() {
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
       continue;
     }
-    std::thread([this, fd] { Handle(fd); }).detach();
+    if (tls_ != nullptr) {
+      std::thread([this, fd] { HandleTls(fd); }).detach();
+    } else {
+      std::thread([this, fd] { Handle(fd); }).detach();
+    }
   }
+}
+
+void SimServer::HandleTls(int fd) {
+  SSL* ssl = SSL_new(tls_);
+  if (ssl == nullptr || SSL_set_fd(ssl, fd) != 1) {
+    if (ssl != nullptr) SSL_free(ssl);
+    ::close(fd);
+    return;
+  }
+  timeval limit{kHeadTimeoutMs / 1000, 0};
+  ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+  if (SSL_accept(ssl) != 1) {
+    // A client that does not trust the certificate hangs up here: nothing to answer.
+    SSL_free(ssl);
+    ::close(fd);
+    return;
+  }
+  // From here the socket does not block: a TLS record without data for us must not hold the
+  // answer back.
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+  int pair[2];
+  if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair) != 0) {
+    SSL_free(ssl);
+    ::close(fd);
+    return;
+  }
+  std::thread([this, inner = pair[0]] { Handle(inner); }).detach();
+  const int plain = pair[1];
+  char buffer[4096];
+  bool open = true;
+  for (int idle = 0; open && idle < kHoldLimitMs;) {
+    // Bytes TLS has already decrypted do not show on the socket.
+    if (SSL_pending(ssl) == 0) {
+      pollfd p[2] = {{fd, POLLIN, 0}, {plain, POLLIN, 0}};
+      int n = ::poll(p, 2, 200);
+      if (n < 0 && errno != EINTR) break;
+      if (n <= 0) {
+        idle += 200;
+        continue;
+      }
+      idle = 0;
+      if ((p[1].revents & (POLLIN | POLLHUP | POLLERR)) != 0) {
+        ssize_t got = ::recv(plain, buffer, sizeof buffer, 0);
+        if (got <= 0) break;  // the answer is complete: the handler closed its end
+        if (!TlsWriteAll(ssl, fd, std::string_view(buffer, static_cast<std::size_t>(got)))) break;
+      }
+      if ((p[0].revents & (POLLIN | POLLHUP | POLLERR)) == 0) continue;
+    }
+    int got = SSL_read(ssl, buffer, sizeof buffer);
+    if (got <= 0) {
+      const int why = SSL_get_error(ssl, got);
+      if (why == SSL_ERROR_WANT_READ || why == SSL_ERROR_WANT_WRITE) continue;
+      open = false;
+      break;
+    }
+    if (!SendAll(plain, std::string_view(buffer, static_cast<std::size_t>(got)))) break;
+  }
+  if (open) SSL_shutdown(ssl);
+  ::close(plain);
+  SSL_free(ssl);
+  ::close(fd);
 }
 
 void SimServer::Log(const std::string& record) {

@@ -11,6 +11,8 @@
 #include "tools/simulator/sim_handlers.h"
 #include "tools/simulator/sim_prices.h"
 
+struct ssl_ctx_st;
+
 namespace quillet::sim {
 
 struct FaultOptions {
@@ -44,6 +46,9 @@ struct ServerOptions {
   std::string logPath;     // request log, appended
   FaultOptions faults;
   std::uint64_t seed = 1;  // for garbage bytes
+  // With both, every connection speaks TLS with this certificate (PEM files).
+  std::string tlsCert;
+  std::string tlsKey;
 };
 
 // The bytes of an answer: status line, headers, body, with the faults that shape bytes applied
@@ -65,6 +70,9 @@ class SimServer {
 
  private:
   void Handle(int fd);
+  // Takes the TLS handshake on `fd` and carries the decrypted bytes to and from Handle, which
+  // then answers (faults included) exactly as on a plain connection.
+  void HandleTls(int fd);
   void Log(const std::string& record);
 
   ServerOptions options_;
@@ -76,6 +84,7 @@ class SimServer {
   std::atomic<long long> faulted_{0};
   std::mutex logMutex_;
   std::FILE* log_ = nullptr;
+  ssl_ctx_st* tls_ = nullptr;
 };
 
 }  // namespace quillet::sim
