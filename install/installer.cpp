@@ -111,7 +111,57 @@ bool SyncManagerWindowOpen(WindowStation& station) {
   return station.FindWindow("", kSyncManagerTitle) != 0;
 }
 
+// A running sync manager would keep the old provider loaded: close it first, and go on once
+// its window has gone or the pause is over.
+void CloseSyncManager(Steps& steps, WindowStation& station, const SyncManagerPaths& paths,
+                      int pauseMs, int pollMs) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(pauseMs);
+  steps.RunAndWait(paths.manager + " /quit", pauseMs);
+  while (SyncManagerWindowOpen(station) && std::chrono::steady_clock::now() < deadline) {
+    Sleep(std::min(pollMs, 50));
+  }
+}
+
+void DeletePartnerKey(PlatformContext& desktop) {
+  const std::u16string partner = ConnectedPartnerKey(desktop);
+  if (!partner.empty()) desktop.registry().DeleteTree(HKEY_CURRENT_USER, partner);
+}
+
 }  // namespace
+
+const char* UninstallHookString(UINT id) {
+  switch (id) {
+    case 204:
+      return "Uninstall Quillet";
+    case 219:
+      return "Are you sure that you would like to uninstall Quillet?";
+    case 220:
+      return "Uninstall";
+    default:
+      return nullptr;
+  }
+}
+
+InstallerReport RunUninstallHook(PlatformContext& desktop, const InstallerTimings& timings) {
+  InstallerReport report;
+  Steps steps(desktop, report);
+  const SyncManagerPaths paths = ReadSyncManagerPaths(desktop.registry());
+  const std::string folder = paths.ProductFolder();
+  WindowStation station(desktop.root());
+  CloseSyncManager(steps, station, paths, timings.afterQuitMs, timings.pollMs);
+  // The uninstaller deletes the tool and the library right after this returns: the
+  // unregistration must have ended by then, or the registration would stay behind.
+  if (!steps.RunAndWait(
+          Quoted(folder + "regsvr32.exe") + " -s -u " + Quoted(folder + "Quillet.dll"),
+          timings.registrationMs)) {
+    report.unregistrationFailed = true;
+    steps.Log("the desktop companion was not unregistered");
+  }
+  DeletePartnerKey(desktop);
+  steps.Run(paths.appManager);
+  ReapEndedChildren();
+  return report;
+}
 
 SyncManagerPaths ReadSyncManagerPaths(Registry& registry) {
   SyncManagerPaths paths;
@@ -151,14 +201,7 @@ InstallerReport RunInstall(PlatformContext& desktop, const InstallerTimings& tim
   const std::string folder = paths.ProductFolder();
   WindowStation station(desktop.root());
 
-  // A running sync manager would keep the old provider loaded: close it first, and go on once
-  // its window has gone (or the pause is over).
-  steps.RunAndWait(paths.manager + " /quit", timings.afterQuitMs);
-  const auto quitDeadline =
-      std::chrono::steady_clock::now() + std::chrono::milliseconds(timings.afterQuitMs);
-  while (SyncManagerWindowOpen(station) && std::chrono::steady_clock::now() < quitDeadline) {
-    Sleep(std::min(timings.pollMs, 50));
-  }
+  CloseSyncManager(steps, station, paths, timings.afterQuitMs, timings.pollMs);
 
   // The registration must have ended before the sync manager starts again, or it would not
   // find the provider; a failure is reported, and the installation goes on.
@@ -192,8 +235,7 @@ InstallerReport RunRemove(PlatformContext& desktop, const InstallerTimings& timi
     steps.Log("the desktop companion was not unregistered");
   }
 
-  const std::u16string partner = ConnectedPartnerKey(desktop);
-  if (!partner.empty()) desktop.registry().DeleteTree(HKEY_CURRENT_USER, partner);
+  DeletePartnerKey(desktop);
 
   // The sync manager drops a removed provider only once its options dialog is confirmed.
   WindowStation station(desktop.root());

@@ -54,6 +54,13 @@ struct InstallerReport {
 InstallerReport RunInstall(PlatformContext& desktop, const InstallerTimings& timings = {});
 InstallerReport RunRemove(PlatformContext& desktop, const InstallerTimings& timings = {});
 
+// The uninstall hook's work: the sync manager closed, the desktop companion unregistered
+// (awaited, within the registration bound), the connected device's partner key deleted and the
+// application manager started.
+InstallerReport RunUninstallHook(PlatformContext& desktop, const InstallerTimings& timings = {});
+// The uninstall hook's string resources by number; null for an unknown number.
+const char* UninstallHookString(UINT id);
+
 // The partner key of the connected device's object type, or empty when no device is connected.
 std::u16string ConnectedPartnerKey(PlatformContext& desktop);
 

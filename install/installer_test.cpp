@@ -10,6 +10,7 @@
 #include <sstream>
 #include <thread>
 
+#include "platform/linux/module.h"
 #include "platform/linux/remote_api.h"
 #include "platform/linux/window_station.h"
 #include "platform/testing/test_support.h"
@@ -248,6 +249,73 @@ TEST_F(InstallerTest, TheWaitForTheSyncManagerWindowIsBounded) {
   EXPECT_TRUE(report.syncManagerStillOpen);
   EXPECT_NE(report.Status(), 0);
   EXPECT_FALSE(fs::exists(Product("Quillet.dll")));
+}
+
+}  // namespace
+}  // namespace quillet
+
+namespace quillet {
+namespace {
+
+using testing::BuiltProgram;
+using testing::TestRoot;
+
+TEST_F(InstallerTest, TheHookAwaitsTheUnregistrationAndDropsThePartnerKey) {
+  TestRoot device(PlatformContext::Kind::kDevice);
+  ASSERT_EQ(ConnectDevice(desk.ctx->files(), root, device.ctx->root()), 0);
+  const std::u16string partner = ConnectedPartnerKey(*desk.ctx);
+  ASSERT_EQ(desk.ctx->registry().SetString(HKEY_CURRENT_USER, partner, u"Display Name", u"Q"), 0);
+  std::ofstream(Path("regsvr-exit")) << 5;
+  const InstallerReport report = RunUninstallHook(*desk.ctx, timings);
+  EXPECT_TRUE(report.unregistrationFailed);
+  const std::vector<std::string> calls = Calls();
+  ASSERT_GE(calls.size(), 2u);
+  EXPECT_EQ(calls[0], "WCESMGR.EXE /quit");
+  EXPECT_EQ(calls[1], std::string("regsvr32.exe -s -u ") + kLib + "Quillet.dll");
+  ASSERT_TRUE(PollFor([&] { return Calls().size() == 3; }));
+  EXPECT_EQ(Calls()[2], "CEAPPMGR.EXE");
+  HKEY key{};
+  EXPECT_EQ(desk.ctx->registry().OpenKey(HKEY_CURRENT_USER, partner, &key), ERROR_FILE_NOT_FOUND);
+  // The hook deletes no files: that is the uninstaller's business.
+  EXPECT_TRUE(fs::exists(Product("Quillet.dll")));
+}
+
+TEST_F(InstallerTest, TheHookGivesUpOnAnUnregistrationThatHangs) {
+  Touch(Path("regsvr-hold"));
+  timings.registrationMs = 200;
+  EXPECT_TRUE(RunUninstallHook(*desk.ctx, timings).unregistrationFailed);
+}
+
+TEST_F(InstallerTest, TheLibraryExportsAnswerZeroAndCarryTheStrings) {
+  const PlatformServices services = desk.host.services();
+  ModuleEnvironment environment;
+  environment.root = root;
+  environment.services = &services;
+  std::string error;
+  auto library = LoadedLibrary::LoadFile(BuiltProgram("lib/QuilletUnreg.so"), environment, &error);
+  ASSERT_TRUE(library) << error;
+  using Entry = int (*)(HWND, HINSTANCE, DWORD);
+  auto init = library->Proc<Entry>("UninstInitialize");
+  auto uninit = library->Proc<Entry>("UninstUnInitialize");
+  auto quit = library->Proc<int (*)()>("UninstDoQuit");
+  auto load = library->Proc<int (*)(UINT, char*, int)>("QuilletLoadString");
+  ASSERT_TRUE(init && uninit && quit && load);
+  // No device was ever connected: nothing to delete, and still 0.
+  EXPECT_EQ(init(0, nullptr, 0), 0);
+  EXPECT_EQ(uninit(0, nullptr, 0), 0);
+  EXPECT_EQ(quit(), 0);
+  const std::vector<std::string> calls = Calls();
+  ASSERT_GE(calls.size(), 2u);
+  EXPECT_EQ(calls[1], std::string("regsvr32.exe -s -u ") + kLib + "Quillet.dll");
+
+  char text[64];
+  EXPECT_EQ(load(204, text, sizeof text), 17);
+  EXPECT_STREQ(text, "Uninstall Quillet");
+  EXPECT_GT(load(219, text, sizeof text), 0);
+  EXPECT_STREQ(text, "Are you sure that you would like to uninstall Quillet?");
+  EXPECT_EQ(load(220, text, 5), 4);  // cut to fit, with its zero
+  EXPECT_STREQ(text, "Unin");
+  EXPECT_EQ(load(205, text, sizeof text), 0);
 }
 
 }  // namespace
