@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <thread>
 
 #include "platform/ascii.h"
@@ -278,7 +279,15 @@ InstallerReport RunRemove(PlatformContext& desktop, const InstallerTimings& timi
   for (const char* name :
        {"Quillet.dll", "Quillet.ico", "QuilletInstall.ini", "quillet.ppc30_arm.cab",
         "quillet.ppc30_mips.cab", "quillet.ppc30_sh3.cab", "QuilletUnreg.dll"}) {
-    if (auto host = MapDesktopPath(desktop.root(), folder + name)) desktop.files().Delete(*host);
+    auto host = MapDesktopPath(desktop.root(), folder + name);
+    if (!host) continue;
+    // A device package here is a folder of the package's files.
+    std::error_code ec;
+    if (std::filesystem::is_directory(*host, ec)) {
+      std::filesystem::remove_all(*host, ec);
+    } else {
+      desktop.files().Delete(*host);
+    }
   }
   return report;
 }

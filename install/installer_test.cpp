@@ -51,6 +51,10 @@ class InstallerTest : public ::testing::Test {
     fs::create_symlink(fake, dir / "CEAPPMGR.EXE");
     fs::create_symlink(fake, dir / "Quillet" / "regsvr32.exe");
     for (const char* name : kProductFiles) Touch(dir / "Quillet" / name);
+    // A device package is a folder of the package's files.
+    fs::remove(dir / "Quillet" / "quillet.ppc30_arm.cab");
+    fs::create_directory(dir / "Quillet" / "quillet.ppc30_arm.cab");
+    Touch(dir / "Quillet" / "quillet.ppc30_arm.cab" / "Quillet.exe");
     timings.afterQuitMs = 2000;
     timings.registrationMs = 5000;
     timings.optionsDialogMs = 5000;

@@ -8,6 +8,7 @@
 // entry points, and deletes the product's files. Every step is printed.
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 
 #include "platform/linux/host_services.h"
@@ -42,7 +43,14 @@ int Uninstall(PlatformContext& desktop, const PlatformServices& services,
        {"Quillet.dll", "QuilletDeskUi.so", "Quillet.ico", "QuilletInstall.ini",
         "quillet.ppc30_arm.cab", "quillet.ppc30_mips.cab", "quillet.ppc30_sh3.cab",
         "QuilletUnreg.dll", "regsvr32.exe", "QuilletLog.txt", "Quillet.ini"}) {
-    desktop.files().Delete(JoinPath(folder, name));
+    // A device package is a folder of the package's files.
+    const std::string path = JoinPath(folder, name);
+    std::error_code ec;
+    if (std::filesystem::is_directory(path, ec)) {
+      std::filesystem::remove_all(path, ec);
+    } else {
+      desktop.files().Delete(path);
+    }
   }
   std::printf("removed the product's files from %s\n", folder.c_str());
   return 0;
