@@ -4,6 +4,7 @@
 // caller (the remote call service frees the answer of an invoked function with LocalFree).
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -37,6 +38,34 @@ class IUnknown {
  protected:
   // Objects end through Release, never through a delete of the interface.
   virtual ~IUnknown() = default;
+};
+
+// The reference count and QueryInterface of an object that offers one interface besides
+// IUnknown (`Iid` may be IID_IUnknown itself for an object that offers nothing more). The
+// object is made with one reference, held by its maker, and deletes itself at the last
+// Release.
+template <class Interface, const GUID& Iid>
+class ComObject : public Interface {
+ public:
+  HRESULT QueryInterface(REFIID iid, void** object) override {
+    if (!object) return E_INVALIDARG;
+    if (iid == IID_IUnknown || iid == Iid) {
+      *object = static_cast<Interface*>(this);
+      AddRef();
+      return S_OK;
+    }
+    *object = nullptr;
+    return E_NOINTERFACE;
+  }
+  ULONG AddRef() override { return ++refs_; }
+  ULONG Release() override {
+    const ULONG left = --refs_;
+    if (left == 0) delete this;
+    return left;
+  }
+
+ private:
+  std::atomic<ULONG> refs_{1};
 };
 
 // {00000001-0000-0000-C000-000000000046}

@@ -39,25 +39,8 @@ bool SameText(const char16_t* a, std::u16string_view b) { return a && std::u16st
 
 // The object handler of one exchange: five packets of heartbeat out, and the stock file's
 // object identifier as the written object.
-class CQuilletHandler final : public IReplObjHandler {
+class CQuilletHandler final : public ComObject<IReplObjHandler, IID_IReplObjHandler> {
  public:
-  HRESULT QueryInterface(REFIID iid, void** object) override {
-    if (!object) return E_INVALIDARG;
-    if (iid == IID_IUnknown || iid == IID_IReplObjHandler) {
-      *object = static_cast<IReplObjHandler*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG AddRef() override { return ++refs_; }
-  ULONG Release() override {
-    const ULONG left = --refs_;
-    if (left == 0) delete this;
-    return left;
-  }
-
   HRESULT Setup(REPLSETUP* setup) override {
     if (!setup) return E_INVALIDARG;
     (setup->fRead ? readSetup_ : writeSetup_) = setup;
@@ -91,7 +74,6 @@ class CQuilletHandler final : public IReplObjHandler {
 
  private:
   ~CQuilletHandler() override = default;
-  std::atomic<ULONG> refs_{1};
   REPLSETUP* readSetup_ = nullptr;
   REPLSETUP* writeSetup_ = nullptr;
   // Counted per handler: one handler serves one exchange, and two exchanges never share a count.

@@ -15,25 +15,8 @@
 namespace quillet {
 namespace {
 
-class CQuilletClassFactory final : public IClassFactory {
+class CQuilletClassFactory final : public ComObject<IClassFactory, IID_IClassFactory> {
  public:
-  HRESULT QueryInterface(REFIID iid, void** object) override {
-    if (!object) return E_INVALIDARG;
-    if (iid == IID_IUnknown || iid == IID_IClassFactory) {
-      *object = static_cast<IClassFactory*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG AddRef() override { return ++refs_; }
-  ULONG Release() override {
-    const ULONG left = --refs_;
-    if (left == 0) delete this;
-    return left;
-  }
-
   HRESULT CreateInstance(IUnknown* outer, REFIID iid, void** object) override {
     if (!object) return E_INVALIDARG;
     *object = nullptr;
@@ -57,7 +40,6 @@ class CQuilletClassFactory final : public IClassFactory {
 
  private:
   ~CQuilletClassFactory() override = default;
-  std::atomic<ULONG> refs_{1};
 };
 
 // The library's path as the desktop names it ("C:\...\Quillet.dll" stands for the file in the

@@ -54,23 +54,6 @@ CQuilletObjHandler::CQuilletObjHandler(CQuilletFolder& folder)
 
 CQuilletObjHandler::~CQuilletObjHandler() { store_->Release(); }
 
-HRESULT CQuilletObjHandler::QueryInterface(REFIID iid, void** object) {
-  if (!object) return E_INVALIDARG;
-  if (iid == IID_IUnknown) {
-    *object = static_cast<IUnknown*>(this);
-    AddRef();
-    return S_OK;
-  }
-  *object = nullptr;
-  return E_NOINTERFACE;
-}
-
-ULONG CQuilletObjHandler::Release() {
-  const ULONG left = --refs_;
-  if (left == 0) delete this;
-  return left;
-}
-
 HRESULT CQuilletObjHandler::Setup(desk::REPLSETUP* setup) {
   if (!setup) return E_INVALIDARG;
   if (setup->fRead) {
@@ -235,23 +218,6 @@ CQuilletStore::~CQuilletStore() {
   if (notify_) notify_->Release();
   notify_ = nullptr;
   Module().ObjectDestroyed();
-}
-
-HRESULT CQuilletStore::QueryInterface(REFIID iid, void** object) {
-  if (!object) return E_INVALIDARG;
-  if (iid == IID_IUnknown || iid == IID_IReplStore) {
-    *object = static_cast<IReplStore*>(this);
-    AddRef();
-    return S_OK;
-  }
-  *object = nullptr;
-  return E_NOINTERFACE;
-}
-
-ULONG CQuilletStore::Release() {
-  const ULONG left = --refs_;
-  if (left == 0) delete this;
-  return left;
 }
 
 HRESULT CQuilletStore::Initialize(IReplNotify* notify, UINT /*flags*/) {

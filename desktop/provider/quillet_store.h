@@ -60,12 +60,10 @@ class CItemObject final : public CReplObject {
 inline HREPLOBJ ToHandle(CReplObject* object) { return reinterpret_cast<HREPLOBJ>(object); }
 inline CReplObject* FromHandle(HREPLOBJ handle) { return reinterpret_cast<CReplObject*>(handle); }
 
-class CQuilletObjHandler final : public desk::IReplObjHandler {
+// The service asks the handler only for IUnknown.
+class CQuilletObjHandler final : public ComObject<desk::IReplObjHandler, IID_IUnknown> {
  public:
   explicit CQuilletObjHandler(CQuilletFolder& folder);
-  HRESULT QueryInterface(REFIID iid, void** object) override;
-  ULONG AddRef() override { return ++refs_; }
-  ULONG Release() override;
   HRESULT Setup(desk::REPLSETUP* setup) override;
   HRESULT Reset(desk::REPLSETUP* setup) override;
   HRESULT GetPacket(BYTE** data, DWORD* size, DWORD recommendedSize) override;
@@ -74,7 +72,6 @@ class CQuilletObjHandler final : public desk::IReplObjHandler {
 
  private:
   ~CQuilletObjHandler() override;
-  std::atomic<ULONG> refs_{1};
   CQuilletStore* store_;
   CQuilletFolder& folder_;
   desk::REPLSETUP* readSetup_ = nullptr;
@@ -111,12 +108,9 @@ class CQuilletFolder {
   CQuilletStore& store_;
 };
 
-class CQuilletStore final : public IReplStore {
+class CQuilletStore final : public ComObject<IReplStore, IID_IReplStore> {
  public:
   explicit CQuilletStore(PlatformContext& desktop);
-  HRESULT QueryInterface(REFIID iid, void** object) override;
-  ULONG AddRef() override { return ++refs_; }
-  ULONG Release() override;
   HRESULT Initialize(IReplNotify* notify, UINT flags) override;
   HRESULT GetStoreInfo(STOREINFO* info) override;
   HRESULT ReportStatus(HREPLFLD folder, HREPLITEM item, UINT status, UINT param) override;
@@ -149,7 +143,6 @@ class CQuilletStore final : public IReplStore {
   ~CQuilletStore();
   CQuilletFolder* FindFolder(const char* name);
 
-  std::atomic<ULONG> refs_{1};
   bool initialized_ = false;
   IReplNotify* notify_ = nullptr;
   PlatformContext& desktop_;
