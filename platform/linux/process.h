@@ -21,6 +21,18 @@ namespace quillet {
 // folder that is missing, 5 when the file cannot be run.
 LONG CreateProcess(const std::string& root, std::string_view windowsPath, pid_t* pid = nullptr);
 
+// Starts a desktop command line on the desktop root. Its first word is a program path such as
+// "C:\Program Files\X\X.EXE", matched without regard to case: in double quotes, or unquoted
+// the shortest prefix ending at a blank that names a file, as the desktop resolves it. The other
+// words are its arguments, split at blanks outside double quotes. The program gets the root in
+// QUILLET_DESKTOP_ROOT. Answers as CreateProcess does; 87 for an empty line.
+LONG CreateDesktopProcess(const std::string& root, std::string_view commandLine,
+                          pid_t* pid = nullptr);
+
+// Waits for a child of this process to end, at most timeoutMs, and collects it: true with
+// *exitCode set (128 + the signal when it was killed) when it ended in time.
+bool WaitForChildExit(pid_t pid, int timeoutMs, int* exitCode);
+
 // True while the process runs. One that has ended but was not yet collected by its parent
 // counts as ended: it saves and writes nothing any more.
 bool ProcessRunning(pid_t pid);

@@ -156,6 +156,14 @@ int main(int argc, char** argv) {
     }
     return 0;
   }
+  // There is one sync manager on a desktop: one already running (left open by an earlier
+  // /show or /syncmgr) hands over to this one, which does the work asked for now.
+  if (HWND running = station.FindWindow("", kActiveSyncTitle)) {
+    station.PostMessage(running, WM_CLOSE, 0, 0);
+    for (int i = 0; i < 500 && station.FindWindow("", kActiveSyncTitle) != 0; ++i) {
+      station.PumpFor(10);
+    }
+  }
 
   if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
