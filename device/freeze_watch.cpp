@@ -45,12 +45,13 @@ CFreezeWatch* CFreezeWatch::Of(QCoreApplication* app) {
 
 void CFreezeWatch::Restart() {
   report_ = Report{};
-  stepStart_ = lastTurn_ = bareSince_ = Now();
+  stepStart_ = shownSince_ = bareSince_ = Now();
+  shown_ = Shown();
   told_ = Told();
 }
 
 bool CFreezeWatch::Told() const {
-  if (windows_.isEmpty() || !progress_.isEmpty()) return true;
+  if (!Shown() || !progress_.isEmpty()) return true;
   const QCursor* cursor = QGuiApplication::overrideCursor();
   return cursor && cursor->shape() == Qt::WaitCursor;
 }
@@ -64,20 +65,33 @@ void CFreezeWatch::NoteBare(qint64 ns) {
 void CFreezeWatch::Tick() {
   const qint64 now = Now();
   ++report_.turns;
-  report_.longestFreezeMs = std::max(report_.longestFreezeMs, Ms(now - lastTurn_));
+  if (shown_) NoteFreeze(now - shownSince_);
   if (!told_) NoteBare(now - bareSince_);
-  lastTurn_ = bareSince_ = now;
+  shownSince_ = bareSince_ = now;
+  shown_ = Shown();
   told_ = Told();
 }
 
+void CFreezeWatch::NoteFreeze(qint64 ns) {
+  report_.longestFreezeMs = std::max(report_.longestFreezeMs, Ms(ns));
+}
+
 void CFreezeWatch::CoverMayHaveChanged() {
-  const bool told = Told();
-  if (told == told_) return;
   const qint64 now = Now();
+  // A freeze ends when the last window leaves the screen, and one starts when a window comes.
+  const bool shown = Shown();
+  if (shown != shown_) {
+    if (shown_) NoteFreeze(now - shownSince_);
+    shown_ = shown;
+    shownSince_ = now;
+  }
   // A bare stretch ends when the user is told to wait, and one starts when that ends.
-  if (!told_) NoteBare(now - bareSince_);
-  told_ = told;
-  bareSince_ = now;
+  const bool told = Told();
+  if (told != told_) {
+    if (!told_) NoteBare(now - bareSince_);
+    told_ = told;
+    bareSince_ = now;
+  }
 }
 
 void CFreezeWatch::Forget(QObject* object) {

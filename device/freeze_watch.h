@@ -1,9 +1,9 @@
 // Measures how long the program's window stops answering. A precise timer ticks on the event
 // loop; a gap between two ticks is time in which the program handled no input, paint or timer,
-// whichever loop (the main one, a dialog's, a pumping update run) was turning. Parts of a gap in
-// which the user was told to wait (the wait cursor, the update's progress window) or no window of
-// the program was on screen are kept apart, so the report also gives the longest freeze the user
-// was not told about: the "bare" freeze.
+// whichever loop (the main one, a dialog's, a pumping update run) was turning. Only the parts of
+// a gap with a window of the program on screen freeze anything; of those, the parts in which the
+// user was told to wait (the wait cursor, the update's progress window) are kept apart, so the
+// report also gives the longest freeze the user was not told about: the "bare" freeze.
 #pragma once
 
 #include <QElapsedTimer>
@@ -20,7 +20,8 @@ class CFreezeWatch final : public QObject {
   Q_OBJECT
  public:
   struct Report {
-    // The longest gap between two turns of the event loop, told or not (ms).
+    // The longest stretch of a gap between two turns of the event loop with a window on screen,
+    // told or not (ms).
     double longestFreezeMs = 0;
     // The longest stretch of a gap with a window on screen and neither the wait cursor nor a
     // progress window up (ms).
@@ -63,9 +64,12 @@ class CFreezeWatch final : public QObject {
  private:
   qint64 Now() const { return clock_.nsecsElapsed(); }
   void Tick();
-  // Whether a freeze now would be told: the wait cursor, a progress window, or no window.
+  // Whether a window of the program is on screen, and whether a freeze now would be told (the
+  // wait cursor or a progress window, or no window to freeze).
+  bool Shown() const { return !windows_.isEmpty(); }
   bool Told() const;
   void CoverMayHaveChanged();
+  void NoteFreeze(qint64 ns);
   void NoteBare(qint64 ns);
   void Forget(QObject* object);
 
@@ -77,8 +81,9 @@ class CFreezeWatch final : public QObject {
   QSet<QObject*> progress_;  // the progress windows among them
   QSet<QObject*> tracked_;   // objects whose destruction is watched
   qint64 stepStart_ = 0;
-  qint64 lastTurn_ = 0;
-  qint64 bareSince_ = 0;  // start of the current bare stretch, when !told_
+  qint64 shownSince_ = 0;  // start of the current stretch with a window, when shown_
+  qint64 bareSince_ = 0;   // start of the current bare stretch, when !told_
+  bool shown_ = false;
   bool told_ = true;
   Report report_;
 };
