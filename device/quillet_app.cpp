@@ -19,6 +19,7 @@
 #include "device/prefs_sheet.h"
 #include "device/resource_ids.h"
 #include "device/tool_dialogs.h"
+#include "device/wait_cursor.h"
 
 namespace quillet {
 namespace {
@@ -229,6 +230,7 @@ void CQuilletApp::CloseForSync() {
 
 int CQuilletApp::RunModal(QDialog& dialog) {
   if (closing_) return 0;
+  CArrowCursorForDialog arrow;
   openDialogs_.push_back(&dialog);
   int result = modalAnswerer_ ? modalAnswerer_(dialog) : dialog.exec();
   std::erase(openDialogs_, &dialog);
@@ -238,6 +240,7 @@ int CQuilletApp::RunModal(QDialog& dialog) {
 UpdateOutcome CQuilletApp::UpdateStocks(bool background) {
   if (!update_ || released_ || options_.readOnly) return UpdateOutcome::kTurnedAway;
   UpdateOutcome outcome = update_->UpdateStocks(background);
+  host_.RunEnded();
   if (frame_) frame_->UpdateCommandStates();
   return outcome;
 }

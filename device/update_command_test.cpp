@@ -8,12 +8,14 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
+#include <QTreeWidget>
 
 #include "core/alert_evaluation.h"
 #include "device/main_frame.h"
 #include "device/resource_ids.h"
 #include "device/testing/device_test_support.h"
 #include "device/update_progress_dialog.h"
+#include "device/wait_cursor.h"
 #include "quotes/device/update_timer.h"
 #include "quotes/testing/quote_sim_process.h"
 
@@ -89,6 +91,65 @@ TEST_F(UpdateCommandTest, UpdateShowsProgressAppliesPricesAndSetsTheAlertsButton
   EXPECT_EQ(std::string(FieldText(saved->stocks.at(0)->szPrice)),
             std::string(FieldText(r->szPrice)));
   EXPECT_EQ(sim.Requests().size(), 1u);
+}
+
+// The override cursor's shape now, -1 when none is set.
+int CursorShapeNow() {
+  const QCursor* c = QApplication::overrideCursor();
+  return c ? static_cast<int>(c->shape()) : -1;
+}
+
+TEST_F(UpdateCommandTest, TheWaitCursorTakesOverFromTheProgressWindowUntilTheListIsFilled) {
+  testing::QuoteSimProcess sim;
+  ASSERT_TRUE(sim.running());
+  UseQuoteServer(sim.port());
+  SeedOneStockWithAlert();
+  Start();
+  // The save and the list's refill after the window closes take long with many stocks.
+  int afterWindow = -2;
+  int duringRefill = -2;
+  bool hooked = false;
+  QTimer watch;
+  QObject::connect(&watch, &QTimer::timeout, [&] {
+    CUpdateProgressDlg* p = app->updateHost().progress();
+    if (!p || hooked) return;
+    hooked = true;
+    QObject::connect(p, &QObject::destroyed, [&] { afterWindow = CursorShapeNow(); });
+  });
+  auto* list = frame->list()->findChild<QTreeWidget*>("stockList");
+  ASSERT_NE(list, nullptr);
+  QObject::connect(list->model(), &QAbstractItemModel::rowsInserted,
+                   [&] { duringRefill = CursorShapeNow(); });
+  watch.start(0);
+  frame->Action(ID_UPDATE_STOCKS)->trigger();
+  watch.stop();
+  ASSERT_TRUE(hooked);
+  EXPECT_EQ(afterWindow, Qt::WaitCursor);
+  EXPECT_EQ(duringRefill, Qt::WaitCursor);
+  EXPECT_EQ(CursorShapeNow(), -1);  // and gone when the command is done
+  EXPECT_EQ(list->topLevelItemCount(), 1);
+}
+
+TEST_F(UpdateCommandTest, ADialogOpenedUnderTheWaitCursorShowsTheArrowWhileItWaits) {
+  fx.Seed({}, {{.name = "Microsoft", .symbol = "MSFT"}});
+  Start();
+  int during = -2;
+  fx.dialogs = [&](QDialog&) {
+    during = CursorShapeNow();
+    return 1;
+  };
+  {
+    CWaitCursor wait;
+    QDialog question;
+    EXPECT_EQ(app->RunModal(question), 1);
+    EXPECT_EQ(during, Qt::ArrowCursor);
+    EXPECT_EQ(CursorShapeNow(), Qt::WaitCursor);  // the work goes on under its cursor
+  }
+  EXPECT_EQ(CursorShapeNow(), -1);
+  // Without work under the wait cursor, a dialog sets no cursor of its own.
+  QDialog plain;
+  app->RunModal(plain);
+  EXPECT_EQ(during, -1);
 }
 
 TEST_F(UpdateCommandTest, ASecondUpdateWhileOneRunsDoesNothing) {

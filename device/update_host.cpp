@@ -11,6 +11,9 @@ namespace quillet {
 std::unique_ptr<QuoteProgress> CUpdateHostImpl::OpenProgress(CancelToken& cancel) {
   auto dialog = std::make_unique<CUpdateProgressDlg>(app_.frame(), cancel);
   progress_ = dialog.get();
+  QObject::connect(dialog.get(), &QObject::destroyed, app_.frame(), [this] {
+    if (!afterProgress_) afterProgress_.emplace();
+  });
   return dialog;
 }
 

@@ -7,8 +7,10 @@
 #include <QTimer>
 #include <map>
 #include <memory>
+#include <optional>
 
 #include "device/update_progress_dialog.h"
+#include "device/wait_cursor.h"
 #include "quotes/device/update_quotes.h"
 #include "quotes/device/update_timer.h"
 
@@ -32,10 +34,15 @@ class CUpdateHostImpl final : public UpdateHost, public ForegroundWindow {
 
   // The progress window of the run going on, if it shows one (tests press its Cancel).
   CUpdateProgressDlg* progress() const { return progress_.data(); }
+  // The update command returned: the wait cursor that followed the progress window goes.
+  void RunEnded() { afterProgress_.reset(); }
 
  private:
   CQuilletApp& app_;
   QPointer<CUpdateProgressDlg> progress_;  // cleared when the run closes the window
+  // After the progress window the run still saves the stock file and fills the list again,
+  // which takes long with many stocks: the wait cursor takes over from the window.
+  std::optional<CWaitCursor> afterProgress_;
 };
 
 // Timers on the Qt event loop.

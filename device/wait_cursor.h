@@ -1,33 +1,52 @@
-// Shows the wait cursor for the life of the object, as long operations of the program do.
+// Shows the wait cursor for the life of the object, as long operations of the program do; and
+// the arrow over it for the life of a dialog that waits for the user meanwhile.
 #pragma once
 
 #include <QApplication>
 #include <QCursor>
+#include <optional>
 
 #include "device/freeze_watch.h"
 
 namespace quillet {
 
-class CWaitCursor {
+class CShownCursor {
  public:
-  CWaitCursor() {
-    QApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
+  explicit CShownCursor(Qt::CursorShape shape) {
+    QApplication::setOverrideCursor(QCursor(shape));
     Tell();
   }
-  ~CWaitCursor() {
+  ~CShownCursor() {
     QApplication::restoreOverrideCursor();
     Tell();
   }
-  CWaitCursor(const CWaitCursor&) = delete;
-  CWaitCursor& operator=(const CWaitCursor&) = delete;
+  CShownCursor(const CShownCursor&) = delete;
+  CShownCursor& operator=(const CShownCursor&) = delete;
 
  private:
-  // A running freeze watch counts the time under the cursor as time the user was told to wait.
+  // A running freeze watch counts the time under the wait cursor as time the user was told to
+  // wait.
   static void Tell() {
     if (CFreezeWatch* watch = CFreezeWatch::Of(QCoreApplication::instance())) {
       watch->CursorChanged();
     }
   }
+};
+
+class CWaitCursor : public CShownCursor {
+ public:
+  CWaitCursor() : CShownCursor(Qt::WaitCursor) {}
+};
+
+// Only when some work shows the wait cursor: the dialog it opens waits for the user.
+class CArrowCursorForDialog {
+ public:
+  CArrowCursorForDialog() {
+    if (QApplication::overrideCursor() != nullptr) arrow_.emplace(Qt::ArrowCursor);
+  }
+
+ private:
+  std::optional<CShownCursor> arrow_;
 };
 
 }  // namespace quillet
