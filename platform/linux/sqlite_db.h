@@ -15,12 +15,19 @@
 
 namespace quillet {
 
+// Prepared statements of one connection that are not in use, kept for the next Prepare of the
+// same text: preparing costs more than running the small statements the stores issue.
+class SqliteStatementCache;
+
 class SqliteStatement {
  public:
   SqliteStatement() = default;
+  // A statement of its own, finalized when it ends.
   SqliteStatement(sqlite3* db, std::string_view sql);
   ~SqliteStatement();
-  SqliteStatement(SqliteStatement&& o) noexcept : stmt_(o.stmt_) { o.stmt_ = nullptr; }
+  SqliteStatement(SqliteStatement&& o) noexcept : stmt_(o.stmt_), cache_(std::move(o.cache_)) {
+    o.stmt_ = nullptr;
+  }
   SqliteStatement& operator=(SqliteStatement&& o) noexcept;
   SqliteStatement(const SqliteStatement&) = delete;
 
@@ -38,7 +45,15 @@ class SqliteStatement {
   bool IsNull(int col) const;
 
  private:
+  friend class SqliteDb;
+  SqliteStatement(sqlite3_stmt* stmt, std::shared_ptr<SqliteStatementCache> cache)
+      : stmt_(stmt), cache_(std::move(cache)) {}
+  // Hands the statement back to the cache it came from (reset, bindings cleared), or
+  // finalizes it.
+  void Release();
+
   sqlite3_stmt* stmt_ = nullptr;
+  std::shared_ptr<SqliteStatementCache> cache_;
 };
 
 class SqliteDb {
@@ -57,7 +72,9 @@ class SqliteDb {
   const std::string& path() const { return path_; }
   // Runs statements without results; returns an SQLite result code.
   int Exec(std::string_view sql);
-  SqliteStatement Prepare(std::string_view sql) { return SqliteStatement(db_, sql); }
+  // A statement of `sql`, taken from the statements this connection prepared before and is not
+  // using, or newly prepared. It goes back when it ends, reset.
+  SqliteStatement Prepare(std::string_view sql);
 
   // Nested scopes join the outermost transaction; only the outermost commits. A scope ended
   // without Commit rolls back.
@@ -78,8 +95,9 @@ class SqliteDb {
   std::unique_ptr<TransactionScope> BeginScope();
 
  private:
-  SqliteDb(sqlite3* db, std::string path) : db_(db), path_(std::move(path)) {}
+  SqliteDb(sqlite3* db, std::string path);
   sqlite3* db_;
+  std::shared_ptr<SqliteStatementCache> cache_;
   std::string path_;
   int depth_ = 0;
   friend class Transaction;
