@@ -1,50 +1,8 @@
 #include "platform/linux/sqlite_db.h"
 
-#include <mutex>
-#include <string>
-#include <unordered_map>
-
 #include "platform/roots.h"
 
 namespace quillet {
-
-class SqliteStatementCache {
- public:
-  // At most this many idle statements are kept; the stores use a few dozen texts.
-  static constexpr std::size_t kMaxIdle = 64;
-
-  sqlite3_stmt* Take(std::string_view sql) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    auto it = idle_.find(std::string(sql));
-    if (it == idle_.end()) return nullptr;
-    sqlite3_stmt* stmt = it->second;
-    idle_.erase(it);
-    return stmt;
-  }
-  void Put(sqlite3_stmt* stmt) {
-    sqlite3_reset(stmt);
-    sqlite3_clear_bindings(stmt);
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (closed_ || idle_.size() >= kMaxIdle) {
-      sqlite3_finalize(stmt);
-      return;
-    }
-    idle_.emplace(sqlite3_sql(stmt), stmt);
-  }
-  // The connection is closing: every idle statement is finalized, and those still in use are
-  // finalized when they end.
-  void Close() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    closed_ = true;
-    for (auto& [sql, stmt] : idle_) sqlite3_finalize(stmt);
-    idle_.clear();
-  }
-
- private:
-  std::mutex mutex_;
-  bool closed_ = false;
-  std::unordered_multimap<std::string, sqlite3_stmt*> idle_;
-};
 
 SqliteStatement::SqliteStatement(sqlite3* db, std::string_view sql) {
   if (sqlite3_prepare_v2(db, sql.data(), static_cast<int>(sql.size()), &stmt_, nullptr) !=
@@ -53,24 +11,32 @@ SqliteStatement::SqliteStatement(sqlite3* db, std::string_view sql) {
   }
 }
 
-SqliteStatement::~SqliteStatement() { Release(); }
+namespace {
+
+// How many idle copies of one statement a connection keeps (nested reads of one key may use
+// two at once), and how many statements in all.
+constexpr std::size_t kCopiesKept = 4;
+constexpr std::size_t kStatementsKept = 256;
+
+}  // namespace
 
 void SqliteStatement::Release() {
   if (stmt_ == nullptr) return;
-  if (cache_) {
-    cache_->Put(stmt_);
+  if (home_ != nullptr) {
+    home_->TakeBack(stmt_);
   } else {
     sqlite3_finalize(stmt_);
   }
   stmt_ = nullptr;
-  cache_.reset();
 }
+
+SqliteStatement::~SqliteStatement() { Release(); }
 
 SqliteStatement& SqliteStatement::operator=(SqliteStatement&& o) noexcept {
   if (this != &o) {
     Release();
     stmt_ = o.stmt_;
-    cache_ = std::move(o.cache_);
+    home_ = o.home_;
     o.stmt_ = nullptr;
   }
   return *this;
@@ -156,24 +122,41 @@ std::unique_ptr<SqliteDb> SqliteDb::Open(const std::string& path, std::string_vi
   return db;
 }
 
-SqliteDb::SqliteDb(sqlite3* db, std::string path)
-    : db_(db), cache_(std::make_shared<SqliteStatementCache>()), path_(std::move(path)) {}
-
 SqliteDb::~SqliteDb() {
-  cache_->Close();
+  for (auto& [sql, stmt] : cache_) sqlite3_finalize(stmt);
   sqlite3_close_v2(db_);
 }
 
 SqliteStatement SqliteDb::Prepare(std::string_view sql) {
-  if (sqlite3_stmt* stmt = cache_->Take(sql)) return SqliteStatement(stmt, cache_);
+  {
+    std::lock_guard<std::mutex> lock(cacheLock_);
+    auto it = cache_.find(std::string(sql));
+    if (it != cache_.end()) {
+      sqlite3_stmt* stmt = it->second;
+      cache_.erase(it);
+      return SqliteStatement(stmt, this);
+    }
+  }
   sqlite3_stmt* stmt = nullptr;
-  if (sqlite3_prepare_v2(db_, sql.data(), static_cast<int>(sql.size()), &stmt, nullptr) !=
-          SQLITE_OK ||
-      stmt == nullptr) {
+  if (sqlite3_prepare_v3(db_, sql.data(), static_cast<int>(sql.size()), SQLITE_PREPARE_PERSISTENT,
+                         &stmt, nullptr) != SQLITE_OK) {
     sqlite3_finalize(stmt);
     return SqliteStatement();
   }
-  return SqliteStatement(stmt, cache_);
+  return SqliteStatement(stmt, this);
+}
+
+void SqliteDb::TakeBack(sqlite3_stmt* stmt) {
+  // Reset first: a statement left mid-result would hold its read transaction open.
+  sqlite3_reset(stmt);
+  sqlite3_clear_bindings(stmt);
+  std::string sql = sqlite3_sql(stmt);
+  std::lock_guard<std::mutex> lock(cacheLock_);
+  if (cache_.size() < kStatementsKept && cache_.count(sql) < kCopiesKept) {
+    cache_.emplace(std::move(sql), stmt);
+  } else {
+    sqlite3_finalize(stmt);
+  }
 }
 
 int SqliteDb::Exec(std::string_view sql) {

@@ -8,24 +8,23 @@
 
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 #include "platform/store_transaction.h"
 
 namespace quillet {
 
-// Prepared statements of one connection that are not in use, kept for the next Prepare of the
-// same text: preparing costs more than running the small statements the stores issue.
-class SqliteStatementCache;
+class SqliteDb;
 
 class SqliteStatement {
  public:
   SqliteStatement() = default;
-  // A statement of its own, finalized when it ends.
   SqliteStatement(sqlite3* db, std::string_view sql);
   ~SqliteStatement();
-  SqliteStatement(SqliteStatement&& o) noexcept : stmt_(o.stmt_), cache_(std::move(o.cache_)) {
+  SqliteStatement(SqliteStatement&& o) noexcept : stmt_(o.stmt_), home_(o.home_) {
     o.stmt_ = nullptr;
   }
   SqliteStatement& operator=(SqliteStatement&& o) noexcept;
@@ -46,14 +45,11 @@ class SqliteStatement {
 
  private:
   friend class SqliteDb;
-  SqliteStatement(sqlite3_stmt* stmt, std::shared_ptr<SqliteStatementCache> cache)
-      : stmt_(stmt), cache_(std::move(cache)) {}
-  // Hands the statement back to the cache it came from (reset, bindings cleared), or
-  // finalizes it.
+  SqliteStatement(sqlite3_stmt* stmt, SqliteDb* home) : stmt_(stmt), home_(home) {}
   void Release();
-
   sqlite3_stmt* stmt_ = nullptr;
-  std::shared_ptr<SqliteStatementCache> cache_;
+  // The connection whose cache takes the statement back when it is done with; null: finalized.
+  SqliteDb* home_ = nullptr;
 };
 
 class SqliteDb {
@@ -72,8 +68,10 @@ class SqliteDb {
   const std::string& path() const { return path_; }
   // Runs statements without results; returns an SQLite result code.
   int Exec(std::string_view sql);
-  // A statement of `sql`, taken from the statements this connection prepared before and is not
-  // using, or newly prepared. It goes back when it ends, reset.
+  // A statement for `sql`, compiled once per connection: a registry read or write runs the same
+  // few statements again and again, and compiling them each time cost more than running them.
+  // The statement goes back to the connection's cache, reset, when it is destroyed; it must not
+  // outlive the connection.
   SqliteStatement Prepare(std::string_view sql);
 
   // Nested scopes join the outermost transaction; only the outermost commits. A scope ended
@@ -95,12 +93,17 @@ class SqliteDb {
   std::unique_ptr<TransactionScope> BeginScope();
 
  private:
-  SqliteDb(sqlite3* db, std::string path);
+  SqliteDb(sqlite3* db, std::string path) : db_(db), path_(std::move(path)) {}
+  void TakeBack(sqlite3_stmt* stmt);
   sqlite3* db_;
-  std::shared_ptr<SqliteStatementCache> cache_;
   std::string path_;
   int depth_ = 0;
+  // Compiled statements not in use, by their text. The connection is shared between threads
+  // (it is opened fully serialized), so the cache has its own lock.
+  std::mutex cacheLock_;
+  std::unordered_multimap<std::string, sqlite3_stmt*> cache_;
   friend class Transaction;
+  friend class SqliteStatement;
 };
 
 // The SQLite file of a root: "<root>/system.db".

@@ -1,97 +1,85 @@
-// The connection's statements: each Prepare hands out a statement that starts reset with no
-// bindings, whether it was prepared afresh or used before, and statements of one text may be in
-// use side by side.
 #include "platform/linux/sqlite_db.h"
 
 #include <gtest/gtest.h>
 
-#include <memory>
-#include <optional>
+#include <string>
 
 #include "platform/testing/test_support.h"
 
 namespace quillet {
 namespace {
 
-class Statements : public ::testing::Test {
+class SqliteDbTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    db = SqliteDb::Open(dir.File("t.db"), "CREATE TABLE t(k INTEGER, v TEXT);", nullptr);
-    ASSERT_NE(db, nullptr);
-    for (int k = 1; k <= 3; ++k) {
-      auto insert = db->Prepare("INSERT INTO t(k, v) VALUES(?1, ?2)");
-      ASSERT_TRUE(insert.ok());
-      insert.Bind(1, k).Bind(2, "v" + std::to_string(k));
-      ASSERT_EQ(insert.Step(), SQLITE_DONE);
-    }
+    std::string error;
+    db = SqliteDb::Open(dir.File("cache.db"), "CREATE TABLE t(k INTEGER PRIMARY KEY, v TEXT)",
+                        &error);
+    ASSERT_TRUE(db) << error;
+    ASSERT_EQ(db->Exec("INSERT INTO t VALUES (1, 'one'), (2, 'two'), (3, 'three')"), SQLITE_OK);
   }
-  std::optional<std::string> ValueOf(int k) {
-    auto st = db->Prepare("SELECT v FROM t WHERE k=?1");
-    st.Bind(1, k);
-    if (st.Step() != SQLITE_ROW) return std::nullopt;
-    return st.Text(0);
+
+  std::string ValueOf(std::int64_t key) {
+    SqliteStatement q = db->Prepare("SELECT v FROM t WHERE k = ?");
+    q.Bind(1, key);
+    return q.Step() == SQLITE_ROW ? q.Text(0) : "(none)";
   }
 
   testing::TempDir dir;
   std::unique_ptr<SqliteDb> db;
 };
 
-TEST_F(Statements, AStatementUsedBeforeStartsAfreshWithoutItsBindings) {
-  EXPECT_EQ(ValueOf(2), "v2");
-  EXPECT_EQ(ValueOf(3), "v3");
-  // Left mid-result, then asked again: the new one starts at the first row.
+// A statement comes back from the cache with none of its last use left: no binding, no row.
+TEST_F(SqliteDbTest, AStatementUsedAgainStartsAfresh) {
+  EXPECT_EQ(ValueOf(2), "two");
+  EXPECT_EQ(ValueOf(3), "three");
   {
-    auto st = db->Prepare("SELECT k FROM t ORDER BY k");
-    ASSERT_EQ(st.Step(), SQLITE_ROW);
-    ASSERT_EQ(st.Step(), SQLITE_ROW);
-    EXPECT_EQ(st.Int(0), 2);
+    SqliteStatement q = db->Prepare("SELECT v FROM t WHERE k = ?");
+    // A binding left over from the last use would find "three".
+    EXPECT_EQ(q.Step(), SQLITE_DONE);
   }
-  auto again = db->Prepare("SELECT k FROM t ORDER BY k");
-  ASSERT_EQ(again.Step(), SQLITE_ROW);
-  EXPECT_EQ(again.Int(0), 1);
-  // A parameter bound last time is not bound now: it reads as NULL and matches nothing.
-  auto unbound = db->Prepare("SELECT v FROM t WHERE k=?1");
-  EXPECT_EQ(unbound.Step(), SQLITE_DONE);
+  EXPECT_EQ(ValueOf(1), "one");
 }
 
-TEST_F(Statements, StatementsOfOneTextWorkSideBySide) {
-  auto outer = db->Prepare("SELECT k FROM t ORDER BY k");
-  int rows = 0;
+// Two uses of one statement at once (a read inside a loop over the same query) must not share
+// a compiled statement, or the inner one would end the outer one's walk.
+TEST_F(SqliteDbTest, NestedUsesOfOneQueryWalkSeparately) {
+  SqliteStatement outer = db->Prepare("SELECT k FROM t ORDER BY k");
+  std::string seen;
   while (outer.Step() == SQLITE_ROW) {
-    auto inner = db->Prepare("SELECT k FROM t ORDER BY k");
-    int innerRows = 0;
-    while (inner.Step() == SQLITE_ROW) ++innerRows;
-    EXPECT_EQ(innerRows, 3);
-    ++rows;
+    SqliteStatement inner = db->Prepare("SELECT k FROM t ORDER BY k");
+    int rows = 0;
+    while (inner.Step() == SQLITE_ROW) ++rows;
+    EXPECT_EQ(rows, 3);
+    seen += std::to_string(outer.Int(0));
   }
-  EXPECT_EQ(rows, 3);
-  // A statement moved from keeps nothing; the one moved to works.
-  SqliteStatement moved = db->Prepare("SELECT COUNT(*) FROM t");
-  SqliteStatement target;
-  target = std::move(moved);
-  EXPECT_FALSE(moved.ok());
-  ASSERT_EQ(target.Step(), SQLITE_ROW);
-  EXPECT_EQ(target.Int(0), 3);
+  EXPECT_EQ(seen, "123");
 }
 
-TEST_F(Statements, AWriteCommitsWhileReadsAreParkedAndBadTextIsRefused) {
-  EXPECT_EQ(ValueOf(1), "v1");  // its statement now waits for reuse
+// A statement dropped in the middle of its rows must not keep the table busy: it is reset as it
+// goes back, so the table can still be dropped (SQLite refuses while a statement reads it).
+TEST_F(SqliteDbTest, AStatementLeftMidResultHoldsNothing) {
   {
-    SqliteDb::Transaction tx(*db);
-    auto update = db->Prepare("UPDATE t SET v='new' WHERE k=1");
-    ASSERT_EQ(update.Step(), SQLITE_DONE);
-    EXPECT_TRUE(tx.Commit());
+    SqliteStatement q = db->Prepare("SELECT k FROM t ORDER BY k");
+    ASSERT_EQ(q.Step(), SQLITE_ROW);
   }
-  EXPECT_EQ(ValueOf(1), "new");
-  EXPECT_FALSE(db->Prepare("SELEKT nothing").ok());
+  {
+    SqliteStatement moved = db->Prepare("SELECT v FROM t");
+    ASSERT_EQ(moved.Step(), SQLITE_ROW);
+    SqliteStatement target;
+    target = std::move(moved);
+    ASSERT_EQ(target.Step(), SQLITE_ROW);
+  }
+  EXPECT_EQ(db->Exec("DROP TABLE t"), SQLITE_OK) << sqlite3_errmsg(db->handle());
+  SqliteStatement gone = db->Prepare("SELECT v FROM t");
+  EXPECT_NE(gone.Step(), SQLITE_ROW) << "a cached statement of a dropped table finds nothing";
 }
 
-TEST_F(Statements, AStatementMayOutliveItsConnection) {
-  auto st = db->Prepare("SELECT COUNT(*) FROM t");
-  ASSERT_EQ(st.Step(), SQLITE_ROW);
-  EXPECT_EQ(ValueOf(1), "v1");
-  db.reset();  // the connection closes once the statement ends
-  EXPECT_EQ(st.Int(0), 3);
+TEST_F(SqliteDbTest, AStatementThatDoesNotCompileIsNotOk) {
+  SqliteStatement bad = db->Prepare("SELECT nothing FROM nowhere");
+  EXPECT_FALSE(bad.ok());
+  EXPECT_EQ(bad.Step(), SQLITE_MISUSE);
+  EXPECT_EQ(ValueOf(1), "one") << "the connection is still good";
 }
 
 }  // namespace
