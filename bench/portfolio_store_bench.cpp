@@ -96,14 +96,20 @@ void BM_LoadAndSave(benchmark::State& state) {
   }
   const std::string path = *root.ctx->HostPath("\\Program Files\\Quillet\\QuilletDB");
   for (auto _ : state) {
-    const double floor = BestOf(5, [&] { PlainReadAndWrite(path); });
+    // Floor and measure take turns, so a burst of load from other processes on the machine
+    // falls on both alike; the best of each counts.
+    double floor = 1e300;
+    double measured = 1e300;
     std::size_t loaded = 0;
-    const double measured = BestOf(5, [&] {
-      PortfolioStore store(*root.ctx);
-      LoadStocks(store);
-      loaded = store.stocks.size();
-      SaveStocks(store);
-    });
+    for (int round = 0; round < 5; ++round) {
+      floor = std::min(floor, BestOf(1, [&] { PlainReadAndWrite(path); }));
+      measured = std::min(measured, BestOf(1, [&] {
+                            PortfolioStore store(*root.ctx);
+                            LoadStocks(store);
+                            loaded = store.stocks.size();
+                            SaveStocks(store);
+                          }));
+    }
     if (loaded != kStocks) state.SkipWithError("the stocks did not load");
     state.SetIterationTime(measured);
     bench::TableLine(state, "load + save of 100,000 stocks",

@@ -157,22 +157,32 @@ void BM_FullUpdate10000StocksWithHistory(benchmark::State& state) {
 
   const std::size_t expected = (kStocks + kMaxSymbolsPerBatch - 1) / kMaxSymbolsPerBatch;
   for (auto _ : state) {
-    const std::size_t before = sim.Requests().size();
-    auto start = std::chrono::steady_clock::now();
-    UpdateOutcome outcome = command.UpdateStocks(true);
-    const double run = Seconds(std::chrono::steady_clock::now() - start);
-    const std::vector<std::string> all = sim.Requests();
-    const std::vector<std::string> heads(all.begin() + static_cast<std::ptrdiff_t>(before),
-                                         all.end());
-    if (outcome != UpdateOutcome::kComplete) state.SkipWithError("the run did not complete");
-    if (heads.size() != expected) state.SkipWithError("the run did not batch its requests");
-    const double roundTrips = BareRoundTrips(sim.port(), heads);
-    testing::TempDir blobs;
-    const double sqlite =
-        WriteBlobsInOneTransaction(blobs.File("series.db"), kStocks, kHistoryDays + 1);
-    if (roundTrips <= 0 || sqlite <= 0) state.SkipWithError("the floor could not be measured");
+    // Three runs on the same day (the later ones rewrite the day's point of every series), each
+    // followed by its floor; the best of each counts, so a burst of load from other processes
+    // on the machine does not decide the line.
+    double run = 1e300, roundTrips = 1e300, sqlite = 1e300;
+    std::size_t requests = 0;
+    for (int round = 0; round < 3; ++round) {
+      const std::size_t before = sim.Requests().size();
+      auto start = std::chrono::steady_clock::now();
+      UpdateOutcome outcome = command.UpdateStocks(true);
+      run = std::min(run, Seconds(std::chrono::steady_clock::now() - start));
+      const std::vector<std::string> all = sim.Requests();
+      const std::vector<std::string> heads(all.begin() + static_cast<std::ptrdiff_t>(before),
+                                           all.end());
+      requests = heads.size();
+      if (outcome != UpdateOutcome::kComplete) state.SkipWithError("the run did not complete");
+      if (heads.size() != expected) state.SkipWithError("the run did not batch its requests");
+      const double replay = BareRoundTrips(sim.port(), heads);
+      testing::TempDir blobs;
+      const double write =
+          WriteBlobsInOneTransaction(blobs.File("series.db"), kStocks, kHistoryDays + 1);
+      if (replay <= 0 || write <= 0) state.SkipWithError("the floor could not be measured");
+      roundTrips = std::min(roundTrips, replay);
+      sqlite = std::min(sqlite, write);
+    }
     state.SetIterationTime(run);
-    state.counters["requests"] = static_cast<double>(heads.size());
+    state.counters["requests"] = static_cast<double>(requests);
     state.counters["roundtrips_ms"] = roundTrips * 1e3;
     state.counters["sqlite_ms"] = sqlite * 1e3;
     bench::TableLine(state, "full update of 10,000 stocks, 250 days of history each",
