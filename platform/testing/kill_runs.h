@@ -98,8 +98,10 @@ inline std::uint64_t KillSeed(std::uint64_t fixed) {
   return text != nullptr ? std::strtoull(text, nullptr, 10) : fixed;
 }
 
-// What a root holds, item by item: each file's bytes (but the window list in "run/", the
-// temporary files of a replacement and the database files themselves), each registry value,
+// What a root holds, item by item: each file's bytes (but the window list in "run/", the side
+// files of a replacement (".tmp", and ".old", the previous file that a loader takes back when
+// the replacement stopped before the new one was in place) and the database files
+// themselves), each registry value,
 // and the records of each property database as one item (a database is written in
 // transactions: its records must be all of one state). A database that cannot be opened is an
 // item saying so.
@@ -134,7 +136,7 @@ inline RootItems ItemsOf(const std::vector<std::string>& roots) {
       const std::string relative = std::filesystem::relative(entry.path(), root).string();
       const std::string label = root + ": " + relative;
       if (relative.starts_with("run/") || relative.ends_with(".tmp") ||
-          relative.ends_with("-wal") || relative.ends_with("-shm") ||
+          relative.ends_with(".old") || relative.ends_with("-wal") || relative.ends_with("-shm") ||
           relative.ends_with("-journal")) {
         continue;
       }
