@@ -28,7 +28,17 @@ bool ReadDataFile(PortfolioStore& store, const char* name, std::string* bytes,
                   const char* failureText) {
   bytes->clear();
   std::string path = DataFilePath(store.context(), name);
-  LONG rc = path.empty() ? ERROR_PATH_NOT_FOUND : store.context().files().ReadAll(path, bytes);
+  FileSystem& fs = store.context().files();
+  LONG rc = path.empty() ? ERROR_PATH_NOT_FOUND : fs.ReadAll(path, bytes);
+  if (rc == ERROR_FILE_NOT_FOUND && fs.Exists(path + ".old")) {
+    // The desktop replaces a file by moving the old one to "<name>.old" and the new one into
+    // its place; stopped between the two, it leaves no file but the old one aside. Starting
+    // empty would have the next save write an empty list over the user's data.
+    if (fs.Rename(path + ".old", path) == ERROR_SUCCESS) {
+      fs.SyncFolder(path.substr(0, path.find_last_of('/')));
+      rc = fs.ReadAll(path, bytes);
+    }
+  }
   if (rc == ERROR_FILE_NOT_FOUND || rc == ERROR_PATH_NOT_FOUND) {
     bytes->clear();
     return true;

@@ -339,6 +339,26 @@ TEST_F(DataFiles, AFileThatExistsButCannotBeReadStopsTheStart) {
   root.ctx->SetFiles(nullptr);
 }
 
+// The desktop's write-back moves the old stock file to "QuilletDB.old" before it moves the new
+// one in; stopped between the two, it leaves only the old file aside. The program takes it back
+// instead of starting empty (and saving the empty list over it); a file in place wins.
+TEST_F(DataFiles, AStockFileLeftAsideByAnInterruptedReplacementIsTakenBack) {
+  const std::string old = HeaderBytes(Header{}) + StockBytes(5, 0, 0, 0, "Kept", "K", "1", "2");
+  Write("QuilletDB.old", old);
+  ASSERT_TRUE(LoadStocks(store));
+  ASSERT_EQ(store.stocks.size(), 1u);
+  EXPECT_EQ(store.stocks[0]->Name(), "Kept");
+  EXPECT_EQ(Read("QuilletDB"), old);
+  EXPECT_FALSE(root.host.files().Exists(Path("QuilletDB.old")));
+
+  Write("QuilletDB.old", HeaderBytes(Header{}));
+  PortfolioStore again{*root.ctx};
+  ASSERT_TRUE(LoadStocks(again));
+  EXPECT_EQ(again.stocks.size(), 1u) << "the file in place is the one read";
+  EXPECT_EQ(Read("QuilletDB"), old);
+  EXPECT_TRUE(root.answers.shown().empty());
+}
+
 TEST_F(DataFiles, SavingCreatesTheFoldersWhenMissing) {
   ASSERT_NE(store.NewStock(), nullptr);
   ASSERT_TRUE(SaveStocks(store));

@@ -14,6 +14,7 @@
 #include "core/portfolio_store.h"
 #include "core/preferences.h"
 #include "platform/linux/sqlite_databases.h"
+#include "platform/linux/sqlite_property_store.h"
 #include "platform/testing/fault_sweep.h"
 #include "platform/testing/in_memory_file_system.h"
 #include "platform/testing/sqlite_fault_vfs.h"
@@ -217,7 +218,11 @@ TEST_F(PreferenceSaves, OnAFirstStart) {
 
 // ---- The chart store -------------------------------------------------------------------------
 
-class ChartSaves : public ::testing::Test {
+// Where the chart database lives: the handheld's object store, the desktop root's, or a
+// database volume of its own (the smartphone's, which the desktop mounts).
+enum class ChartHome { kDeviceRoot, kDesktopRoot, kVolume };
+
+class ChartSaves : public ::testing::TestWithParam<ChartHome> {
  protected:
   static constexpr StockTime kMay2 = 1051848000;  // 00:00 in New York
   static constexpr StockTime kDay = 86400;
@@ -239,13 +244,33 @@ class ChartSaves : public ::testing::Test {
     }
   }
 
+  static PlatformContext::Kind KindOf(ChartHome home) {
+    return home == ChartHome::kDesktopRoot ? PlatformContext::Kind::kDesktop
+                                           : PlatformContext::Kind::kDevice;
+  }
+  std::string VolumePath() const { return root.dir.File("StockGraphDB.vol"); }
+  PropertyStore& Objects() {
+    if (GetParam() != ChartHome::kVolume) return root.ctx->objectStore();
+    if (!volume) volume = SqlitePropertyStore::MountVolume(VolumePath(), nullptr, vfs.name());
+    return *volume;
+  }
+  sqlite3* Handle() {
+    return GetParam() == ChartHome::kVolume ? volume->database().handle()
+                                            : SqliteDatabaseOf(root.ctx->registry())->handle();
+  }
+
   // Every series as a fresh connection, through the default VFS, reads it.
   std::string Reload() {
     std::string error;
-    auto ctx = PlatformContext::Open(PlatformContext::Kind::kDevice, root.ctx->root(),
-                                     root.host.services(), &error);
+    auto ctx =
+        PlatformContext::Open(KindOf(GetParam()), root.ctx->root(), root.host.services(), &error);
     if (!ctx) return "<cannot open: " + error + ">";
-    ChartStore fresh(ctx->objectStore(), ctx->messageBoxes());
+    std::unique_ptr<SqlitePropertyStore> freshVolume;
+    if (GetParam() == ChartHome::kVolume) {
+      freshVolume = SqlitePropertyStore::MountVolume(VolumePath(), &error);
+      if (!freshVolume) return "<cannot mount: " + error + ">";
+    }
+    ChartStore fresh(freshVolume ? *freshVolume : ctx->objectStore(), ctx->messageBoxes());
     if (!fresh.OpenChartStore()) return "<no chart store>";
     std::string out;
     for (auto s = fresh.SeriesAt(true); s; s = fresh.SeriesAt(false)) {
@@ -267,22 +292,23 @@ class ChartSaves : public ::testing::Test {
                                .reload = [&] { return Reload(); }};
     EXPECT_GT(SweepSave(vfs, path), 0);
     SCOPED_TRACE("followed by a checkpoint");
-    path.save = ThenCheckpoint(path.save, SqliteDatabaseOf(root.ctx->registry())->handle());
+    path.save = ThenCheckpoint(path.save, Handle());
     EXPECT_GT(SweepSave(vfs, path), 0);
   }
 
   ScopedTimeZone tz{"America/New_York"};
   SqliteFaultVfs vfs;
-  TestRoot root{PlatformContext::Kind::kDevice, 1051891200, vfs.name()};
-  ChartStore charts{root.ctx->objectStore(), root.ctx->messageBoxes()};
+  TestRoot root{KindOf(GetParam()), 1051891200, vfs.name()};
+  std::unique_ptr<SqlitePropertyStore> volume;  // closed before the VFS goes
+  ChartStore charts{Objects(), root.ctx->messageBoxes()};
 };
 
-TEST_F(ChartSaves, ADailyPoint) {
+TEST_P(ChartSaves, ADailyPoint) {
   Sweep([](ChartStore& c) {
     return c.AddDailyPoint("MSFT", 1, kMay2 + 5 * kDay, Quote(31), kStockScale);
   });
 }
-TEST_F(ChartSaves, AnUpdateRunsPointsInOneTransaction) {
+TEST_P(ChartSaves, AnUpdateRunsPointsInOneTransaction) {
   Sweep([](ChartStore& c) {
     ChartStore::Transaction tx(c);
     bool ok = c.AddDailyPoint("MSFT", 1, kMay2 + 5 * kDay, Quote(31), kStockScale);
@@ -292,21 +318,36 @@ TEST_F(ChartSaves, AnUpdateRunsPointsInOneTransaction) {
     return tx.Commit() && ok;
   });
 }
-TEST_F(ChartSaves, ASeriesDeleted) {
+TEST_P(ChartSaves, ASeriesDeleted) {
   Sweep([](ChartStore& c) { return c.DeleteSeries("MSFT", 1); });
 }
-TEST_F(ChartSaves, ASeriesRenamed) {
+TEST_P(ChartSaves, ASeriesRenamed) {
   Sweep([](ChartStore& c) { return c.RenameSeries("MSFT", 1, "MSFT2", 2); });
 }
-TEST_F(ChartSaves, ASeriesSplit) {
+TEST_P(ChartSaves, ASeriesSplit) {
   Sweep([](ChartStore& c) { return c.SplitSeries("FP", 19, kMay2 + 3 * kDay, 2.0); });
 }
-TEST_F(ChartSaves, EveryPointUpToADayDeleted) {
+TEST_P(ChartSaves, EveryPointUpToADayDeleted) {
   Sweep([](ChartStore& c) { return c.DeleteUpTo(std::nullopt, kMay2 + 2 * kDay); });
 }
-TEST_F(ChartSaves, EverythingDeleted) {
+TEST_P(ChartSaves, EverythingDeleted) {
   Sweep([](ChartStore& c) { return c.DeleteAll(); });
 }
+
+INSTANTIATE_TEST_SUITE_P(EachHome, ChartSaves,
+                         ::testing::Values(ChartHome::kDeviceRoot, ChartHome::kDesktopRoot,
+                                           ChartHome::kVolume),
+                         [](const ::testing::TestParamInfo<ChartHome>& home) {
+                           switch (home.param) {
+                             case ChartHome::kDeviceRoot:
+                               return std::string("DeviceRoot");
+                             case ChartHome::kDesktopRoot:
+                               return std::string("DesktopRoot");
+                             case ChartHome::kVolume:
+                               break;
+                           }
+                           return std::string("Volume");
+                         });
 
 }  // namespace
 }  // namespace quillet

@@ -708,16 +708,18 @@ void CQuilletUpdater::Step2Quotes() {
     // Failures and a cancel are in the log; the cancel ends the run below as any other does.
     FetchUserSources(sources_, stocks, &points, log, services_.desktop.clock(), UserRun(), cancel_);
   }
+  // The portfolios' points go with the stocks' in one transaction: a run stopped part way
+  // leaves the history of the day before or the whole of this one.
+  AddPortfolioHistory(points);
   points.Flush(charts_.get(), log);
   HangUpIfHeld();
   if (stopped) LogLine(FormatLogLine("Error: %s", client.errorText()));
-  AddPortfolioHistory();
   CancelledEndsRun();
 }
 
 // Each portfolio's cost, value (with its cash) and profit of the day, in its own currency, as
 // the handheld keeps them: the value in the low field, the profit in the high field.
-void CQuilletUpdater::AddPortfolioHistory() {
+void CQuilletUpdater::AddPortfolioHistory(PendingDailyPoints& points) {
   if (!charts_) return;
   PortfolioStore& s = *store_;
   const StockTime now = NowStockTime(services_.desktop.clock());
@@ -733,11 +735,8 @@ void CQuilletUpdater::AddPortfolioHistory() {
     }
     value += s.dCash[p];
     if (cost == 0 && value == 0) continue;
-    if (!charts_->AddDailyPoint(PortfolioSeriesName(p), kPortfolioSeriesMarket, now,
-                                PointFigures{cost, value, profit, 0}, kPortfolioScale)) {
-      LogLine(FormatLogLine("Quillet: could not update graph data for [%s].",
-                            PortfolioSeriesName(p).c_str()));
-    }
+    points.AddScaledPoint(PortfolioSeriesName(p), kPortfolioSeriesMarket, now,
+                          PointFigures{cost, value, profit, 0}, kPortfolioScale);
   }
 }
 

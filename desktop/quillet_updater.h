@@ -43,6 +43,8 @@
 
 namespace quillet {
 
+class PendingDailyPoints;
+
 inline constexpr char kDeskVersion[] = "v4.36";
 inline constexpr char kDeskLogFile[] = "QuilletLog.txt";
 inline constexpr std::u16string_view kDefaultDataDir = u"\\Program Files\\Quillet\\";
@@ -146,7 +148,7 @@ class CQuilletUpdater {
   void HangUpIfHeld();
   bool CopyDeviceFile(const char* name, std::string* bytes);
   void RemoveLocalCopy(const char* name);
-  void AddPortfolioHistory();
+  void AddPortfolioHistory(PendingDailyPoints& points);
   bool WriteStocksBack();
   void WriteAlertValue(bool active);
   void WritePreferencesBack();

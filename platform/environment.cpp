@@ -42,6 +42,8 @@ EnvironmentSettings ReadEnvironmentSettings(const EnvironmentLookup& lookup) {
   settings.fixedNow = WholeNumber(Value(lookup, "QUILLET_NOW"));
   settings.quoteServer = Value(lookup, "QUILLET_QUOTE_SERVER");
   settings.caFile = Value(lookup, "QUILLET_CA_FILE");
+  settings.killAtWrite = WholeNumber(Value(lookup, "QUILLET_KILL_AT_WRITE"));
+  if (settings.killAtWrite && *settings.killAtWrite < 0) settings.killAtWrite.reset();
   return settings;
 }
 

@@ -11,6 +11,9 @@
 //                          sources' hosts (the quote service simulator)
 //   QUILLET_CA_FILE        a file of CA certificates that user-defined HTTPS sources are checked
 //                          against instead of the system's store (the tests' own CA)
+//   QUILLET_KILL_AT_WRITE  kill tests only: the process kills itself with SIGKILL before its
+//                          N-th write to storage; 0 counts the writes and prints the count at
+//                          the end (platform/linux/kill_point.h)
 #pragma once
 
 #include <cstdint>
@@ -23,9 +26,10 @@ namespace quillet {
 struct EnvironmentSettings {
   std::string deviceRoot;
   std::string desktopRoot;
-  std::optional<std::int64_t> fixedNow;  // only when QUILLET_NOW holds a whole number
-  std::string quoteServer;               // as set, "" when unset; its reader checks its form
-  std::string caFile;                    // "" when unset: the system's certificate store
+  std::optional<std::int64_t> fixedNow;     // only when QUILLET_NOW holds a whole number
+  std::string quoteServer;                  // as set, "" when unset; its reader checks its form
+  std::string caFile;                       // "" when unset: the system's certificate store
+  std::optional<std::int64_t> killAtWrite;  // only when QUILLET_KILL_AT_WRITE holds N >= 0
 };
 
 // The value of a variable, or null when it is not set (a program passes std::getenv).

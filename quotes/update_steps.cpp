@@ -121,6 +121,11 @@ bool PendingDailyPoints::AddDailyPoint(std::string_view name, int market, StockT
   return true;
 }
 
+void PendingDailyPoints::AddScaledPoint(std::string_view name, int market, StockTime date,
+                                        const PointFigures& figures, double scale) {
+  points_.push_back(Point{std::string(name), market, date, figures, scale});
+}
+
 int PendingDailyPoints::Flush(ChartStore* charts, UpdateLog& log) {
   std::vector<Point> points = std::move(points_);
   points_.clear();
@@ -132,7 +137,7 @@ int PendingDailyPoints::Flush(ChartStore* charts, UpdateLog& log) {
     ChartStore::Transaction tx(*charts);
     for (std::size_t i = 0; i < points.size(); ++i) {
       const Point& p = points[i];
-      ok[i] = charts->AddDailyPoint(p.name, p.market, p.date, p.figures, kStockScale);
+      ok[i] = charts->AddDailyPoint(p.name, p.market, p.date, p.figures, p.scale);
     }
     if (!tx.Commit()) std::fill(ok.begin(), ok.end(), false);
   }

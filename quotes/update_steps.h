@@ -66,6 +66,10 @@ class PendingDailyPoints final : public DailyPointWriter {
  public:
   bool AddDailyPoint(std::string_view name, int market, StockTime date,
                      const PointFigures& figures) override;
+  // A point at another scale than a stock's (a portfolio's), kept with the others so that the
+  // run's points are stored together or not at all.
+  void AddScaledPoint(std::string_view name, int market, StockTime date,
+                      const PointFigures& figures, double scale);
   // Writes every kept point in order (a later point of the same series and day overwrites an
   // earlier one) and forgets them. Each point that could not be written gets the log line
   // "Quillet: could not update graph data for [<symbol>]."; returns how many failed. Without a
@@ -80,6 +84,7 @@ class PendingDailyPoints final : public DailyPointWriter {
     int market;
     StockTime date;
     PointFigures figures;
+    double scale = kStockScale;
   };
   std::vector<Point> points_;
 };

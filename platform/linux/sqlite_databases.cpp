@@ -8,7 +8,8 @@ namespace quillet {
 bool SqliteDatabaseFactory::OpenRoot(const std::string& root, const std::string& variant,
                                      RootDatabases* out, std::string* error) {
   std::string dbError;
-  auto db = SqliteDb::Open(SystemDatabasePath(root), "", &dbError, variant);
+  auto db = SqliteDb::Open(SystemDatabasePath(root), "", &dbError,
+                           variant.empty() ? defaultVfs_ : variant);
   if (!db) {
     if (error) *error = "cannot open " + SystemDatabasePath(root) + ": " + dbError;
     return false;
@@ -21,7 +22,7 @@ bool SqliteDatabaseFactory::OpenRoot(const std::string& root, const std::string&
 
 std::unique_ptr<PropertyStore> SqliteDatabaseFactory::MountVolume(const std::string& hostPath,
                                                                   std::string* error) {
-  return SqlitePropertyStore::MountVolume(hostPath, error);
+  return SqlitePropertyStore::MountVolume(hostPath, error, defaultVfs_);
 }
 
 SqliteDb* SqliteDatabaseOf(Registry& registry) {

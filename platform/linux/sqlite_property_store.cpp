@@ -46,8 +46,9 @@ SqlitePropertyStore::SqlitePropertyStore(std::shared_ptr<SqliteDb> db) : db_(std
 }
 
 std::unique_ptr<SqlitePropertyStore> SqlitePropertyStore::MountVolume(const std::string& hostPath,
-                                                                      std::string* error) {
-  auto db = SqliteDb::Open(hostPath, "", error);
+                                                                      std::string* error,
+                                                                      const std::string& vfs) {
+  auto db = SqliteDb::Open(hostPath, "", error, vfs);
   if (!db) return nullptr;
   return std::make_unique<SqlitePropertyStore>(std::shared_ptr<SqliteDb>(std::move(db)));
 }

@@ -41,9 +41,10 @@ class SqlitePropertyStore final : public PropertyStore {
   // The object store of a root, sharing the root's SQLite file.
   explicit SqlitePropertyStore(std::shared_ptr<SqliteDb> db);
   // A database volume in its own file, created when missing (the desktop's mounted volume).
-  // Null (and *error set) when the file cannot be opened.
+  // Null (and *error set) when the file cannot be opened. `vfs` as SqliteDb::Open takes it.
   static std::unique_ptr<SqlitePropertyStore> MountVolume(const std::string& hostPath,
-                                                          std::string* error = nullptr);
+                                                          std::string* error = nullptr,
+                                                          const std::string& vfs = {});
 
   LONG CreateDatabase(std::u16string_view name, DWORD type, CEPROPID sortProp, DWORD sortFlags,
                       CEOID* oid) override;
