@@ -87,13 +87,20 @@ class Reader {
     at_ += n;
     return out;
   }
-  // A name of up to `capacity - 1` characters, each byte widened; always terminated, as the
-  // service hands its names over.
+  // A name of up to `capacity - 1` characters, always terminated, as the service hands its
+  // names over: a length byte, then one byte per character (widened), or with the length's top
+  // bit set two bytes per character (little-endian), so that any UTF-16 unit comes, lone
+  // surrogates too.
   void Name(char16_t* field, std::size_t capacity) {
-    const std::string bytes = Bytes();
-    const std::size_t n = std::min(bytes.size(), capacity - 1);
-    for (std::size_t i = 0; i < n; ++i) field[i] = static_cast<unsigned char>(bytes[i]);
-    field[n] = 0;
+    const std::uint8_t length = Byte();
+    const bool wide = (length & 0x80) != 0;
+    const std::size_t n = std::min<std::size_t>(wide ? length & 0x7F : length, capacity - 1);
+    std::size_t i = 0;
+    for (; i < n && !empty(); ++i) {
+      field[i] = Byte();
+      if (wide) field[i] = static_cast<char16_t>(field[i] | Byte() << 8);
+    }
+    field[i] = 0;
   }
 
  private:
