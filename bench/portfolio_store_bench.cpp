@@ -1,12 +1,17 @@
-// Loading and saving a stock file of 100,000 stocks, and sorting them by each key, reported as
-// ratios against reading the same file's bytes in the same run (the floor any load pays).
+// Loading and saving a stock file of 100,000 stocks, and sorting them by each key, each as a
+// line of the benchmark table: the load and save against reading and writing the same bytes
+// with plain file calls, each sort against std::sort of 100,000 doubles.
 #include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <random>
 #include <string>
+#include <vector>
 
+#include "bench/table_line.h"
 #include "core/data_files.h"
 #include "core/portfolio_math.h"
 #include "core/portfolio_store.h"
@@ -15,11 +20,10 @@
 namespace quillet {
 namespace {
 
-constexpr int kStocks = 100000;
+using bench::BestOf;
+using bench::SecondsSince;
 
-double Seconds(std::chrono::steady_clock::time_point start) {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
+constexpr int kStocks = 100000;
 
 void Fill(PortfolioStore& store) {
   std::mt19937 rng(42);
@@ -51,18 +55,36 @@ void Fill(PortfolioStore& store) {
   store.dwMaxStockId = kStocks;
 }
 
-// Reading the bytes of the saved file: the floor of every ratio below.
-double ReadFloor(PlatformContext& ctx) {
-  std::string path = *ctx.HostPath("\\Program Files\\Quillet\\QuilletDB");
-  double best = 1e9;
-  for (int i = 0; i < 3; ++i) {
-    std::string bytes;
-    auto start = std::chrono::steady_clock::now();
-    ctx.files().ReadAll(path, &bytes);
-    benchmark::DoNotOptimize(bytes.data());
-    best = std::min(best, Seconds(start));
+// The file's bytes read with read(2), then written to a new file with write(2) and made
+// durable the way every save must be (sync, rename over the old, sync the folder): what any
+// load and save of these bytes pays before the records are decoded or encoded.
+void PlainReadAndWrite(const std::string& path) {
+  std::string bytes;
+  int fd = open(path.c_str(), O_RDONLY);
+  if (fd < 0) return;
+  char buffer[1 << 16];
+  for (ssize_t n; (n = read(fd, buffer, sizeof buffer)) > 0;) {
+    bytes.append(buffer, static_cast<std::size_t>(n));
   }
-  return best;
+  close(fd);
+  const std::string copy = path + ".plain";
+  fd = open(copy.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  if (fd < 0) return;
+  for (std::size_t done = 0; done < bytes.size();) {
+    ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+    if (n <= 0) break;
+    done += static_cast<std::size_t>(n);
+  }
+  fsync(fd);
+  close(fd);
+  const std::string target = path + ".plain-target";
+  rename(copy.c_str(), target.c_str());
+  const std::string folder = path.substr(0, path.rfind('/'));
+  fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY);
+  if (fd >= 0) {
+    fsync(fd);
+    close(fd);
+  }
 }
 
 void BM_LoadAndSave(benchmark::State& state) {
@@ -70,47 +92,67 @@ void BM_LoadAndSave(benchmark::State& state) {
   {
     PortfolioStore store(*root.ctx);
     Fill(store);
-    SaveStocks(store);
+    if (!SaveStocks(store)) state.SkipWithError("the stock file was not saved");
   }
-  const double floor = ReadFloor(*root.ctx);
+  const std::string path = *root.ctx->HostPath("\\Program Files\\Quillet\\QuilletDB");
   for (auto _ : state) {
-    PortfolioStore store(*root.ctx);
-    auto start = std::chrono::steady_clock::now();
-    LoadStocks(store);
-    double load = Seconds(start);
-    start = std::chrono::steady_clock::now();
-    SaveStocks(store);
-    double save = Seconds(start);
-    state.SetIterationTime(load + save);
-    state.counters["read_ms"] = floor * 1e3;
-    state.counters["load_over_read"] = load / floor;
-    state.counters["save_over_read"] = save / floor;
-    state.counters["load_save_over_read"] = (load + save) / floor;
+    // Floor and measure take turns, so a burst of load from other processes on the machine
+    // falls on both alike; the best of each counts.
+    double floor = 1e300;
+    double measured = 1e300;
+    std::size_t loaded = 0;
+    for (int round = 0; round < 5; ++round) {
+      floor = std::min(floor, BestOf(1, [&] { PlainReadAndWrite(path); }));
+      measured = std::min(measured, BestOf(1, [&] {
+                            PortfolioStore store(*root.ctx);
+                            LoadStocks(store);
+                            loaded = store.stocks.size();
+                            SaveStocks(store);
+                          }));
+    }
+    if (loaded != kStocks) state.SkipWithError("the stocks did not load");
+    state.SetIterationTime(measured);
+    bench::TableLine(state, "load + save of 100,000 stocks",
+                     "reading + writing the same bytes with plain file calls", "<=3x", measured,
+                     floor);
   }
 }
-BENCHMARK(BM_LoadAndSave)->Iterations(3)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LoadAndSave)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+const char* const kKeyNames[kSortKeyCount] = {"name",     "symbol",    "price",       "profit",
+                                              "buy date", "sell date", "day change",  "value",
+                                              "cost",     "profit %",  "day change %"};
 
 void BM_SortByKey(benchmark::State& state) {
   testing::TestRoot root;
   PortfolioStore store(*root.ctx);
   Fill(store);
-  SaveStocks(store);
-  const double floor = ReadFloor(*root.ctx);
   const int key = static_cast<int>(state.range(0));
   std::mt19937 rng(7);
+  std::uniform_real_distribution<double> value(0, 1e6);
+  std::vector<double> doubles(kStocks);
   for (auto _ : state) {
-    std::shuffle(store.stocks.begin(), store.stocks.end(), rng);
-    auto start = std::chrono::steady_clock::now();
-    SortStocks(store, key, key % 2 == 1, true);
-    double sort = Seconds(start);
-    state.SetIterationTime(sort);
-    state.counters["sort_over_read"] = sort / floor;
+    double floor = 1e300;
+    double measured = 1e300;
+    for (int i = 0; i < 9; ++i) {
+      for (double& d : doubles) d = value(rng);
+      auto start = std::chrono::steady_clock::now();
+      std::sort(doubles.begin(), doubles.end());
+      floor = std::min(floor, SecondsSince(start));
+      benchmark::DoNotOptimize(doubles.data());
+      std::shuffle(store.stocks.begin(), store.stocks.end(), rng);
+      start = std::chrono::steady_clock::now();
+      SortStocks(store, key, key % 2 == 1, true);
+      measured = std::min(measured, SecondsSince(start));
+    }
+    state.SetIterationTime(measured);
+    bench::TableLine(state, std::string("sort 100,000 stocks by ") + kKeyNames[key],
+                     "std::sort of 100,000 doubles", "<=5x", measured, floor);
   }
-  state.SetLabel("key " + std::to_string(key));
 }
 BENCHMARK(BM_SortByKey)
-    ->DenseRange(0, 10)
-    ->Iterations(3)
+    ->DenseRange(0, kSortKeyCount - 1)
+    ->Iterations(1)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
 

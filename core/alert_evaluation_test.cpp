@@ -228,6 +228,46 @@ TEST_F(Alerts, SortIsLeftBySymbolOrRestored) {
   EXPECT_EQ(store.stocks[0]->Symbol(), "BBB");
 }
 
+TEST_F(Alerts, EvaluationOrderIsBySymbolWithoutCaseThenMarketLotsKeepingTheirOrder) {
+  AddStock({.symbol = "msft", .name = "m1"});
+  AddStock({.symbol = "IBM", .name = "i1"});
+  AddStock({.symbol = "ibm", .market = 11, .name = "f1"});  // IBM.F
+  AddStock({.symbol = "MSFT", .name = "m2"});
+  AddStock({.symbol = "ibm", .name = "i2"});
+  AddStock({.symbol = "aaa", .name = "a1"});
+  AddAlertRecord("ibm", 0, kAlertPrice, kCompareGreater, 1);
+  AddAlertRecord("IBM", 0, kAlertPrice, kCompareGreater, 2);
+  AddAlertRecord("AAA", 5, kAlertPrice, kCompareGreater, 3);
+  AddAlertRecord("IBM", 0, kAlertPrice, kCompareGreater, 4);
+  AddAlertRecord("AAA", 0, kAlertPrice, kCompareGreater, 5);
+  SortForEvaluation(store);
+  std::vector<std::string> names;
+  for (const auto& r : store.stocks) names.emplace_back(r->Name());
+  EXPECT_EQ(names, (std::vector<std::string>{"a1", "i1", "i2", "f1", "m1", "m2"}));
+  // Alerts: by symbol without case, then market, then the symbol's bytes; equal ones keep
+  // their order.
+  std::vector<double> thresholds;
+  for (const auto& a : store.alerts) thresholds.push_back(a->dThreshold);
+  EXPECT_EQ(thresholds, (std::vector<double>{5, 3, 2, 4, 1}));
+}
+
+TEST_F(Alerts, EveryAlertOfManyLotsIsMetByTheWalk) {
+  // Lots of one symbol typed in both cases, alerts in every order: each alert that fires is
+  // found, whatever the lists' order was.
+  for (int i = 0; i < 300; ++i) {
+    const std::string symbol = "S" + std::to_string(i % 100);
+    AddStock({.symbol = i % 2 ? symbol : "s" + symbol.substr(1), .price = "12"});
+  }
+  for (int i = 99; i >= 0; --i) {
+    AddAlertRecord("S" + std::to_string(i), 0, kAlertPrice,
+                   i % 10 == 0 ? kCompareGreater : kCompareLess, 11);
+  }
+  AlertPartition p = PartitionAlerts(store);
+  EXPECT_EQ(p.active.size(), 10u);
+  EXPECT_EQ(p.inactive.size(), 90u);
+  for (std::size_t j : p.active) EXPECT_EQ(store.alerts[j]->ucCompare, kCompareGreater);
+}
+
 TEST_F(Alerts, StopsAtTheFirstFiringAlert) {
   AddStock({.symbol = "AAA", .price = "10"});
   AddStock({.symbol = "BBB", .price = "10"});

@@ -79,10 +79,10 @@ bool ChartStore::DeleteChartStore() {
   return rc == ERROR_SUCCESS || rc == ERROR_FILE_NOT_FOUND;
 }
 
-std::optional<ChartSeries> ChartStore::ReadCurrent() {
-  std::vector<PropValue> props;
-  CEOID oid = 0;
-  if (db_->ReadRecord(&props, &oid) != ERROR_SUCCESS) return std::nullopt;
+namespace {
+
+// The series a record's properties describe.
+ChartSeries SeriesOfRecord(const std::vector<PropValue>& props, CEOID oid) {
   ChartSeries s;
   s.oid = oid;
   std::size_t count = 0;
@@ -111,6 +111,15 @@ std::optional<ChartSeries> ChartStore::ReadCurrent() {
   return s;
 }
 
+}  // namespace
+
+std::optional<ChartSeries> ChartStore::ReadCurrent() {
+  std::vector<PropValue> props;
+  CEOID oid = 0;
+  if (db_->ReadRecord(&props, &oid) != ERROR_SUCCESS) return std::nullopt;
+  return SeriesOfRecord(props, oid);
+}
+
 bool ChartStore::FindRecord(const std::u16string& name, int market, ChartSeries* series) {
   PropValue key = PropValue::Text(PROP_SERIES_NAME, name);
   CEOID damaged = 0;
@@ -118,16 +127,17 @@ bool ChartStore::FindRecord(const std::u16string& name, int market, ChartSeries*
   for (LONG rc = db_->SeekValue(SeekType::kValueFirstEqual, key, &oid); rc == ERROR_SUCCESS;
        rc = db_->SeekValue(SeekType::kValueNextEqual, key, &oid)) {
     std::vector<PropValue> props;
-    if (db_->ReadRecord(&props, nullptr) != ERROR_SUCCESS) {
+    CEOID read = 0;
+    if (db_->ReadRecord(&props, &read) != ERROR_SUCCESS) {
       // A record of this name whose properties cannot be read: its market is unknown too.
       if (damaged == 0) damaged = oid;
       continue;
     }
     for (const PropValue& p : props) {
       if (p.propid == PROP_SERIES_MARKET && static_cast<int>(p.number) == market) {
-        auto s = ReadCurrent();
-        if (!s) return false;
-        *series = std::move(*s);
+        // The record just read is the series: reading it again would double the work of
+        // every point an update adds.
+        *series = SeriesOfRecord(props, read);
         return true;
       }
     }

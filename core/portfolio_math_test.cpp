@@ -3,11 +3,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstring>
+#include <random>
 
 #include "core/euro_rates.h"
 #include "core/messages.h"
 #include "core/portfolio_store.h"
+#include "core/quote_tables.h"
 #include "core/stock_operations.h"
 #include "platform/testing/test_support.h"
 
@@ -310,6 +314,105 @@ TEST_F(Figures, WatchedStocksSortToTheBottomInBothOrders) {
   EXPECT_EQ(Names(), (std::vector<std::string>{"s", "a", "w1", "w2"}));
   SortStocks(store, kSortProfit, false, false);
   EXPECT_EQ(Names(), (std::vector<std::string>{"w2", "a", "s", "w1"}));
+}
+
+TEST_F(Figures, TextSortsCompareWholeTextsWithoutCaseAndKeepTiesInTheirOrder) {
+  // Alike in their first sixteen bytes and beyond, one a prefix of the others, two equal but
+  // for case, and a byte above 0x7F, which orders after every ASCII letter.
+  Add({.name = "Portfolio holding B"});
+  Add({.name = "portfolio holding a"});
+  Add({.name = "Portfolio holding"});
+  Add({.name = "\xC4pfel"});
+  Add({.name = "zeta"});
+  Add({.name = "PORTFOLIO HOLDING A"});
+  SortStocks(store, kSortName, false, false);
+  EXPECT_EQ(Names(), (std::vector<std::string>{"Portfolio holding", "portfolio holding a",
+                                               "PORTFOLIO HOLDING A", "Portfolio holding B", "zeta",
+                                               "\xC4pfel"}));
+  SortStocks(store, kSortName, true, false);
+  EXPECT_EQ(Names(), (std::vector<std::string>{"\xC4pfel", "zeta", "Portfolio holding B",
+                                               "portfolio holding a", "PORTFOLIO HOLDING A",
+                                               "Portfolio holding"}));
+}
+
+TEST_F(Figures, EqualKeysKeepTheirOrderInBothDirections) {
+  Add({.name = "p1", .shares = "1", .price = "5"});
+  Add({.name = "p2", .shares = "1", .price = "5"});
+  Add({.name = "p3", .shares = "1", .price = "3"});
+  Add({.name = "p4", .shares = "1", .price = "5"});
+  SortStocks(store, kSortPrice, false, false);
+  EXPECT_EQ(Names(), (std::vector<std::string>{"p3", "p1", "p2", "p4"}));
+  SortStocks(store, kSortPrice, true, false);
+  EXPECT_EQ(Names(), (std::vector<std::string>{"p1", "p2", "p4", "p3"}));
+}
+
+// Many stocks, few distinct keys and long shared beginnings: every key in both directions,
+// with and without watched stocks at the bottom, against a plain stable sort of the same keys.
+TEST_F(Figures, LargeSortsMatchAStableSortOfTheKeys) {
+  std::mt19937 rng(5);
+  const char* const prefixes[] = {"", "Holding ", "Holding holding "};
+  for (int i = 0; i < 3000; ++i) {
+    std::string name = prefixes[rng() % 3] + std::string(1, static_cast<char>("aAbB"[rng() % 4]));
+    Add({.name = name + std::to_string(rng() % 40),
+         .status = rng() % 9 == 0 ? kStatusWatched : kStatusActive,
+         .shares = std::to_string(rng() % 4),
+         .buyPrice = std::to_string(rng() % 5),
+         .price = std::to_string(rng() % 7),
+         .change = std::to_string(rng() % 3),
+         .prevClose = std::to_string(rng() % 3),
+         .buyDate = static_cast<StockTime>(1000 + rng() % 50),
+         .symbol = "S" + std::to_string(rng() % 60),
+         .market = static_cast<int>(rng() % 3)});
+  }
+  for (int key = 0; key < kSortKeyCount; ++key) {
+    for (int flags = 0; flags < 4; ++flags) {
+      const bool descending = flags & 1, watchedAtBottom = flags & 2;
+      std::vector<const StockRecord*> expected;
+      for (const auto& r : store.stocks) expected.push_back(r.get());
+      const bool text = key == kSortName || key == kSortSymbol;
+      auto textOf = [&](const StockRecord* r) {
+        std::string t =
+            key == kSortName ? std::string(r->Name()) : QuoteSymbol(r->Symbol(), r->ucMarket);
+        for (char& c : t) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        return t;
+      };
+      auto numberOf = [&](const StockRecord* r) {
+        switch (key) {
+          case kSortPrice:
+            return ParseDecimal(FieldText(r->szPrice), 4);
+          case kSortProfit:
+            return V(r, kValueProfit, store.wViewPortfolio);
+          case kSortBuyDate:
+            return static_cast<double>(r->tBuyDate);
+          case kSortSellDate:
+            return static_cast<double>(r->tSellDate);
+          case kSortChange:
+            return ParseDecimal(FieldText(r->szChange), 4);
+          case kSortValue:
+            return V(r, kValueCurrentValue, store.wViewPortfolio);
+          case kSortCost:
+            return V(r, kValueCost, store.wViewPortfolio);
+          case kSortProfitPercent:
+            return V(r, kValueProfitPercent, store.wViewPortfolio);
+          default:
+            return V(r, kValueChangePercent, store.wViewPortfolio);
+        }
+      };
+      std::stable_sort(expected.begin(), expected.end(),
+                       [&](const StockRecord* a, const StockRecord* b) {
+                         if (watchedAtBottom && a->IsWatched() != b->IsWatched()) {
+                           return b->IsWatched();
+                         }
+                         if (text)
+                           return descending ? textOf(b) < textOf(a) : textOf(a) < textOf(b);
+                         return descending ? numberOf(a) > numberOf(b) : numberOf(a) < numberOf(b);
+                       });
+      SortStocks(store, key, descending, watchedAtBottom);
+      std::vector<const StockRecord*> got;
+      for (const auto& r : store.stocks) got.push_back(r.get());
+      ASSERT_EQ(got, expected) << "key " << key << " flags " << flags;
+    }
+  }
 }
 
 TEST_F(Figures, AddingSharesAveragesThePrice) {

@@ -13,16 +13,26 @@
 #include "core/preferences.h"
 #include "core/registry/registry_store.h"
 #include "platform/context.h"
+#include "platform/testing/in_memory_file_system.h"
 #include "platform/testing/test_support.h"
 
 namespace {
 
-quillet::PlatformContext& Context() {
-  static quillet::testing::TempDir dir;
-  static quillet::HostServices host{quillet::EnvironmentSettings{}};
-  static std::unique_ptr<quillet::PlatformContext> ctx = quillet::PlatformContext::Open(
+// The data files are written and read in memory (a disk's syncs would cut the inputs run many
+// times over); the preference record goes through the root's real registry.
+struct Device {
+  quillet::testing::TempDir dir;
+  quillet::HostServices host{quillet::EnvironmentSettings{}};
+  std::unique_ptr<quillet::PlatformContext> ctx = quillet::PlatformContext::Open(
       quillet::PlatformContext::Kind::kDevice, dir.path(), host.services());
-  return *ctx;
+  quillet::testing::InMemoryFileSystem memory{host.services().clock};
+  Device() { ctx->SetFiles(&memory); }
+  ~Device() { ctx->SetFiles(nullptr); }
+};
+
+quillet::PlatformContext& Context() {
+  static Device device;
+  return *device.ctx;
 }
 
 }  // namespace

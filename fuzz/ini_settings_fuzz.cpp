@@ -13,6 +13,7 @@
 #include "platform/context.h"
 #include "platform/ini_profile.h"
 #include "platform/linux/host_services.h"
+#include "platform/testing/in_memory_file_system.h"
 #include "platform/testing/test_support.h"
 
 namespace {
@@ -23,11 +24,17 @@ struct Desktop {
   std::unique_ptr<quillet::PlatformContext> ctx = quillet::PlatformContext::Open(
       quillet::PlatformContext::Kind::kDesktop, dir.path(), host.services());
   quillet::WorkingDirectory work;
+  // The settings file is written and read in memory: the parser and the record's rules are
+  // what is tested, and a disk's syncs would cut the inputs run a hundredfold.
+  quillet::testing::InMemoryFileSystem memory{host.services().clock};
   Desktop() {
+    ctx->SetFiles(&memory);
     ctx->registry().SetString(quillet::HKEY_LOCAL_MACHINE, quillet::kActiveSyncKey, u"InstalledDir",
                               u"C:\\Sync");
     work = *quillet::FindWorkingDirectory(*ctx);
+    if (memory.CreateFolders(work.hostPath) != 0) std::abort();
   }
+  ~Desktop() { ctx->SetFiles(nullptr); }
 };
 
 Desktop& Root() {

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <ctime>
 #include <map>
 #include <string>
 
@@ -131,6 +132,33 @@ TEST(Time, LocalCalendarAcrossADaylightSavingChange) {
   // Fields out of range carry over as mktime does.
   EXPECT_EQ(FromLocal(2003, 13, 1), FromLocal(2004, 1, 1));
   EXPECT_FALSE(FromLocal(1960, 1, 1));
+}
+
+// Every half hour of a year, days past a month's end and the hours a spring change skips
+// included, in zones with spring and autumn changes, a half-hour change, a southern summer and
+// none: the same time as mktime gives.
+TEST(Time, LocalCalendarAgreesWithTheCLibraryEverywhere) {
+  for (const char* zone : {"Europe/Berlin", "America/New_York", "Australia/Lord_Howe",
+                           "Asia/Kolkata", "UTC", "America/Sao_Paulo"}) {
+    testing::ScopedTimeZone tz(zone);
+    for (int month = 1; month <= 12; ++month) {
+      for (int day = 1; day <= 31; ++day) {
+        for (int half = 0; half < 48; ++half) {
+          std::tm tm{};
+          tm.tm_year = 2003 - 1900;
+          tm.tm_mon = month - 1;
+          tm.tm_mday = day;
+          tm.tm_hour = half / 2;
+          tm.tm_min = half % 2 ? 30 : 0;
+          tm.tm_isdst = -1;
+          const std::time_t expected = std::mktime(&tm);
+          ASSERT_EQ(FromLocal(2003, month, day, half / 2, half % 2 ? 30 : 0),
+                    std::optional<StockTime>(static_cast<StockTime>(expected)))
+              << zone << " " << month << "/" << day << " half hour " << half;
+        }
+      }
+    }
+  }
 }
 
 TEST(Time, ClocksHonourTheirSetting) {

@@ -1,9 +1,10 @@
 #include "quotes/csv_quotes.h"
 
+#include <algorithm>
+#include <array>
 #include <cstring>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "core/decimal_text.h"
 #include "platform/codepage.h"
@@ -32,30 +33,53 @@ bool IsQuoteLine(int source, std::string_view line) {
   return line.substr(0, 7) != "\"SYMBOL" && line.substr(0, 4) != "\"WKN";
 }
 
+// The fields of a line as views into it: no line has more that are read than these, and a line
+// is only asked whether it has fewer than twelve, so counting stops here.
+struct LineFields {
+  static constexpr std::size_t kMax = 14;
+  std::array<std::string_view, kMax> at;
+  std::size_t count = 0;
+  std::size_t size() const { return count; }
+  bool empty() const { return count == 0; }
+  const std::string_view* field(std::size_t i) const { return i < count ? &at[i] : nullptr; }
+};
+
 // Comma-separated fields where a run of commas is one separator, so empty fields vanish and the
 // later ones move forward, as the services' answers have always been read.
-std::vector<std::string> SplitFields(std::string_view line) {
-  std::vector<std::string> fields;
-  std::size_t pos = 0;
-  while (pos < line.size()) {
-    std::size_t begin = line.find_first_not_of(',', pos);
-    if (begin == std::string_view::npos) break;
-    std::size_t end = line.find(',', begin);
-    if (end == std::string_view::npos) end = line.size();
-    fields.emplace_back(line.substr(begin, end - begin));
-    pos = end;
+LineFields SplitFields(std::string_view line) {
+  // One pass over the bytes: a search call per field cost more than the fields are long.
+  LineFields fields;
+  const char* p = line.data();
+  const char* const end = p + line.size();
+  while (fields.count < LineFields::kMax) {
+    while (p < end && *p == ',') ++p;
+    if (p == end) break;
+    const char* begin = p;
+    while (p < end && *p != ',') ++p;
+    fields.at[fields.count++] = std::string_view(begin, static_cast<std::size_t>(p - begin));
   }
   return fields;
 }
 
+// A field as a NUL-terminated text for the helpers that search texts. A field is part of one
+// line, which never exceeds the client's line buffer.
+struct FieldCopy {
+  explicit FieldCopy(std::string_view value) {
+    const std::size_t n = std::min(value.size(), sizeof text - 1);
+    std::memcpy(text, value.data(), n);
+    text[n] = '\0';
+  }
+  char text[CQuoteClient::kLineBufferSize];
+};
+
 // Bid and ask sometimes come wrapped in markup or padded with "&nbsp".
-void CopyCleaned(char (&field)[12], const std::string& value) {
+void CopyCleaned(char (&field)[12], std::string_view value) {
   if (!value.empty() && value.front() == '<') {
     std::size_t close = value.find('>');
-    CopyToField(field, close == std::string::npos ? std::string_view()
-                                                  : std::string_view(value).substr(close + 1));
-  } else if (value.find("&nbsp") != std::string::npos) {
-    ExtractBetween(value.c_str(), nullptr, "&nbsp", field);
+    CopyToField(field,
+                close == std::string_view::npos ? std::string_view() : value.substr(close + 1));
+  } else if (value.find("&nbsp") != std::string_view::npos) {
+    ExtractBetween(FieldCopy(value).text, nullptr, "&nbsp", field);
   } else {
     CopyToField(field, value);
   }
@@ -78,13 +102,14 @@ bool ParseCsvQuotes(CQuoteClient& client) {
   if (!client.ReadHeaders()) return false;
   const int source = client.source();
   for (bool more = client.ReadLine(0); more; more = client.ReadLine(0)) {
-    std::string line(client.LineText());
-    if (!IsQuoteLine(source, line)) continue;
-    RemoveChar(line.data(), '"');
-    line.resize(std::strlen(line.c_str()));
-    std::vector<std::string> fields = SplitFields(line);
+    if (!IsQuoteLine(source, client.LineText())) continue;
+    // The quotes are dropped in the client's line buffer itself, and the fields are views into
+    // it: the line is read once and no field is copied until it lands in the result.
+    RemoveChar(client.Line(), '"');
+    const std::string_view line = client.LineText();
+    const LineFields fields = SplitFields(line);
     if (fields.empty()) continue;  // nothing but commas: no symbol to file a quote under
-    if (fields[0] == "error") {
+    if (fields.at[0] == "error") {
       client.SetResultCode(QR_ERROR);
       return false;
     }
@@ -98,15 +123,12 @@ bool ParseCsvQuotes(CQuoteClient& client) {
       client.SetResultCode(QR_ERROR);
       return false;
     }
-    std::string_view symbol = fields[0];
+    std::string_view symbol = fields.at[0];
     if (source == 9 && !symbol.empty() && symbol.front() == '\r') symbol.remove_prefix(1);
     CopyToField(result->szSymbol, symbol);
 
-    auto field = [&](std::size_t i) -> const std::string* {
-      return i < fields.size() ? &fields[i] : nullptr;
-    };
     auto copy = [&](auto& target, std::size_t i) {
-      if (const std::string* f = field(i)) CopyToField(target, *f);
+      if (const std::string_view* f = fields.field(i)) CopyToField(target, *f);
     };
     copy(result->szLast, 1);
     copy(result->szDate, 2);
@@ -122,12 +144,13 @@ bool ParseCsvQuotes(CQuoteClient& client) {
       copy(result->szYearLow, 11);
       copy(result->szYearHigh, 12);
     } else {
-      if (const std::string* bid = field(9)) CopyCleaned(result->szBid, *bid);
-      if (const std::string* ask = field(10)) CopyCleaned(result->szAsk, *ask);
-      if (const std::string* range = field(11)) {
-        if (range->find(" - ") != std::string::npos) {
-          ExtractBetween(range->c_str(), nullptr, " -", result->szYearLow);
-          ExtractBetween(range->c_str(), "- ", nullptr, result->szYearHigh);
+      if (const std::string_view* bid = fields.field(9)) CopyCleaned(result->szBid, *bid);
+      if (const std::string_view* ask = fields.field(10)) CopyCleaned(result->szAsk, *ask);
+      if (const std::string_view* range = fields.field(11)) {
+        if (range->find(" - ") != std::string_view::npos) {
+          const FieldCopy text(*range);
+          ExtractBetween(text.text, nullptr, " -", result->szYearLow);
+          ExtractBetween(text.text, "- ", nullptr, result->szYearHigh);
         } else {
           CopyToField(result->szYearLow, *range);
           copy(result->szYearHigh, 12);

@@ -110,6 +110,30 @@ TEST(CsvQuotes, BidAskCleaningAndRanges) {
   EXPECT_STREQ(a.at(1).szYearHigh, "11.25");
 }
 
+TEST(CsvQuotes, LinesWithManyFieldsAndQuotesLeaveTheNextLineIntact) {
+  // Quotes are dropped inside the line as it is read; the line after a long one full of them
+  // must come through whole, and fields past the ones a quote has are ignored.
+  Answered a(0,
+             "\"A\",\"1\",\"d\",\"t\",\"0\",\"1\",\"2\",\"3\",\"4\",\"5\",\"6\","
+             "\"7 - 8\",\"x\",\"y\",\"z\",\"w\",\"v\"\r\n"
+             "\"B\",2.5,\"d2\",\"t2\",+1,2,3,4,5,6,7,\"1 - 9\"\r\n");
+  ASSERT_EQ(a.code, QR_OK);
+  ASSERT_EQ(a.count(), 2u);
+  EXPECT_STREQ(a.at(0).szYearLow, "7");
+  EXPECT_STREQ(a.at(0).szYearHigh, "8");
+  EXPECT_STREQ(a.at(1).szSymbol, "B");
+  EXPECT_STREQ(a.at(1).szLast, "2.5");
+  EXPECT_STREQ(a.at(1).szDate, "d2");
+  EXPECT_STREQ(a.at(1).szAsk, "7");
+  EXPECT_STREQ(a.at(1).szYearLow, "1");
+  EXPECT_STREQ(a.at(1).szYearHigh, "9");
+  // Source 11 keeps its last four fields as they are, past a longer line too.
+  Answered b(11, "P,1,d,t,0,1,2,3,4,5,6,7,8,9,10,11\r\n");
+  ASSERT_EQ(b.count(), 1u);
+  EXPECT_STREQ(b.at(0).szYearLow, "7");
+  EXPECT_STREQ(b.at(0).szYearHigh, "8");
+}
+
 TEST(CsvQuotes, SourceSpecificRules) {
   // Source 11 keeps its four last fields as they are.
   Answered jakarta(11, "TLKM.JK,3.50,2.5.2003,16:00,+0.05,3.4,3.6,3.45,100,<x>3.4,3.5,2.1,4.9\n");

@@ -11,14 +11,32 @@ SqliteStatement::SqliteStatement(sqlite3* db, std::string_view sql) {
   }
 }
 
-SqliteStatement::~SqliteStatement() {
-  if (stmt_) sqlite3_finalize(stmt_);
+namespace {
+
+// How many idle copies of one statement a connection keeps (nested reads of one key may use
+// two at once), and how many statements in all.
+constexpr std::size_t kCopiesKept = 4;
+constexpr std::size_t kStatementsKept = 256;
+
+}  // namespace
+
+void SqliteStatement::Release() {
+  if (stmt_ == nullptr) return;
+  if (home_ != nullptr) {
+    home_->TakeBack(stmt_);
+  } else {
+    sqlite3_finalize(stmt_);
+  }
+  stmt_ = nullptr;
 }
+
+SqliteStatement::~SqliteStatement() { Release(); }
 
 SqliteStatement& SqliteStatement::operator=(SqliteStatement&& o) noexcept {
   if (this != &o) {
-    if (stmt_) sqlite3_finalize(stmt_);
+    Release();
     stmt_ = o.stmt_;
+    home_ = o.home_;
     o.stmt_ = nullptr;
   }
   return *this;
@@ -104,7 +122,42 @@ std::unique_ptr<SqliteDb> SqliteDb::Open(const std::string& path, std::string_vi
   return db;
 }
 
-SqliteDb::~SqliteDb() { sqlite3_close_v2(db_); }
+SqliteDb::~SqliteDb() {
+  for (auto& [sql, stmt] : cache_) sqlite3_finalize(stmt);
+  sqlite3_close_v2(db_);
+}
+
+SqliteStatement SqliteDb::Prepare(std::string_view sql) {
+  {
+    std::lock_guard<std::mutex> lock(cacheLock_);
+    auto it = cache_.find(std::string(sql));
+    if (it != cache_.end()) {
+      sqlite3_stmt* stmt = it->second;
+      cache_.erase(it);
+      return SqliteStatement(stmt, this);
+    }
+  }
+  sqlite3_stmt* stmt = nullptr;
+  if (sqlite3_prepare_v3(db_, sql.data(), static_cast<int>(sql.size()), SQLITE_PREPARE_PERSISTENT,
+                         &stmt, nullptr) != SQLITE_OK) {
+    sqlite3_finalize(stmt);
+    return SqliteStatement();
+  }
+  return SqliteStatement(stmt, this);
+}
+
+void SqliteDb::TakeBack(sqlite3_stmt* stmt) {
+  // Reset first: a statement left mid-result would hold its read transaction open.
+  sqlite3_reset(stmt);
+  sqlite3_clear_bindings(stmt);
+  std::string sql = sqlite3_sql(stmt);
+  std::lock_guard<std::mutex> lock(cacheLock_);
+  if (cache_.size() < kStatementsKept && cache_.count(sql) < kCopiesKept) {
+    cache_.emplace(std::move(sql), stmt);
+  } else {
+    sqlite3_finalize(stmt);
+  }
+}
 
 int SqliteDb::Exec(std::string_view sql) {
   std::string s(sql);

@@ -8,19 +8,25 @@
 
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 #include "platform/store_transaction.h"
 
 namespace quillet {
+
+class SqliteDb;
 
 class SqliteStatement {
  public:
   SqliteStatement() = default;
   SqliteStatement(sqlite3* db, std::string_view sql);
   ~SqliteStatement();
-  SqliteStatement(SqliteStatement&& o) noexcept : stmt_(o.stmt_) { o.stmt_ = nullptr; }
+  SqliteStatement(SqliteStatement&& o) noexcept : stmt_(o.stmt_), home_(o.home_) {
+    o.stmt_ = nullptr;
+  }
   SqliteStatement& operator=(SqliteStatement&& o) noexcept;
   SqliteStatement(const SqliteStatement&) = delete;
 
@@ -38,7 +44,12 @@ class SqliteStatement {
   bool IsNull(int col) const;
 
  private:
+  friend class SqliteDb;
+  SqliteStatement(sqlite3_stmt* stmt, SqliteDb* home) : stmt_(stmt), home_(home) {}
+  void Release();
   sqlite3_stmt* stmt_ = nullptr;
+  // The connection whose cache takes the statement back when it is done with; null: finalized.
+  SqliteDb* home_ = nullptr;
 };
 
 class SqliteDb {
@@ -57,7 +68,11 @@ class SqliteDb {
   const std::string& path() const { return path_; }
   // Runs statements without results; returns an SQLite result code.
   int Exec(std::string_view sql);
-  SqliteStatement Prepare(std::string_view sql) { return SqliteStatement(db_, sql); }
+  // A statement for `sql`, compiled once per connection: a registry read or write runs the same
+  // few statements again and again, and compiling them each time cost more than running them.
+  // The statement goes back to the connection's cache, reset, when it is destroyed; it must not
+  // outlive the connection.
+  SqliteStatement Prepare(std::string_view sql);
 
   // Nested scopes join the outermost transaction; only the outermost commits. A scope ended
   // without Commit rolls back.
@@ -79,10 +94,16 @@ class SqliteDb {
 
  private:
   SqliteDb(sqlite3* db, std::string path) : db_(db), path_(std::move(path)) {}
+  void TakeBack(sqlite3_stmt* stmt);
   sqlite3* db_;
   std::string path_;
   int depth_ = 0;
+  // Compiled statements not in use, by their text. The connection is shared between threads
+  // (it is opened fully serialized), so the cache has its own lock.
+  std::mutex cacheLock_;
+  std::unordered_multimap<std::string, sqlite3_stmt*> cache_;
   friend class Transaction;
+  friend class SqliteStatement;
 };
 
 // The SQLite file of a root: "<root>/system.db".

@@ -155,12 +155,15 @@ LONG SqlitePropertyDatabase::SeekValue(SeekType type, const PropValue& value, CE
   std::string key = SortKey(value);
   SqliteStatement st;
   if (type == SeekType::kValueFirstEqual) {
+    // The record's sort key comes with it: the position needs it, and asking for it again
+    // cost a query per seek.
     st = store_.db_->Prepare(
-        "SELECT oid FROM cedb_records WHERE db=?1 AND sort_key = ?2 ORDER BY oid LIMIT 1");
+        "SELECT oid, 1, sort_key FROM cedb_records WHERE db=?1 AND sort_key = ?2 ORDER BY oid "
+        "LIMIT 1");
     st.Bind(1, dbOid_).Bind(2, key);
   } else if (type == SeekType::kValueNextEqual) {
     st = store_.db_->Prepare(
-        "SELECT oid, sort_key = ?2 FROM cedb_records WHERE db=?1 AND (sort_key > ?3 OR "
+        "SELECT oid, sort_key = ?2, sort_key FROM cedb_records WHERE db=?1 AND (sort_key > ?3 OR "
         "(sort_key = ?3 AND oid > ?4)) ORDER BY sort_key, oid LIMIT 1");
     st.Bind(1, dbOid_).Bind(2, key).Bind(3, currentKey_).Bind(4, current_);
   } else {
@@ -169,7 +172,8 @@ LONG SqlitePropertyDatabase::SeekValue(SeekType type, const PropValue& value, CE
   if (st.Step() != SQLITE_ROW) return ERROR_NO_MORE_ITEMS;
   if (type == SeekType::kValueNextEqual && st.Int(1) == 0) return ERROR_NO_MORE_ITEMS;
   CEOID found = static_cast<CEOID>(st.Int(0));
-  if (!SetCurrent(found)) return ERROR_NO_MORE_ITEMS;
+  current_ = found;
+  currentKey_ = st.Text(2);
   if (oid) *oid = found;
   return ERROR_SUCCESS;
 }
