@@ -13,13 +13,16 @@
 #include "desktop/backups.h"
 #include "desktop/csv_import.h"
 #include "desktop/desk_steps.h"
+#include "platform/clock.h"
 #include "platform/context.h"
 #include "platform/file_system.h"
 #include "platform/linux/host_services.h"
+#include "platform/testing/in_memory_file_system.h"
 
 namespace {
 
-// One desktop root for the whole run, removed when the process ends.
+// One desktop root for the whole run, removed when the process ends. The file to import is put
+// in memory: a file written to disk per input would make a long run take days.
 struct FuzzRoot {
   FuzzRoot() {
     char pattern[] = "/tmp/quillet-import-fuzz-XXXXXX";
@@ -30,6 +33,7 @@ struct FuzzRoot {
     if (ctx == nullptr) __builtin_trap();
     dir.windowsPath = "C:\\";
     dir.hostPath = ctx->HostPath("C:\\").value_or(path);
+    if (files.CreateFolders(dir.hostPath) != 0) __builtin_trap();
   }
   ~FuzzRoot() {
     ctx.reset();
@@ -40,6 +44,8 @@ struct FuzzRoot {
   quillet::HostServices host{quillet::EnvironmentSettings{}};
   std::unique_ptr<quillet::PlatformContext> ctx;
   quillet::WorkingDirectory dir;
+  quillet::ManualClock clock{1051891200};
+  quillet::testing::InMemoryFileSystem files{clock};
 };
 
 }  // namespace
@@ -62,10 +68,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
   }
 
-  quillet::FileSystem& files = root.ctx->files();
+  quillet::FileSystem& files = root.files;
   const auto file = root.ctx->HostPath("C:\\import.csv");
   if (!file) __builtin_trap();
-  files.CreateFolders(root.dir.hostPath);
   if (files.WriteAll(*file, bytes) != 0) __builtin_trap();
   quillet::DeskSettings settings;
   quillet::CopyToField(settings.szPathImport, "C:\\import.csv");

@@ -173,6 +173,9 @@ SyncManagerPaths ReadSyncManagerPaths(Registry& registry) {
   while (!paths.installedDir.empty() && paths.installedDir.back() == '\\') {
     paths.installedDir.pop_back();
   }
+  // A folder of nothing but separators names no folder: the product would be looked for at the
+  // top of the drive.
+  if (paths.installedDir.empty()) paths.installedDir = kDefaultDir;
   return paths;
 }
 

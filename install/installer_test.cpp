@@ -122,6 +122,13 @@ TEST(InstallerPaths, DefaultsWithoutRegistryAndValuesWhenPresent) {
   EXPECT_EQ(p.manager, "D:\\AS\\wcesmgr.exe");
   EXPECT_EQ(p.appManager, "C:\\Program Files\\Microsoft ActiveSync\\CEAPPMGR.EXE");
   EXPECT_EQ(p.ProductFolder(), "D:\\AS\\Quillet\\");
+
+  // A folder of nothing but separators is no folder: the default stands, never the drive's top.
+  ASSERT_EQ(reg.SetString(HKEY_LOCAL_MACHINE, u"SOFTWARE\\Microsoft\\Windows CE Services",
+                          u"InstalledDir", u"\\\\"),
+            0);
+  EXPECT_EQ(ReadSyncManagerPaths(reg).ProductFolder(),
+            "C:\\Program Files\\Microsoft ActiveSync\\Quillet\\");
 }
 
 TEST_F(InstallerTest, InstallStartsTheProgramsInOrderAndAwaitsTheRegistration) {
