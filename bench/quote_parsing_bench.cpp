@@ -193,15 +193,4 @@ BENCHMARK(BM_PageParsing)
 }  // namespace
 }  // namespace quillet
 
-int main(int argc, char** argv) {
-  // The simulator is found beside the benchmark when the build folder is not named.
-  if (std::getenv("QUILLET_BUILD_DIR") == nullptr) {
-    std::error_code ec;
-    auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
-    if (!ec) setenv("QUILLET_BUILD_DIR", self.parent_path().parent_path().c_str(), 0);
-  }
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}
+int main(int argc, char** argv) { return quillet::bench::RunBenchmarks(argc, argv); }

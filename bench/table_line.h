@@ -9,8 +9,11 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <string_view>
+#include <system_error>
 
 namespace quillet::bench {
 
@@ -40,6 +43,24 @@ inline void TableLine(benchmark::State& state, std::string_view measure, std::st
   state.counters["measured_ms"] = measuredSeconds * 1e3;
   state.counters["floor_ms"] = floorSeconds * 1e3;
   state.counters["ratio"] = floorSeconds > 0 ? measuredSeconds / floorSeconds : 0;
+}
+
+// The simulator and the programs a benchmark starts are found beside it when the build folder
+// is not named (scripts/bench runs the programs straight from build/release/bench/).
+inline void FindBuildFolder() {
+  if (std::getenv("QUILLET_BUILD_DIR") != nullptr) return;
+  std::error_code ec;
+  auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
+  if (!ec) setenv("QUILLET_BUILD_DIR", self.parent_path().parent_path().c_str(), 0);
+}
+
+// The main of a bench program whose benchmarks are all registered statically.
+inline int RunBenchmarks(int argc, char** argv) {
+  FindBuildFolder();
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
 }
 
 }  // namespace quillet::bench
