@@ -30,15 +30,6 @@ using bench::SecondsSince;
 constexpr int kStocks = 10000;
 constexpr StockTime kNow = 1051891200;  // the simulator's today
 
-std::string SymbolOf(int i) {
-  std::string s(4, 'A');
-  for (int k = 3; k >= 0; --k) {
-    s[static_cast<std::size_t>(k)] = static_cast<char>('A' + i % 26);
-    i /= 26;
-  }
-  return s;
-}
-
 // A run without windows: no progress window to wait on, and Yes to the question.
 class QuietHost final : public DeskRunHost {
  public:
@@ -53,8 +44,8 @@ bool SeedDevice(PlatformContext& device) {
   LoadPreferences(store);
   for (int i = 0; i < kStocks; ++i) {
     StockRecord* r = store.NewStock();
-    CopyToField(r->szName, "Stock " + SymbolOf(i));
-    CopyToField(r->szSymbol, SymbolOf(i));
+    CopyToField(r->szName, "Stock " + bench::SymbolOf(i));
+    CopyToField(r->szSymbol, bench::SymbolOf(i));
     CopyToField(r->szShares, "100");
     CopyToField(r->szBuyPrice, "10");
     CopyToField(r->szPrice, "10.5");
@@ -64,7 +55,7 @@ bool SeedDevice(PlatformContext& device) {
   for (int i = 0; i < kStocks; i += 100) {
     auto alert = std::make_unique<StockAlert>();
     *alert = {};
-    CopyToField(alert->szQuoteSymbol, SymbolOf(i));
+    CopyToField(alert->szQuoteSymbol, bench::SymbolOf(i));
     alert->ucCondition = 0;
     alert->ucCompare = 4;
     alert->dThreshold = 1e9;

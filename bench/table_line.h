@@ -45,6 +45,16 @@ inline void TableLine(benchmark::State& state, std::string_view measure, std::st
   state.counters["ratio"] = floorSeconds > 0 ? measuredSeconds / floorSeconds : 0;
 }
 
+// Stock symbols of four letters ("AAAA", "AAAB", ...), so 150 of them fit one quote request.
+inline std::string SymbolOf(int i) {
+  std::string s(4, 'A');
+  for (int k = 3; k >= 0; --k) {
+    s[static_cast<std::size_t>(k)] = static_cast<char>('A' + i % 26);
+    i /= 26;
+  }
+  return s;
+}
+
 // The simulator and the programs a benchmark starts are found beside it when the build folder
 // is not named (scripts/bench runs the programs straight from build/release/bench/).
 inline void FindBuildFolder() {

@@ -33,16 +33,6 @@ constexpr int kStocks = 10000;
 constexpr int kHistoryDays = 250;
 constexpr StockTime kToday = 1051891200;  // the simulator's "now"
 
-// Four letters each, so 150 of them fit a request.
-std::string SymbolOf(int i) {
-  std::string s(4, 'A');
-  for (int k = 3; k >= 0; --k) {
-    s[static_cast<std::size_t>(k)] = static_cast<char>('A' + i % 26);
-    i /= 26;
-  }
-  return s;
-}
-
 class QuietHost final : public UpdateHost {
  public:
   std::unique_ptr<QuoteProgress> OpenProgress(CancelToken& /*cancel*/) override { return nullptr; }
@@ -94,7 +84,7 @@ double WriteBlobsInOneTransaction(const std::string& path, int count, int points
     sqlite3_prepare_v2(db, "INSERT OR REPLACE INTO series(oid, sort_key, props) VALUES(?, ?, ?)",
                        -1, &stmt, nullptr);
     for (int i = 0; i < count; ++i) {
-      const std::string key = SymbolOf(i);
+      const std::string key = bench::SymbolOf(i);
       sqlite3_bind_int(stmt, 1, i + 1);
       sqlite3_bind_text(stmt, 2, key.c_str(), -1, SQLITE_TRANSIENT);
       sqlite3_bind_blob(stmt, 3, blob.data(), static_cast<int>(blob.size()), SQLITE_STATIC);
@@ -129,14 +119,14 @@ void BM_FullUpdate10000StocksWithHistory(benchmark::State& state) {
       auto r = std::make_unique<StockRecord>();
       std::memset(r.get(), 0, sizeof(StockRecord));
       r->dwId = ++store.dwMaxStockId;
-      CopyToField(r->szSymbol, SymbolOf(i));
-      CopyToField(r->szName, SymbolOf(i));
+      CopyToField(r->szSymbol, bench::SymbolOf(i));
+      CopyToField(r->szName, bench::SymbolOf(i));
       CopyToField(r->szShares, "100");
       CopyToField(r->szBuyPrice, "10");
       r->ucPortfolio = 1;
       r->ucFlags = kFlagChartHistory;
       ChartSeries series;
-      CopyToField(series.szName, SymbolOf(i));
+      CopyToField(series.szName, bench::SymbolOf(i));
       for (int d = kHistoryDays; d >= 1; --d) {
         series.points.push_back(
             ChartPoint{kToday - static_cast<StockTime>(d) * 86400, 100000, 99000, 101000, 1000});
@@ -190,7 +180,7 @@ void BM_FullUpdate10000StocksWithHistory(benchmark::State& state) {
                      "transaction",
                      "<=2x", run, roundTrips + sqlite);
   }
-  auto series = charts.FindSeries(SymbolOf(kStocks - 1), 0);
+  auto series = charts.FindSeries(bench::SymbolOf(kStocks - 1), 0);
   if (!series || series->points.size() != kHistoryDays + 1) {
     state.SkipWithError("the day's point is missing");
   }
