@@ -13,7 +13,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QToolButton>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <filesystem>
 
 #include "core/alert_evaluation.h"
@@ -276,7 +276,7 @@ TEST_F(MainFrameTest, TypeAheadSearchesForThreeSeconds) {
            {.name = "Intel", .symbol = "INTC"}},
           [](PortfolioStore& s) { s.bAutoSort = 0; });
   Start();
-  auto* ctrl = list->findChild<QTreeWidget*>("stockList");
+  auto* ctrl = list->findChild<QTreeView*>("stockList");
   ASSERT_NE(ctrl, nullptr);
   // The first key only selects the first row when nothing is selected.
   QTest::keyClick(ctrl, Qt::Key_Z);
@@ -306,7 +306,7 @@ TEST_F(MainFrameTest, TypeAheadSearchesForThreeSeconds) {
 TEST_F(MainFrameTest, HeaderMenusChooseTheColumnsAndTheArrowMode) {
   fx.Seed({}, {{.name = "Alpha", .symbol = "A"}});
   Start();
-  auto* ctrl = list->findChild<QTreeWidget*>("stockList");
+  auto* ctrl = list->findChild<QTreeView*>("stockList");
   list->OnHeaderClicked(2);
   auto* menu = list->findChild<QMenu*>("headerMenu");
   ASSERT_NE(menu, nullptr);
@@ -316,7 +316,7 @@ TEST_F(MainFrameTest, HeaderMenusChooseTheColumnsAndTheArrowMode) {
   menu->close();
   QApplication::processEvents();
   EXPECT_EQ(app->store()->ucColumnValue, kValueCost);
-  EXPECT_EQ(ctrl->headerItem()->text(2), "Cost");
+  EXPECT_EQ(ctrl->model()->headerData(2, Qt::Horizontal).toString(), "Cost");
 
   list->OnHeaderClicked(3);
   menu = list->findChild<QMenu*>("headerMenu");
@@ -399,8 +399,8 @@ TEST_F(MainFrameTest, HoldingTheStylusOnARowOpensTheStockMenu) {
   fx.Seed({}, {{.name = "Alpha", .symbol = "A"}, {.name = "Beta", .symbol = "B"}});
   Start();
   frame->show();
-  auto* ctrl = list->findChild<QTreeWidget*>("stockList");
-  QRect second = ctrl->visualItemRect(ctrl->topLevelItem(1));
+  auto* ctrl = list->findChild<QTreeView*>("stockList");
+  QRect second = ctrl->visualRect(ctrl->model()->index(1, 0));
   QTest::mousePress(ctrl->viewport(), Qt::LeftButton, {}, second.center());
   QTest::qWait(900);
   auto* menu = frame->findChild<QMenu*>("stockMenu");
@@ -410,7 +410,7 @@ TEST_F(MainFrameTest, HoldingTheStylusOnARowOpensTheStockMenu) {
   menu->close();
   QTest::mouseRelease(ctrl->viewport(), Qt::LeftButton, {}, second.center());
   // A short tap only selects.
-  QRect first = ctrl->visualItemRect(ctrl->topLevelItem(0));
+  QRect first = ctrl->visualRect(ctrl->model()->index(0, 0));
   QTest::mouseClick(ctrl->viewport(), Qt::LeftButton, {}, first.center());
   QTest::qWait(700);
   EXPECT_FALSE(menu->isVisible());
@@ -436,7 +436,7 @@ TEST_F(MainFrameTest, ExitRemembersTheSelectedStockOrTheFirstOneInView) {
   Start();
   ASSERT_NE(list->SelectedStock(), nullptr);
   EXPECT_EQ(list->SelectedStock()->dwId, chosen);
-  auto* ctrl = list->findChild<QTreeWidget*>("stockList");
+  auto* ctrl = list->findChild<QTreeView*>("stockList");
   ctrl->clearSelection();
   ctrl->scrollToBottom();
   QApplication::processEvents();

@@ -61,9 +61,53 @@ QString FitCellText(const QFontMetrics& metrics, const QString& text, int width)
 
 // ---- The list control -----------------------------------------------------------------------
 
-CStockListCtrl::CStockListCtrl(CStockListView* view) : QTreeWidget(view), view_(view) {
+int CStockRowModel::rowCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : static_cast<int>(rows_.size());
+}
+
+int CStockRowModel::columnCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : kColumnCount;
+}
+
+QVariant CStockRowModel::data(const QModelIndex& index, int role) const {
+  // Every row has the handheld's fixed height; the texts are drawn by the control.
+  if (index.isValid() && role == Qt::SizeHintRole) return QSize(0, kRowHeight);
+  return {};
+}
+
+QVariant CStockRowModel::headerData(int section, Qt::Orientation orientation, int role) const {
+  if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 &&
+      section < headers_.size()) {
+    return headers_.at(section);
+  }
+  return {};
+}
+
+void CStockRowModel::SetRows(std::vector<StockRecord*> rows) {
+  beginResetModel();
+  rows_ = std::move(rows);
+  endResetModel();
+}
+
+void CStockRowModel::SetHeaders(const QStringList& titles) {
+  headers_ = titles;
+  emit headerDataChanged(Qt::Horizontal, 0, kColumnCount - 1);
+}
+
+StockRecord* CStockRowModel::At(int row) const {
+  if (row < 0 || row >= static_cast<int>(rows_.size())) return nullptr;
+  return rows_[static_cast<std::size_t>(row)];
+}
+
+int CStockRowModel::RowOf(const StockRecord* record) const {
+  auto it = std::find(rows_.begin(), rows_.end(), record);
+  return it == rows_.end() ? -1 : static_cast<int>(it - rows_.begin());
+}
+
+CStockListCtrl::CStockListCtrl(CStockListView* view)
+    : QTreeView(view), view_(view), rows_(new CStockRowModel(this)) {
   setObjectName(QStringLiteral("stockList"));
-  setColumnCount(kColumnCount);
+  setModel(rows_);
   setRootIsDecorated(false);
   setUniformRowHeights(true);
   setSelectionMode(QAbstractItemView::SingleSelection);
@@ -88,12 +132,6 @@ CStockListCtrl::CStockListCtrl(CStockListView* view) : QTreeWidget(view), view_(
     holdFired_ = true;
     view_->OnRowHold(index.row(), viewport()->mapToGlobal(holdAt_));
   });
-}
-
-StockRecord* CStockListCtrl::StockAt(int row) const {
-  QTreeWidgetItem* item = topLevelItem(row);
-  if (!item) return nullptr;
-  return reinterpret_cast<StockRecord*>(item->data(0, Qt::UserRole).value<quintptr>());
 }
 
 void CStockListCtrl::drawRow(QPainter* painter, const QStyleOptionViewItem& option,
@@ -153,11 +191,11 @@ void CStockListCtrl::keyPressEvent(QKeyEvent* event) {
     event->accept();
     return;
   }
-  QTreeWidget::keyPressEvent(event);
+  QTreeView::keyPressEvent(event);
 }
 
 void CStockListCtrl::mousePressEvent(QMouseEvent* event) {
-  QTreeWidget::mousePressEvent(event);
+  QTreeView::mousePressEvent(event);
   holdFired_ = false;
   if (event->button() == Qt::LeftButton) {
     holdAt_ = event->position().toPoint();
@@ -167,12 +205,12 @@ void CStockListCtrl::mousePressEvent(QMouseEvent* event) {
 
 void CStockListCtrl::mouseMoveEvent(QMouseEvent* event) {
   if ((event->position().toPoint() - holdAt_).manhattanLength() > kHoldSlop) holdTimer_.stop();
-  QTreeWidget::mouseMoveEvent(event);
+  QTreeView::mouseMoveEvent(event);
 }
 
 void CStockListCtrl::mouseReleaseEvent(QMouseEvent* event) {
   holdTimer_.stop();
-  QTreeWidget::mouseReleaseEvent(event);
+  QTreeView::mouseReleaseEvent(event);
   if (event->button() != Qt::LeftButton || holdFired_) return;
   QModelIndex index = indexAt(event->position().toPoint());
   if (index.isValid()) view_->OnRowTap(index.row(), index.column());
@@ -185,7 +223,7 @@ void CStockListCtrl::mouseDoubleClickEvent(QMouseEvent* event) {
     event->accept();
     return;
   }
-  QTreeWidget::mouseDoubleClickEvent(event);
+  QTreeView::mouseDoubleClickEvent(event);
 }
 
 void CStockListCtrl::contextMenuEvent(QContextMenuEvent* event) {
@@ -312,7 +350,7 @@ void CStockListView::SetStore(PortfolioStore* store, ChartStore* charts) {
   store_ = store;
   charts_ = charts;
   if (!store_) {
-    list_->clear();
+    list_->rows().SetRows({});
     selector_->clear();
     currencyButton_->setText(QString());
     for (QLabel* v : totalValues_) v->clear();
@@ -334,7 +372,7 @@ void CStockListView::SetHeaderTexts() {
     titles << title.left(15);
   }
   titles << QString() << QString();
-  list_->setHeaderLabels(titles);
+  list_->rows().SetHeaders(titles);
 }
 
 void CStockListView::FillPortfolioSelector(QComboBox* selector, const PortfolioStore& store,
@@ -384,32 +422,26 @@ void CStockListView::RefreshCurrencyLabel() {
 }
 
 void CStockListView::RefillList(const StockRecord* select) {
-  list_->setUpdatesEnabled(false);
-  list_->clear();
+  std::vector<StockRecord*> rows;
+  int selectRow = -1;
   if (store_) {
     const int view = store_->wViewPortfolio;
     const bool sold = store_->bShowClosed != 0;
-    QList<QTreeWidgetItem*> items;
-    QTreeWidgetItem* selectItem = nullptr;
+    rows.reserve(store_->stocks.size());
     int cursor = 0;
     for (StockRecord* r = store_->NextInView(&cursor, view, sold, 0, 1); r;
          r = store_->NextInView(&cursor, view, sold, 1, 1)) {
-      auto* item = new QTreeWidgetItem();
-      item->setData(0, Qt::UserRole, QVariant::fromValue(reinterpret_cast<quintptr>(r)));
-      item->setSizeHint(0, QSize(0, kRowHeight));
-      if (r == select) selectItem = item;
-      items << item;
-    }
-    list_->addTopLevelItems(items);
-    if (selectItem) {
-      list_->setCurrentItem(selectItem);
-      list_->scrollToItem(selectItem);
-    } else {
-      list_->setCurrentItem(nullptr);
-      list_->clearSelection();
+      if (r == select) selectRow = static_cast<int>(rows.size());
+      rows.push_back(r);
     }
   }
-  list_->setUpdatesEnabled(true);
+  list_->rows().SetRows(std::move(rows));
+  if (selectRow >= 0) {
+    SelectRow(selectRow);
+  } else {
+    list_->setCurrentIndex(QModelIndex());
+    list_->clearSelection();
+  }
   RefreshTotals();
 }
 
@@ -433,12 +465,11 @@ void CStockListView::RedrawRows() {
 }
 
 StockRecord* CStockListView::StockAtRow(int row) const { return list_->StockAt(row); }
-int CStockListView::RowCount() const { return list_->topLevelItemCount(); }
+int CStockListView::RowCount() const { return list_->rows().rowCount(); }
 
 int CStockListView::SelectedRow() const {
-  QList<QTreeWidgetItem*> sel = list_->selectedItems();
-  if (sel.isEmpty()) return -1;
-  return list_->indexOfTopLevelItem(sel.front());
+  const QModelIndexList sel = list_->selectionModel()->selectedRows();
+  return sel.isEmpty() ? -1 : sel.front().row();
 }
 
 StockRecord* CStockListView::SelectedStock() const {
@@ -454,11 +485,11 @@ StockRecord* CStockListView::SelectedOrFirstStock() const {
 }
 
 void CStockListView::SelectRow(int row) {
-  QTreeWidgetItem* item = list_->topLevelItem(row);
-  if (!item) return;
-  list_->setCurrentItem(item);
-  item->setSelected(true);
-  list_->scrollToItem(item);
+  if (row < 0 || row >= RowCount()) return;
+  const QModelIndex index = list_->rows().index(row, 0);
+  list_->selectionModel()->setCurrentIndex(
+      index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+  list_->scrollTo(index);
 }
 
 DWORD CStockListView::StepSelection(DWORD id, int direction) {
@@ -474,12 +505,8 @@ DWORD CStockListView::StepSelection(DWORD id, int direction) {
 }
 
 void CStockListView::SelectStock(const StockRecord* record) {
-  for (int row = 0; row < RowCount(); ++row) {
-    if (list_->StockAt(row) == record) {
-      SelectRow(row);
-      return;
-    }
-  }
+  const int row = list_->rows().RowOf(record);
+  if (row >= 0) SelectRow(row);
 }
 
 bool CStockListView::OnCommand(UINT id) {
@@ -552,7 +579,7 @@ void CStockListView::OnRowDoubleTap(int row, int column) {
 void CStockListView::OnRowHold(int row, QPoint global) {
   if (!store_) return;
   SelectRow(row);
-  QRect rect = list_->visualItemRect(list_->topLevelItem(row));
+  QRect rect = list_->visualRect(list_->rows().index(row, 0));
   QPoint at = list_->viewport()->mapToGlobal(QPoint(rect.left() + 30, 0));
   handlers_.stockMenu(row, QPoint(at.x(), global.y()));
 }

@@ -4,15 +4,17 @@
 // every command it cannot finish itself to the frame.
 #pragma once
 
+#include <QAbstractTableModel>
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QTimer>
 #include <QToolButton>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "core/chart_store.h"
 #include "core/portfolio_store.h"
@@ -22,12 +24,35 @@ namespace quillet {
 
 class CStockListView;
 
+// The rows of the list: one stock record per row and nothing else. Rows hold no texts; each
+// is drawn from its record when it comes into view, so a list of 10,000 stocks costs one
+// pointer per row to fill, not an item object each.
+class CStockRowModel : public QAbstractTableModel {
+ public:
+  using QAbstractTableModel::QAbstractTableModel;
+  int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+  int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+  QVariant data(const QModelIndex& index, int role) const override;
+  QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+  void SetRows(std::vector<StockRecord*> rows);
+  void SetHeaders(const QStringList& titles);
+  StockRecord* At(int row) const;
+  // The row of `record`, -1 when it is not listed.
+  int RowOf(const StockRecord* record) const;
+
+ private:
+  std::vector<StockRecord*> rows_;
+  QStringList headers_;
+};
+
 // The list control itself: draws each row whole, as the handheld's owner-drawn report view.
-class CStockListCtrl : public QTreeWidget {
+class CStockListCtrl : public QTreeView {
   Q_OBJECT
  public:
   explicit CStockListCtrl(CStockListView* view);
-  StockRecord* StockAt(int row) const;
+  StockRecord* StockAt(int row) const { return rows_->At(row); }
+  CStockRowModel& rows() const { return *rows_; }
 
  protected:
   void drawRow(QPainter* painter, const QStyleOptionViewItem& option,
@@ -41,6 +66,7 @@ class CStockListCtrl : public QTreeWidget {
 
  private:
   CStockListView* view_;
+  CStockRowModel* rows_;  // a child of the control, so it outlives the view's own teardown
   // A stylus held on a row opens the stock's menu, as a right-click does.
   QTimer holdTimer_;
   QPoint holdAt_;

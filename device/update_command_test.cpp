@@ -8,7 +8,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
-#include <QTreeWidget>
+#include <QTreeView>
 
 #include "core/alert_evaluation.h"
 #include "device/main_frame.h"
@@ -116,9 +116,9 @@ TEST_F(UpdateCommandTest, TheWaitCursorTakesOverFromTheProgressWindowUntilTheLis
     hooked = true;
     QObject::connect(p, &QObject::destroyed, [&] { afterWindow = CursorShapeNow(); });
   });
-  auto* list = frame->list()->findChild<QTreeWidget*>("stockList");
+  auto* list = frame->list()->findChild<QTreeView*>("stockList");
   ASSERT_NE(list, nullptr);
-  QObject::connect(list->model(), &QAbstractItemModel::rowsInserted,
+  QObject::connect(list->model(), &QAbstractItemModel::modelReset,
                    [&] { duringRefill = CursorShapeNow(); });
   watch.start(0);
   frame->Action(ID_UPDATE_STOCKS)->trigger();
@@ -127,7 +127,7 @@ TEST_F(UpdateCommandTest, TheWaitCursorTakesOverFromTheProgressWindowUntilTheLis
   EXPECT_EQ(afterWindow, Qt::WaitCursor);
   EXPECT_EQ(duringRefill, Qt::WaitCursor);
   EXPECT_EQ(CursorShapeNow(), -1);  // and gone when the command is done
-  EXPECT_EQ(list->topLevelItemCount(), 1);
+  EXPECT_EQ(list->model()->rowCount(), 1);
 }
 
 TEST_F(UpdateCommandTest, ADialogOpenedUnderTheWaitCursorShowsTheArrowWhileItWaits) {
