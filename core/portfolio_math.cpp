@@ -24,9 +24,28 @@ void PrefetchRecord(const StockRecord* r) {
   }
 }
 
+// The figures a total takes from one stock, each field parsed once: shares, buy price, buy
+// fee, price, sell fee, dividend (times the price when it counts shares) and change.
 struct Inputs {
-  double N, B, Fb, P, Fs, D, C, Q;
+  double N, B, Fb, P, Fs, D, C;
 };
+
+Inputs TotalInputs(const PortfolioStore& s, const StockRecord& r) {
+  const char sep = s.cDecimalSeparator;
+  auto parse = [&](const DecimalText& field, int places) {
+    return ParseDecimal(FieldText(field), places, sep);
+  };
+  Inputs in;
+  in.N = parse(r.szShares, 4);
+  in.B = parse(r.szBuyPrice, 4);
+  in.Fb = parse(r.szBuyFee, 2);
+  in.P = parse(r.szPrice, 4);
+  in.Fs = parse(r.szSellFee, 2);
+  in.D = parse(r.szDividend, 4);
+  if (s.bDividendTimesPrice) in.D *= in.P;
+  in.C = parse(r.szChange, 4);
+  return in;
+}
 
 }  // namespace
 
@@ -144,12 +163,18 @@ PortfolioTotals ComputeTotals(const PortfolioStore& s, int portfolio, bool sold)
   int counted = 0;
   // Totals walk the list from its end, as every total of the program does.
   for (std::size_t i = s.stocks.size(); i-- > 0;) {
+    if (i >= kPrefetchAhead) PrefetchRecord(s.stocks[i - kPrefetchAhead].get());
     const StockRecord& r = *s.stocks[i];
     if (!PortfolioStore::InView(r, portfolio, sold) || r.IsWatched()) continue;
-    t.profit += StockValue(s, r, kValueProfit, portfolio);
-    t.cost += StockValue(s, r, kValueCost, portfolio);
-    t.value += StockValue(s, r, kValueCurrentValue, portfolio);
-    t.dayChange += StockValue(s, r, kValueDayChange, portfolio);
+    // The same sums as StockValue's profit, cost, current value and day change, with each
+    // field parsed once instead of once per figure.
+    const Inputs in = TotalInputs(s, r);
+    double gain = (in.P - in.B) * in.N;
+    if (r.ucFlags & kFlagShort) gain = -gain;
+    t.profit += ConvertValue(s, gain - in.Fb - in.Fs + in.D, r, portfolio);
+    t.cost += ConvertValue(s, in.N * in.B + in.Fb, r, portfolio);
+    t.value += ConvertValue(s, in.N * in.P - in.Fs, r, portfolio);
+    if (!r.IsSold()) t.dayChange += ConvertValue(s, in.N * in.C, r, portfolio);
     // Whole days held, from the buy date even for a sold stock.
     daySum += (now - static_cast<std::int64_t>(r.tBuyDate)) / 86400;
     ++counted;

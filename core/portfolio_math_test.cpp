@@ -216,6 +216,65 @@ TEST_F(Figures, TotalsSkipWatchedStocksAndAddCash) {
   EXPECT_DOUBLE_EQ(empty.profitPerYear, 0);
 }
 
+// The totals parse each field once; they must add up exactly what each stock's own figures
+// are, for every mix of status, short lots, dividends, currencies and view.
+TEST_F(Figures, TotalsAreExactlyTheSumsOfTheStocksOwnFigures) {
+  ASSERT_TRUE(store.AddPortfolio("Abroad"));
+  ASSERT_TRUE(store.AddCurrency("GBP", "1.6"));
+  ASSERT_TRUE(store.SetPortfolioCurrency(2, 1));
+  std::mt19937 rng(11);
+  auto decimal = [&](int whole, int places) {
+    std::string text = std::to_string(static_cast<int>(rng() % static_cast<unsigned>(whole)));
+    if (places > 0) {
+      text += ".";
+      for (int k = 0; k < places; ++k) text += static_cast<char>('0' + rng() % 10);
+    }
+    return rng() % 7 == 0 ? "-" + text : text;
+  };
+  const int statuses[] = {kStatusActive, kStatusSold, kStatusWatched};
+  for (int k = 0; k < 300; ++k) {
+    Add({.portfolio = static_cast<int>(rng() % 4),
+         .status = statuses[rng() % 3],
+         .shares = decimal(5000, 3),
+         .buyPrice = decimal(900, 4),
+         .buyFee = rng() % 2 ? decimal(30, 2) : std::string(),
+         .price = decimal(900, 4),
+         .sellFee = rng() % 3 ? std::string() : decimal(30, 2),
+         .dividend = rng() % 4 ? std::string() : decimal(50, 4),
+         .change = decimal(20, 4),
+         .buyDate = Now() - static_cast<StockTime>(rng() % 2000) * kDay,
+         .flags = rng() % 5 == 0 ? kFlagShort : 0});
+  }
+  for (int dividendTimesPrice : {0, 1}) {
+    store.bDividendTimesPrice = static_cast<BYTE>(dividendTimesPrice);
+    for (BYTE convert : {BYTE{0}, BYTE{kPrefConvertToBase}}) {
+      store.ucPrefFlags = static_cast<BYTE>((store.ucPrefFlags & ~kPrefConvertToBase) | convert);
+      for (int view : {0, 1, 2, 3, static_cast<int>(PORTFOLIO_ALL)}) {
+        for (bool sold : {false, true}) {
+          double profit = 0, cost = 0, value = 0, day = 0;
+          for (std::size_t i = store.stocks.size(); i-- > 0;) {
+            const StockRecord& r = *store.stocks[i];
+            if (!PortfolioStore::InView(r, view, sold) || r.IsWatched()) continue;
+            profit += StockValue(store, r, kValueProfit, view);
+            cost += StockValue(store, r, kValueCost, view);
+            value += StockValue(store, r, kValueCurrentValue, view);
+            day += StockValue(store, r, kValueDayChange, view);
+          }
+          const PortfolioTotals t = ComputeTotals(store, view, sold);
+          SCOPED_TRACE(::testing::Message()
+                       << "view " << view << " sold " << sold << " convert " << int{convert}
+                       << " dividend x price " << dividendTimesPrice);
+          EXPECT_EQ(t.profit, profit);
+          EXPECT_EQ(t.cost, cost);
+          EXPECT_EQ(t.value, sold ? value : value + PortfolioCash(store, view));
+          EXPECT_EQ(t.dayChange, day);
+          EXPECT_NE(cost, 0);
+        }
+      }
+    }
+  }
+}
+
 TEST_F(Figures, ChangeSinceLastUpdateComparesWithTheSnapshot) {
   ASSERT_TRUE(store.AddCurrency("GBP", "2"));
   ASSERT_TRUE(store.SetPortfolioCurrency(1, 1));
