@@ -126,7 +126,8 @@ void PendingDailyPoints::AddScaledPoint(std::string_view name, int market, Stock
   points_.push_back(Point{std::string(name), market, date, figures, scale});
 }
 
-int PendingDailyPoints::Flush(ChartStore* charts, UpdateLog& log) {
+int PendingDailyPoints::Flush(ChartStore* charts, UpdateLog& log,
+                              const std::function<bool()>& carryOn) {
   std::vector<Point> points = std::move(points_);
   points_.clear();
   if (charts == nullptr || points.empty()) return 0;
@@ -136,6 +137,12 @@ int PendingDailyPoints::Flush(ChartStore* charts, UpdateLog& log) {
   if (charts->isOpen()) {
     ChartStore::Transaction tx(*charts);
     for (std::size_t i = 0; i < points.size(); ++i) {
+      if (carryOn && i % kPointsPerTurn == 0 && !carryOn()) {
+        // Stopped: the transaction is dropped uncommitted, so the run keeps none of its points
+        // rather than some of them.
+        log.Append(kLogCancel);
+        return static_cast<int>(points.size());
+      }
       const Point& p = points[i];
       ok[i] = charts->AddDailyPoint(p.name, p.market, p.date, p.figures, p.scale);
     }

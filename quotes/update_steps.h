@@ -75,7 +75,13 @@ class PendingDailyPoints final : public DailyPointWriter {
   // "Quillet: could not update graph data for [<symbol>]."; returns how many failed. Without a
   // chart store (null) nothing is written and nothing fails; a store that is not open (it could
   // not be opened, or made anew after Delete ALL) fails every point.
-  int Flush(ChartStore* charts, UpdateLog& log);
+  //
+  // `carryOn`, when given, is called every kPointsPerTurn points while they are written: it lets
+  // the window answer (a run's points can take seconds to write) and says whether to go on.
+  // When it says no, nothing of the run is kept, the log gets "Quillet: Cancel operation" once
+  // and every point counts as failed.
+  int Flush(ChartStore* charts, UpdateLog& log, const std::function<bool()>& carryOn = {});
+  static constexpr std::size_t kPointsPerTurn = 32;
   std::size_t size() const { return points_.size(); }
 
  private:

@@ -180,6 +180,7 @@ bool UpdateQuotes(UpdateServices& s, const UpdateSettings& settings, CancelToken
   for (const std::string& problem : book.problems) s.log.Append("Quillet: " + problem);
 
   RunConnection connection(s, progress.get());
+  QuoteProgress* waits = watched ? &*watched : progress.get();
   PendingDailyPoints points;
   int failures = 0;
   bool stopped = false;
@@ -205,7 +206,6 @@ bool UpdateQuotes(UpdateServices& s, const UpdateSettings& settings, CancelToken
     run.retry = settings.retry;
     run.timeoutSeconds = settings.timeoutSeconds;
     run.retryTimeoutSeconds = settings.retryTimeoutSeconds;
-    QuoteProgress* waits = watched ? &*watched : progress.get();
     run.pump = [waits] {
       if (waits != nullptr) waits->PumpMessages();
     };
@@ -213,7 +213,14 @@ bool UpdateQuotes(UpdateServices& s, const UpdateSettings& settings, CancelToken
                                                      store.context().clock(), run, cancel);
     failures += user.failedRequests;
   }
-  points.Flush(s.charts, s.log);
+  // Thousands of histories take seconds to write: the progress window keeps answering, and its
+  // Cancel, pressed now, drops the run's points whole. A cancel that already stopped the
+  // fetching keeps the points of what was fetched, as before.
+  const bool cancelledBefore = cancel.cancelled();
+  points.Flush(s.charts, s.log, [&] {
+    if (waits != nullptr) waits->PumpMessages();
+    return cancelledBefore || !cancel.cancelled();
+  });
 
   connection.HangUpIfWanted();
   client.reset();

@@ -189,6 +189,39 @@ TEST_F(UpdateRun, ACancelDuringABatchEndsTheRun) {
   EXPECT_TRUE(root.answers.shown().empty());
 }
 
+// Writing the day's points of many histories takes seconds: the window keeps answering while
+// they are written, and a Cancel pressed then keeps none of them (the prices stay).
+TEST_F(UpdateRun, TheWindowAnswersWhileTheHistoryIsWrittenAndItsCancelKeepsNoneOfIt) {
+  StartSim();
+  constexpr int kStocks = 100;
+  for (int i = 0; i < kStocks; ++i) Add("U" + std::to_string(1000 + i)).ucFlags = kFlagChartHistory;
+  // No history exists before the run, so a series seen from a pump means the writing is on.
+  int pumpsWhileWriting = 0;
+  host.onPump = [&] {
+    if (charts.FindSeries("U1000", 0).has_value()) ++pumpsWhileWriting;
+  };
+  EXPECT_EQ(Run(), UpdateOutcome::kComplete);
+  EXPECT_GE(pumpsWhileWriting, kStocks / static_cast<int>(PendingDailyPoints::kPointsPerTurn));
+  for (const auto& r : store.stocks) EXPECT_TRUE(charts.FindSeries(r->Symbol(), 0).has_value());
+  EXPECT_FALSE(Logged("Quillet: Cancel operation"));
+
+  // Again from an empty history, pressing Cancel once the writing has begun.
+  for (const auto& r : store.stocks) {
+    ASSERT_TRUE(charts.DeleteSeries(r->Symbol(), 0));
+    CopyToField(r->szPrice, "");
+  }
+  host.onPump = [&] {
+    if (charts.FindSeries("U1000", 0).has_value()) host.cancel->Cancel();
+  };
+  EXPECT_EQ(Run(), UpdateOutcome::kComplete);
+  EXPECT_TRUE(Logged("Quillet: Cancel operation"));
+  for (const auto& r : store.stocks) {
+    EXPECT_FALSE(charts.FindSeries(r->Symbol(), 0).has_value()) << r->Symbol();
+    EXPECT_STRNE(r->szPrice, "");
+  }
+  EXPECT_TRUE(root.answers.shown().empty());
+}
+
 TEST_F(UpdateRun, AServerErrorIsAFailedRunThatGoesOnWithTheNextSource) {
   StartSim({"--status", "500", "--fault-count", "1"});
   Add("IBM", 0, kStatusActive, "80");

@@ -35,6 +35,8 @@ class RecordingUpdateHost final : public UpdateHost {
   CancelToken* cancel = nullptr;
   std::function<void()> onOpenProgress;
   std::function<void(UINT)> onStatus;
+  // Called each time the run lets the progress window answer.
+  std::function<void()> onPump;
 
  private:
   class Progress final : public QuoteProgress {
@@ -45,7 +47,10 @@ class RecordingUpdateHost final : public UpdateHost {
       host_.statuses.push_back(id);
       if (host_.onStatus) host_.onStatus(id);
     }
-    void PumpMessages() override { ++host_.pumps; }
+    void PumpMessages() override {
+      ++host_.pumps;
+      if (host_.onPump) host_.onPump();
+    }
 
    private:
     RecordingUpdateHost& host_;
