@@ -4,8 +4,12 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <memory>
+#include <new>
 
 #include "companions/testing/companion_test_support.h"
 #include "core/registry/registry_store.h"
@@ -205,6 +209,31 @@ TEST_F(SyncLibraryTest, NotificationsAreNeverReplicatedAndOnlyTheStockFilesIsLoo
   EXPECT_EQ(objectNotify(nullptr), 0);
   // The list handed out earlier is still there and still names the stock file.
   EXPECT_EQ(list[0], 4711u);
+}
+
+// The service's records carry names in fixed fields; a name that fills its field has no end
+// mark, and nothing after the field may be read as part of it. Each record sits at the very end
+// of its allocation with every byte after the name set, so reading on would leave the block.
+TEST_F(SyncLibraryTest, NamesThatFillTheirFieldsAreReadNoFurther) {
+  auto atEnd = [](auto* record) {
+    std::memset(static_cast<void*>(record), 0x51, sizeof *record);
+    return record;
+  };
+  auto infoBytes = std::make_unique<unsigned char[]>(sizeof(OBJTYPEINFO));
+  OBJTYPEINFO* info = atEnd(new (infoBytes.get()) OBJTYPEINFO);
+  info->cbStruct = sizeof(OBJTYPEINFO);
+  EXPECT_EQ(getObjTypeInfo(info), 0);
+
+  auto notifyBytes = std::make_unique<unsigned char[]>(sizeof(OBJNOTIFY));
+  OBJNOTIFY* notify = atEnd(new (notifyBytes.get()) OBJNOTIFY);
+  notify->cbStruct = kObjNotifySize;
+  EXPECT_EQ(objectNotify(notify), 0);  // a type name with no end
+  CopyToField(notify->szObjType, u"Quillet");
+  notify->uFlags = ONF_FILE | ONF_CHANGED;
+  const std::u16string stockFile = u"\\Program Files\\Quillet\\QuilletDB";
+  std::copy(stockFile.begin(), stockFile.end(), notify->oidInfo.infFile.szFileName);
+  EXPECT_EQ(objectNotify(notify), 0);  // the stock file's name, then more to the brim
+  EXPECT_EQ(notify->cOidChg, 0x51515151u) << "another file than the stock file";
 }
 
 TEST_F(SyncLibraryTest, WithoutTheProgramTheStartAnswersZeroAndTheEndStartsNothing) {

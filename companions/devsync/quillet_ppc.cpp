@@ -35,7 +35,14 @@ SyncModule& Module() {
   return module;
 }
 
-bool SameText(const char16_t* a, std::u16string_view b) { return a && std::u16string_view(a) == b; }
+// The text of a fixed field the sync service filled: up to its first NUL, and never past the
+// field's end when the service filled it to the brim.
+template <std::size_t N>
+std::u16string_view FieldView(const char16_t (&field)[N]) {
+  std::size_t length = 0;
+  while (length < N && field[length] != u'\0') ++length;
+  return std::u16string_view(field, length);
+}
 
 // The object handler of one exchange: five packets of heartbeat out, and the stock file's
 // object identifier as the written object.
@@ -99,7 +106,7 @@ class CQuilletObjType final : public CObjectType {
   void Notify(OBJNOTIFY& notify) const override {
     if (notify.uFlags & ONF_CLEAR) return;
     if ((notify.uFlags & ONF_FILE) == 0) return;
-    const std::string name = Utf16ToUtf8(notify.oidInfo.infFile.szFileName);
+    const std::string name = Utf16ToUtf8(FieldView(notify.oidInfo.infFile.szFileName));
     if (!EqualNoCase(name, Utf16ToUtf8(kStockFilePath))) return;
     // Nothing is reported as changed or deleted; the list points at the stock file all the same.
     notify.cOidChg = 0;
@@ -115,11 +122,11 @@ class CQuilletObjType final : public CObjectType {
   }
 };
 
-CObjectType* FindObjectType(const char16_t* name) {
+CObjectType* FindObjectType(std::u16string_view name) {
   static CQuilletObjType quillet;
   static CObjectType* const table[] = {&quillet};
   for (CObjectType* type : table) {
-    if (SameText(name, type->Name())) return type;
+    if (name == type->Name()) return type;
   }
   return nullptr;
 }
@@ -136,7 +143,7 @@ QUILLET_EXPORT void QuilletModuleAttach(const ModuleEnvironment* environment) {
 QUILLET_EXPORT BOOL InitObjType(const char16_t* objType, IReplObjHandler** handler,
                                 UINT /*partnerBit*/) {
   if (!objType) return 1;  // the unload call
-  CObjectType* type = FindObjectType(objType);
+  CObjectType* type = FindObjectType(std::u16string_view(objType));
   if (!type || !handler) return 0;
   *handler = type->CreateHandler();
   return *handler ? 1 : 0;
@@ -145,13 +152,13 @@ QUILLET_EXPORT BOOL InitObjType(const char16_t* objType, IReplObjHandler** handl
 QUILLET_EXPORT BOOL ObjectNotify(OBJNOTIFY* notify) {
   // The library never asks the service to replicate anything.
   if (!notify || notify->cbStruct < kObjNotifySize) return 0;
-  if (CObjectType* type = FindObjectType(notify->szObjType)) type->Notify(*notify);
+  if (CObjectType* type = FindObjectType(FieldView(notify->szObjType))) type->Notify(*notify);
   return 0;
 }
 
 QUILLET_EXPORT BOOL GetObjTypeInfo(OBJTYPEINFO* info) {
   if (!info) return 0;
-  CObjectType* type = FindObjectType(info->szObjType);
+  CObjectType* type = FindObjectType(FieldView(info->szObjType));
   if (!type) return 0;
   type->TypeInfo(*info);
   return 1;
