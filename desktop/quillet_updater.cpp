@@ -163,7 +163,8 @@ void CQuilletUpdater::BeginRun() {
   }
 
   FileSystem& deviceFiles = services_.deviceFiles ? *services_.deviceFiles : desk.files();
-  rapi_ = std::make_unique<RemoteApi>(deviceFiles, desk.databases(), desk.root());
+  rapi_ = std::make_unique<RemoteApi>(deviceFiles, desk.databases(), desk.root(),
+                                      services_.deviceSqliteVfs);
   if (rapi_->CeRapiInit() != S_OK) {
     LogLine("Error: Unable to initialize RAPI interface");
     Close(false);

@@ -67,6 +67,8 @@ struct DeskRunServices {
   DeskRunSteps* steps = nullptr;
   // The file system the remote API reaches the device's files through; null: the desktop's.
   FileSystem* deviceFiles = nullptr;
+  // The SQLite VFS the device's registry and object store are opened through; empty: SQLite's.
+  std::string deviceSqliteVfs;
   // Where quote requests go instead of the sources' hosts; unset: the desktop's setting.
   std::optional<QuoteEndpoint> server;
   // The time-out of each attempt (30 seconds in a real run; tests shorten it).

@@ -18,6 +18,7 @@
 
 #include "companions/testing/companion_test_support.h"
 #include "core/alert_evaluation.h"
+#include "core/data_codecs.h"
 #include "core/data_files.h"
 #include "core/preferences.h"
 #include "core/registry/registry_store.h"
@@ -27,6 +28,7 @@
 #include "platform/linux/posix_file_system.h"
 #include "platform/linux/sqlite_property_store.h"
 #include "platform/testing/fault_sweep.h"
+#include "platform/testing/sqlite_fault_vfs.h"
 #include "quotes/connection.h"
 #include "quotes/testing/quote_sim_process.h"
 #include "quotes/testing/tiny_proxy.h"
@@ -143,10 +145,12 @@ class DeskRunTest : public ::testing::Test {
   }
 
   std::unique_ptr<CQuilletUpdater> MakeRun(FileSystem* deviceFiles = nullptr,
-                                           DeskRunSteps* steps = nullptr) {
+                                           DeskRunSteps* steps = nullptr,
+                                           const std::string& deviceSqliteVfs = {}) {
     DeskRunServices services{*desk.ctx, host};
     services.steps = steps;
     services.deviceFiles = deviceFiles;
+    services.deviceSqliteVfs = deviceSqliteVfs;
     if (sim) services.server = QuoteEndpoint{"127.0.0.1", sim->port()};
     services.retryTimeoutSeconds = 2;
     auto run = std::make_unique<CQuilletUpdater>(services);
@@ -531,6 +535,82 @@ TEST_F(DeskRunTest, AFailedLastRenamePutsTheOldStockFileBack) {
   EXPECT_TRUE(Logged("** cannot rename CE file"));
   EXPECT_EQ(DeviceBytes(), before);
   EXPECT_FALSE(std::filesystem::exists(dev.HostPath(std::string(kStockPath) + ".tmp")));
+}
+
+// Arms the fault VFS of the device's databases only for the write-back step and the end of the
+// run, where the run writes the alert state and the preference record into the handheld's
+// registry, so that the sweep walks those writes.
+class DeviceRegistryFaults final : public testing::FaultInjector {
+ public:
+  explicit DeviceRegistryFaults(testing::SqliteFaultVfs& vfs) : vfs_(vfs) {}
+  void FailFrom(int n, bool persistent) override {
+    n_ = n;
+    persistent_ = persistent;
+    injected_ = 0;
+    vfs_.StopFailing();
+  }
+  void StopFailing() override {
+    n_ = -1;
+    injected_ = 0;
+    vfs_.StopFailing();
+  }
+  int FailuresInjected() const override { return injected_; }
+  void Arm() {
+    if (n_ >= 0) vfs_.FailFrom(n_, persistent_);
+  }
+  void Disarm() {
+    injected_ = n_ >= 0 ? vfs_.FailuresInjected() : 0;
+    vfs_.StopFailing();
+  }
+
+ private:
+  testing::SqliteFaultVfs& vfs_;
+  int n_ = -1;
+  bool persistent_ = false;
+  int injected_ = 0;
+};
+
+// The run's two writes into the handheld's registry, each swept on its own: every failure point
+// leaves the old value or the new one, and a value that was not written is named in the log.
+TEST_F(DeskRunTest, RegistryWritesFailingAtAnyStepLeaveTheOldValueOrTheNewOneAndSaySo) {
+  Seed();
+  StartSim();
+  const std::string seeded = DeviceBytes();
+  testing::SqliteFaultVfs vfs;
+  DeviceRegistryFaults faults(vfs);
+  auto putOld = [&] {
+    ASSERT_EQ(disk.WriteAll(dev.HostPath(kStockPath), seeded), 0);
+    RegistryStore reg(dev.ctx().registry());
+    reg.SetProductKey(kProductName);
+    PrefRecord prefs = DevicePrefs();
+    prefs.tLastUpdate = 0;
+    const std::string bytes = EncodePrefRecord(prefs);
+    reg.SetBinary(kPrefBufValue, bytes.data(), static_cast<DWORD>(bytes.size()));
+    reg.SetDword(kAlertValueName, 0);
+  };
+  // One whole run with the faults armed for its last step and its end; true when `error` (the
+  // line of the value swept) was not logged.
+  auto save = [&](std::string_view error) {
+    logLines.clear();
+    auto run = MakeRun(nullptr, nullptr, vfs.name());
+    run->BeginRun();
+    for (int i = 0; i < 4; ++i) run->RunStep();
+    faults.Arm();
+    run->RunStep();
+    run->EndRun();
+    faults.Disarm();
+    return !Logged(error);
+  };
+  const int prefWrites = testing::SweepSave<StockTime>(
+      faults, {.putOld = putOld,
+               .save = [&] { return save("Error: cannot write device preferences"); },
+               .reload = [&] { return DevicePrefs().tLastUpdate; }});
+  const int alertWrites = testing::SweepSave<DWORD>(
+      faults, {.putOld = putOld,
+               .save = [&] { return save("Error: cannot write the alert state to the device"); },
+               .reload = [&] { return DeviceAlert(); }});
+  EXPECT_GT(prefWrites, 2);
+  EXPECT_GT(alertWrites, 2);
 }
 
 // Import and restore that only say they happened.

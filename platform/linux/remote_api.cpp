@@ -75,8 +75,12 @@ struct RemoteApi::OpenFile {
 RemoteApi::RemoteApi(PlatformContext& desktop)
     : RemoteApi(desktop.files(), desktop.databases(), desktop.root()) {}
 
-RemoteApi::RemoteApi(FileSystem& files, DatabaseFactory& databases, std::string desktopRoot)
-    : files_(files), databases_(databases), desktopRoot_(std::move(desktopRoot)) {}
+RemoteApi::RemoteApi(FileSystem& files, DatabaseFactory& databases, std::string desktopRoot,
+                     std::string deviceSqliteVfs)
+    : files_(files),
+      databases_(databases),
+      desktopRoot_(std::move(desktopRoot)),
+      deviceSqliteVfs_(std::move(deviceSqliteVfs)) {}
 
 RemoteApi::~RemoteApi() { CeRapiUninit(); }
 
@@ -89,7 +93,7 @@ HRESULT RemoteApi::CeRapiInit() {
   if (!std::filesystem::is_directory(*device, ec)) return HResultFromWin32(ERROR_NOT_CONNECTED);
   std::string error;
   RootDatabases opened;
-  if (!databases_.OpenRoot(*device, "", &opened, &error)) {
+  if (!databases_.OpenRoot(*device, deviceSqliteVfs_, &opened, &error)) {
     return HResultFromWin32(ERROR_ACCESS_DENIED);
   }
   registry_ = std::move(opened.registry);

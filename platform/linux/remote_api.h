@@ -99,9 +99,12 @@ class RemoteApi {
  public:
   // A remote API of the desktop `desktop`; nothing is opened until CeRapiInit. `files` is the
   // file system the device's files are reached through (tests hand in a failing one);
-  // `databases` opens the device's registry, object store and volumes.
+  // `databases` opens the device's registry, object store and volumes; the registry and the
+  // object store go through the SQLite VFS named `deviceSqliteVfs` when one is given (tests hand
+  // in one that fails).
   explicit RemoteApi(PlatformContext& desktop);
-  RemoteApi(FileSystem& files, DatabaseFactory& databases, std::string desktopRoot);
+  RemoteApi(FileSystem& files, DatabaseFactory& databases, std::string desktopRoot,
+            std::string deviceSqliteVfs = {});
   ~RemoteApi();
   RemoteApi(const RemoteApi&) = delete;
   RemoteApi& operator=(const RemoteApi&) = delete;
@@ -183,6 +186,7 @@ class RemoteApi {
   FileSystem& files_;
   DatabaseFactory& databases_;
   std::string desktopRoot_;
+  std::string deviceSqliteVfs_;
   std::string deviceRoot_;
   std::unique_ptr<Registry> registry_;
   std::unique_ptr<PropertyStore> objectStore_;
