@@ -436,35 +436,35 @@ TEST_F(DeskRunTest, ARecordThatCouldNotBeReadKeepsTheStockFileOnTheDevice) {
   EXPECT_EQ(DevicePrefs().tLastUpdate, 0u);
 }
 
-// Arms a fault-injecting file system only when the write-back begins, so that the sweep walks
-// the operations of the write-back alone.
-class WriteBackFaults final : public testing::FaultInjector {
+// Hands a sweep's failure point on to `inner` only while armed, so that the sweep walks the
+// operations of one part of the run alone (the write-back, the end of the run).
+class ArmedFaults final : public testing::FaultInjector {
  public:
-  explicit WriteBackFaults(FaultInjectingFileSystem& files) : files_(files) {}
+  explicit ArmedFaults(testing::FaultInjector& inner) : inner_(inner) {}
   void FailFrom(int n, bool persistent) override {
     n_ = n;
     persistent_ = persistent;
     injected_ = 0;
-    files_.Clear();
+    inner_.StopFailing();
   }
   void StopFailing() override {
     n_ = -1;
     injected_ = 0;
-    files_.Clear();
+    inner_.StopFailing();
   }
   int FailuresInjected() const override { return injected_; }
   void Arm() {
-    if (n_ >= 0) files_.FailNthOperation(n_, persistent_);
+    if (n_ >= 0) inner_.FailFrom(n_, persistent_);
   }
   void Disarm() {
-    injected_ = files_.FailuresInjected();
-    files_.Clear();
+    injected_ = n_ >= 0 ? inner_.FailuresInjected() : 0;
+    inner_.StopFailing();
   }
   // A disk that failed once (not for good) lets the failed write-back clean up after itself.
   bool transient() const { return n_ >= 0 && !persistent_; }
 
  private:
-  FaultInjectingFileSystem& files_;
+  testing::FaultInjector& inner_;
   int n_ = -1;
   bool persistent_ = false;
   int injected_ = 0;
@@ -475,7 +475,8 @@ TEST_F(DeskRunTest, AWriteBackFailingAtAnyStepLeavesTheOldStockFileOrTheNewOne) 
   StartSim();
   const std::string seeded = DeviceBytes();
   FaultInjectingFileSystem files(disk);
-  WriteBackFaults faults(files);
+  testing::FileFaults fileFaults(files);
+  ArmedFaults faults(fileFaults);
   auto run = MakeRun(&files);
   int failedRuns = 0;
   const int operations = testing::SweepSave<std::string>(
@@ -537,47 +538,16 @@ TEST_F(DeskRunTest, AFailedLastRenamePutsTheOldStockFileBack) {
   EXPECT_FALSE(std::filesystem::exists(dev.HostPath(std::string(kStockPath) + ".tmp")));
 }
 
-// Arms the fault VFS of the device's databases only for the write-back step and the end of the
-// run, where the run writes the alert state and the preference record into the handheld's
-// registry, so that the sweep walks those writes.
-class DeviceRegistryFaults final : public testing::FaultInjector {
- public:
-  explicit DeviceRegistryFaults(testing::SqliteFaultVfs& vfs) : vfs_(vfs) {}
-  void FailFrom(int n, bool persistent) override {
-    n_ = n;
-    persistent_ = persistent;
-    injected_ = 0;
-    vfs_.StopFailing();
-  }
-  void StopFailing() override {
-    n_ = -1;
-    injected_ = 0;
-    vfs_.StopFailing();
-  }
-  int FailuresInjected() const override { return injected_; }
-  void Arm() {
-    if (n_ >= 0) vfs_.FailFrom(n_, persistent_);
-  }
-  void Disarm() {
-    injected_ = n_ >= 0 ? vfs_.FailuresInjected() : 0;
-    vfs_.StopFailing();
-  }
-
- private:
-  testing::SqliteFaultVfs& vfs_;
-  int n_ = -1;
-  bool persistent_ = false;
-  int injected_ = 0;
-};
-
 // The run's two writes into the handheld's registry, each swept on its own: every failure point
 // leaves the old value or the new one, and a value that was not written is named in the log.
 TEST_F(DeskRunTest, RegistryWritesFailingAtAnyStepLeaveTheOldValueOrTheNewOneAndSaySo) {
   Seed();
   StartSim();
   const std::string seeded = DeviceBytes();
+  // The faults are armed for the write-back step and the end of the run, where the run writes
+  // the alert state and the preference record.
   testing::SqliteFaultVfs vfs;
-  DeviceRegistryFaults faults(vfs);
+  ArmedFaults faults(vfs);
   auto putOld = [&] {
     ASSERT_EQ(disk.WriteAll(dev.HostPath(kStockPath), seeded), 0);
     RegistryStore reg(dev.ctx().registry());
