@@ -24,8 +24,24 @@ void PrefetchRecord(const StockRecord* r) {
   }
 }
 
+// The formulas behind a stock's figures and the portfolio totals, kept in one place so that a
+// total is always the sum of the figures the list shows. N shares, B buy price, P price, Fb and
+// Fs buy and sell fees, D dividend, C the day's change per share.
+double CostOf(double N, double B, double Fb) { return N * B + Fb; }
+double CurrentValueOf(double N, double P, double Fs) { return N * P - Fs; }
+double DayChangeOf(double N, double C) { return N * C; }
+double ProfitOf(double N, double B, double P, double Fb, double Fs, double D, bool shortPosition) {
+  double G = (P - B) * N;
+  if (shortPosition) G = -G;
+  return G - Fb - Fs + D;
+}
+// With dividend-times-price set, the dividend field counts shares received.
+double DividendOf(const PortfolioStore& s, double D, double P) {
+  return s.bDividendTimesPrice ? D * P : D;
+}
+
 // The figures a total takes from one stock, each field parsed once: shares, buy price, buy
-// fee, price, sell fee, dividend (times the price when it counts shares) and change.
+// fee, price, sell fee, dividend and change.
 struct Inputs {
   double N, B, Fb, P, Fs, D, C;
 };
@@ -41,8 +57,7 @@ Inputs TotalInputs(const PortfolioStore& s, const StockRecord& r) {
   in.Fb = parse(r.szBuyFee, 2);
   in.P = parse(r.szPrice, 4);
   in.Fs = parse(r.szSellFee, 2);
-  in.D = parse(r.szDividend, 4);
-  if (s.bDividendTimesPrice) in.D *= in.P;
+  in.D = DividendOf(s, parse(r.szDividend, 4), in.P);
   in.C = parse(r.szChange, 4);
   return in;
 }
@@ -69,9 +84,10 @@ double StockValue(const PortfolioStore& s, const StockRecord& r, int kind, int c
   const double B = parse(r.szBuyPrice, 4);
   switch (kind) {
     case kValueCost:
-      return ConvertValue(s, N * B + parse(r.szBuyFee, 2), r, context);
+      return ConvertValue(s, CostOf(N, B, parse(r.szBuyFee, 2)), r, context);
     case kValueCurrentValue:
-      return ConvertValue(s, N * parse(r.szPrice, 4) - parse(r.szSellFee, 2), r, context);
+      return ConvertValue(s, CurrentValueOf(N, parse(r.szPrice, 4), parse(r.szSellFee, 2)), r,
+                          context);
     case kValueFeePercent: {
       double nb = N * B;
       if (nb == 0) return 0;
@@ -88,7 +104,7 @@ double StockValue(const PortfolioStore& s, const StockRecord& r, int kind, int c
     }
     case kValueDayChange:
       if (sold) return 0;
-      return ConvertValue(s, N * parse(r.szChange, 4), r, context);
+      return ConvertValue(s, DayChangeOf(N, parse(r.szChange, 4)), r, context);
     default:
       break;
   }
@@ -96,15 +112,12 @@ double StockValue(const PortfolioStore& s, const StockRecord& r, int kind, int c
   const double P = parse(r.szPrice, 4);
   const double Fb = parse(r.szBuyFee, 2);
   const double Fs = parse(r.szSellFee, 2);
-  double D = parse(r.szDividend, 4);
-  if (s.bDividendTimesPrice) D *= P;  // the dividend field then counts shares received
+  const double D = DividendOf(s, parse(r.szDividend, 4), P);
   const bool shortPosition = (r.ucFlags & kFlagShort) != 0;
   if (kind == kValueProfit) {
-    double G = (P - B) * N;
-    if (shortPosition) G = -G;
-    return ConvertValue(s, G - Fb - Fs + D, r, context);
+    return ConvertValue(s, ProfitOf(N, B, P, Fb, Fs, D, shortPosition), r, context);
   }
-  const double K = N * B + Fb;
+  const double K = CostOf(N, B, Fb);
   double G = (P - B) * std::fabs(N);
   if (shortPosition) G = -G;
   if (K == 0) return 0;
@@ -166,15 +179,15 @@ PortfolioTotals ComputeTotals(const PortfolioStore& s, int portfolio, bool sold)
     if (i >= kPrefetchAhead) PrefetchRecord(s.stocks[i - kPrefetchAhead].get());
     const StockRecord& r = *s.stocks[i];
     if (!PortfolioStore::InView(r, portfolio, sold) || r.IsWatched()) continue;
-    // The same sums as StockValue's profit, cost, current value and day change, with each
-    // field parsed once instead of once per figure.
+    // StockValue's profit, cost, current value and day change, with each field parsed once
+    // instead of once per figure.
     const Inputs in = TotalInputs(s, r);
-    double gain = (in.P - in.B) * in.N;
-    if (r.ucFlags & kFlagShort) gain = -gain;
-    t.profit += ConvertValue(s, gain - in.Fb - in.Fs + in.D, r, portfolio);
-    t.cost += ConvertValue(s, in.N * in.B + in.Fb, r, portfolio);
-    t.value += ConvertValue(s, in.N * in.P - in.Fs, r, portfolio);
-    if (!r.IsSold()) t.dayChange += ConvertValue(s, in.N * in.C, r, portfolio);
+    const bool shortPosition = (r.ucFlags & kFlagShort) != 0;
+    t.profit += ConvertValue(s, ProfitOf(in.N, in.B, in.P, in.Fb, in.Fs, in.D, shortPosition), r,
+                             portfolio);
+    t.cost += ConvertValue(s, CostOf(in.N, in.B, in.Fb), r, portfolio);
+    t.value += ConvertValue(s, CurrentValueOf(in.N, in.P, in.Fs), r, portfolio);
+    if (!r.IsSold()) t.dayChange += ConvertValue(s, DayChangeOf(in.N, in.C), r, portfolio);
     // Whole days held, from the buy date even for a sold stock.
     daySum += (now - static_cast<std::int64_t>(r.tBuyDate)) / 86400;
     ++counted;
