@@ -185,7 +185,11 @@ std::optional<RestoredFiles> RestoreBackupFiles(const DeskStepContext& c, std::s
       return std::nullopt;
     }
     if (read != ERROR_SUCCESS) {
-      // A set without notes or alerts: the run's own copy serves this run.
+      // A set without notes or alerts: the run's own copy serves this run. A copy that is in
+      // the set but cannot be read is said, or the restore would pass for a whole one.
+      if (read != ERROR_FILE_NOT_FOUND && read != ERROR_PATH_NOT_FOUND) {
+        c.Log(std::string("Error: cannot read the backup copy of ") + name);
+      }
       if (local) c.files.ReadAll(*local, into[i]);
       continue;
     }

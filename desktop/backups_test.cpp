@@ -258,7 +258,8 @@ TEST_F(RestoreTest, TheSetReplacesTheFilesAndEveryChartRecord) {
   ASSERT_TRUE(files);
   EXPECT_EQ(files->stocks, stockBackup);
   EXPECT_EQ(files->notes, "notes of the set");
-  EXPECT_EQ(files->alerts, "alerts v1");  // not in the set: the run's own copy
+  EXPECT_EQ(files->alerts, "alerts v1");  // not in the set: the run's own copy, and no error
+  EXPECT_FALSE(LoggedStart("Error: cannot read the backup copy of"));
   EXPECT_EQ(Read("QuilletDB"), stockBackup);
   EXPECT_EQ(Read("StockNoteDB"), "notes of the set");
   ASSERT_TRUE(RestoreChartBackup(Context(), "20030501"));
@@ -311,6 +312,35 @@ TEST_F(RestoreTest, TheLocalStockFileIsReplacedWholeOrNotAtAll) {
       injector, {.putOld = [&] { Write("QuilletDB", "stocks v1"); },
                  .save = [&] { return RestoreBackupFiles(Context(), "20030501").has_value(); },
                  .reload = [&] { return Read("QuilletDB"); }});
+}
+
+// The notes and alerts are replaced one file after the other, each on its own: a failure may
+// leave one restored and the other not, but each copy is its old bytes or the set's, and a copy
+// left old is named in the log, whether the set's copy could not be read or the local one not
+// written.
+TEST_F(RestoreTest, TheLocalNotesAndAlertsAreEachReplacedWholeOrNamedInTheLog) {
+  Write(std::string(kSet) + "StockAlertDB", "alerts of the set");
+  testing::FileFaults injector(faults);
+  for (const char* name : {"StockNoteDB", "StockAlertDB"}) {
+    SCOPED_TRACE(name);
+    const std::string unread = std::string("Error: cannot read the backup copy of ") + name;
+    const std::string unwritten = std::string("Error: cannot write the local copy of ") + name;
+    const int operations = testing::SweepSave<std::string>(
+        injector, {.putOld =
+                       [&] {
+                         Write("QuilletDB", "stocks v1");
+                         Write("StockNoteDB", "notes v1");
+                         Write("StockAlertDB", "alerts v1");
+                       },
+                   .save =
+                       [&] {
+                         log.clear();
+                         return RestoreBackupFiles(Context(), "20030501").has_value() &&
+                                !Logged(unread) && !Logged(unwritten);
+                       },
+                   .reload = [&] { return Read(name); }});
+    EXPECT_GT(operations, 0);
+  }
 }
 
 // The chart records are replaced in one transaction: a database that fails at any read, write
