@@ -23,6 +23,12 @@ constexpr char16_t kSyncObjectTypeKey[] = u"Windows CE Services\\Synchronization
 constexpr const char* kDataFiles[] = {
     "\\Program Files\\Quillet\\QuilletDB", "\\Program Files\\Quillet\\StockNoteDB",
     "\\Program Files\\Quillet\\StockAlertDB", "\\Windows\\QuilletToday.dll"};
+// What an interrupted save leaves beside a data file: the new copy not yet moved in, or the old
+// one the desktop moved aside. Left behind, they would keep the folder from being removed, and
+// the program of a later installation would take the old stock file back as its own.
+constexpr const char* kLeftoverFiles[] = {
+    "\\Program Files\\Quillet\\QuilletDB.tmp", "\\Program Files\\Quillet\\QuilletDB.old",
+    "\\Program Files\\Quillet\\StockNoteDB.tmp", "\\Program Files\\Quillet\\StockAlertDB.tmp"};
 constexpr char kProgramFolder[] = "\\Program Files\\Quillet";
 constexpr char kInstalledMessage[] =
     "Quillet is now installed on your Pocket PC!\n\nTo enable the Quillet Today feature, open the "
@@ -124,9 +130,11 @@ QUILLET_EXPORT int Uninstall_Exit(HWND /*parent*/) {
   reg.DeleteKey(kProductKey);
   DeleteVendorKeyIfEmpty(ctx->registry());
   // Always the fixed folder, wherever the program's settings said its data lived.
-  for (const char* file : kDataFiles) {
+  auto remove = [&ctx](const char* file) {
     if (auto host = ctx->HostPath(file)) ctx->files().Delete(*host);
-  }
+  };
+  for (const char* file : kDataFiles) remove(file);
+  for (const char* file : kLeftoverFiles) remove(file);
   if (auto folder = ctx->HostPath(kProgramFolder)) ctx->files().RemoveFolder(*folder);
   return codeUNINSTALL_EXIT_DONE;
 }

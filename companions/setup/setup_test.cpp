@@ -162,6 +162,13 @@ TEST_F(SetupLibraryTest, UninstallingRemovesFilesAndKeysButLeavesOtherProductsSe
   ASSERT_EQ(
       registry().SetString(HKEY_CURRENT_USER, u"SOFTWARE\\Marrowby\\Inkwell", u"Theme", u"dark"),
       ERROR_SUCCESS);
+  // A sync stopped between its two renames (the stock file moved aside, the new one not yet in)
+  // and saves of the program stopped before their own renames.
+  const std::string folder = "\\Program Files\\Quillet\\";
+  std::filesystem::rename(fx.HostPath(folder + "QuilletDB"), fx.HostPath(folder + "QuilletDB.old"));
+  for (const char* left : {"QuilletDB.tmp", "StockNoteDB.tmp", "StockAlertDB.tmp"}) {
+    std::ofstream(fx.HostPath(folder + left)) << "partial";
+  }
   Uninstall();
   EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kTodayKey));
   EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kSyncKey));
@@ -178,6 +185,11 @@ TEST_F(SetupLibraryTest, UninstallingRemovesFilesAndKeysButLeavesOtherProductsSe
   }
   EXPECT_FALSE(std::filesystem::exists(fx.HostPath("\\Program Files\\Quillet")));
   EXPECT_TRUE(fx.boxes.shown().empty());
+  // Installed again, the program starts with nothing of the removed installation's.
+  Install();
+  auto saved = fx.LoadSaved();
+  ASSERT_TRUE(saved);
+  EXPECT_TRUE(saved->stocks.empty());
 }
 
 TEST_F(SetupLibraryTest, UninstallingDeletesTheChartsAndAVendorKeyLeftEmpty) {
