@@ -3,10 +3,14 @@
 #include <gtest/gtest.h>
 
 #include "core/chart_store.h"
+#include "desktop/device_files.h"
 #include "platform/linux/posix_file_system.h"
 #include "platform/linux/remote_api.h"
 #include "platform/linux/sqlite_property_store.h"
 #include "platform/roots.h"
+#include "platform/testing/fault_injector.h"
+#include "platform/testing/fault_sweep.h"
+#include "platform/testing/in_memory_file_system.h"
 #include "platform/testing/test_support.h"
 
 namespace quillet {
@@ -54,6 +58,44 @@ TEST_F(RemoteDeviceTest, AChartSeriesWrittenThroughTheApiIsTheHandheldsSeries) {
   ASSERT_TRUE(desk.OpenChartStore());
   EXPECT_EQ(desk.FindSeries("MSFT", 1)->points.size(), 3u);
   EXPECT_TRUE(desktop.answers.shown().empty());
+}
+
+// The stock file the desktop writes back through the API, on a handheld whose power goes after
+// every step of the write, failing or not: the handheld finds the old file or the new one, and
+// the new one whenever the write-back said it was done.
+TEST_F(RemoteDeviceTest, AStockFileWrittenBackSurvivesAPowerCutAtAnyStep) {
+  testing::InMemoryFileSystem memory(device.clock);
+  ASSERT_EQ(ConnectDevice(memory, desktop.ctx->root(), device.ctx->root()), 0);
+  FaultInjectingFileSystem faulty(memory);
+  testing::FileFaults faults(faulty);
+  RemoteApi api(faulty, desktop.ctx->databases(), desktop.ctx->root());
+  ASSERT_EQ(api.CeRapiInit(), S_OK);
+  const std::u16string stockFile = u"\\Program Files\\Quillet\\QuilletDB";
+  const std::string path = *device.ctx->HostPath("\\Program Files\\Quillet\\QuilletDB");
+  ASSERT_EQ(memory.CreateFolders(path.substr(0, path.rfind('/'))), 0);
+  memory.SyncEverything();
+  const std::string oldBytes(3000, 'o'), newBytes(2500, 'n');
+  const int operations = testing::SweepSave<std::string>(
+      faults, {.putOld =
+                   [&] {
+                     memory.Delete(path + ".old");
+                     memory.Delete(path + ".tmp");
+                     ASSERT_EQ(memory.ReplaceFile(path, oldBytes), 0);
+                   },
+               .save = [&] { return WriteDeviceFile(api, stockFile, newBytes, nullptr); },
+               .reload =
+                   [&] {
+                     std::string bytes;
+                     LONG rc = memory.ReadAll(path, &bytes);
+                     return rc ? "error " + std::to_string(rc) : bytes;
+                   },
+               // The power goes; the next run puts back a file the write-back had moved aside.
+               .afterStep =
+                   [&] {
+                     memory.SimulatePowerLoss();
+                     RecoverDeviceFile(api, stockFile);
+                   }});
+  EXPECT_GE(operations, 6);
 }
 
 TEST_F(RemoteDeviceTest, ASmartphonesChartVolumeIsTheOneTheHandheldMounts) {

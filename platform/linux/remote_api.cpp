@@ -29,6 +29,11 @@ std::u16string LibraryPath(std::u16string_view dll) {
   return std::u16string(dll);
 }
 
+std::string FolderOf(const std::string& path) {
+  const std::size_t slash = path.find_last_of('/');
+  return slash == std::string::npos || slash == 0 ? "/" : path.substr(0, slash);
+}
+
 // FNV-1a over the root's path: a device identifier that stays the same for the same root.
 DWORD IdOfRoot(std::string_view root) {
   std::uint32_t h = 2166136261u;
@@ -197,7 +202,12 @@ BOOL RemoteApi::CeWriteFile(RAPIHANDLE file, const void* buffer, DWORD size, DWO
 BOOL RemoteApi::CeCloseHandle(RAPIHANDLE file) {
   auto it = files_open_.find(file);
   if (it == files_open_.end()) return Fail(ERROR_INVALID_HANDLE);
-  LONG rc = it->second->file->Close();
+  // The handheld's store keeps what was written once the handle is closed; a write that could
+  // be lost to a power cut after a successful close would let the desktop move it in over the
+  // only good copy.
+  LONG rc = (it->second->access & GENERIC_WRITE) ? it->second->file->Sync() : ERROR_SUCCESS;
+  const LONG closed = it->second->file->Close();
+  if (rc == ERROR_SUCCESS) rc = closed;
   files_open_.erase(it);
   return rc ? Fail(rc) : 1;
 }
@@ -235,6 +245,13 @@ BOOL RemoteApi::CeMoveFile(std::u16string_view from, std::u16string_view to) {
     if (open->path == *source) return Fail(ERROR_SHARING_VIOLATION);
   }
   if (LONG rc = files_.Rename(*source, *target)) return Fail(rc);
+  // A move the handheld reports done stays done: both folders' entries are made durable.
+  const std::string fromFolder = FolderOf(*source);
+  const std::string toFolder = FolderOf(*target);
+  if (LONG rc = files_.SyncFolder(toFolder)) return Fail(rc);
+  if (fromFolder != toFolder) {
+    if (LONG rc = files_.SyncFolder(fromFolder)) return Fail(rc);
+  }
   return 1;
 }
 
