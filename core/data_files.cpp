@@ -35,7 +35,7 @@ bool ReadDataFile(PortfolioStore& store, const char* name, std::string* bytes,
     // its place; stopped between the two, it leaves no file but the old one aside. Starting
     // empty would have the next save write an empty list over the user's data.
     if (fs.Rename(path + ".old", path) == ERROR_SUCCESS) {
-      fs.SyncFolder(path.substr(0, path.find_last_of('/')));
+      fs.SyncFolder(FolderOf(path));
       rc = fs.ReadAll(path, bytes);
     }
   }
@@ -98,7 +98,7 @@ bool SaveFile(PortfolioStore& store, const char* name, const std::string& bytes,
       for (const char* folder : {"\\Program Files", "\\Program Files\\Quillet"}) {
         auto host = ctx.HostPath(folder);
         if (synced == ERROR_SUCCESS && host && fs.CreateFolder(*host) == ERROR_SUCCESS) {
-          synced = fs.SyncFolder(host->substr(0, host->find_last_of('/')));
+          synced = fs.SyncFolder(FolderOf(*host));
         }
       }
       rc = synced == ERROR_SUCCESS ? fs.ReplaceFile(path, bytes) : synced;

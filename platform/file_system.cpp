@@ -34,6 +34,12 @@ bool MatchesPattern(std::string_view name, std::string_view pattern) {
   return p == pattern.size();
 }
 
+std::string FolderOf(std::string_view path) {
+  const std::size_t slash = path.find_last_of('/');
+  if (slash == std::string_view::npos) return ".";
+  return slash == 0 ? "/" : std::string(path.substr(0, slash));
+}
+
 LONG FileSystem::CreateFolders(const std::string& path) {
   for (std::size_t i = 1; i <= path.size(); ++i) {
     if (i == path.size() || path[i] == '/') {
@@ -99,9 +105,7 @@ LONG FileSystem::ReplaceFile(const std::string& path, std::string_view bytes,
     return rc;
   }
   // The rename lives in the folder's entries, which have a sync of their own.
-  auto slash = path.find_last_of('/');
-  std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
-  if ((rc = SyncFolder(folder)) != ERROR_SUCCESS) step = ReplaceStep::kSyncFolder;
+  if ((rc = SyncFolder(FolderOf(path))) != ERROR_SUCCESS) step = ReplaceStep::kSyncFolder;
   return rc;
 }
 

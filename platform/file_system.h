@@ -99,6 +99,10 @@ class FileSystem {
 // '*' and '?' matching without regard to ASCII case, as the original's FindFirstFile does.
 bool MatchesPattern(std::string_view name, std::string_view pattern);
 
+// The folder that holds `path`, as SyncFolder and CreateFolders take it: "/" for an entry of
+// the top folder, "." for a bare name.
+std::string FolderOf(std::string_view path);
+
 // Forwards every call to the file system it wraps. Tests derive from it to change a few calls
 // and keep the others as they are.
 class FileSystemWrapper : public FileSystem {

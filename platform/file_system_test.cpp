@@ -119,6 +119,14 @@ TEST_P(FileSystemContract, FindFilesMatchesPatternsWithoutCase) {
   EXPECT_TRUE(MatchesPattern("", "*"));
 }
 
+TEST(FolderOfPath, NamesTheFolderThatHoldsTheEntry) {
+  EXPECT_EQ(FolderOf("/root/Program Files/Quillet/QuilletDB"), "/root/Program Files/Quillet");
+  EXPECT_EQ(FolderOf("/QuilletDB"), "/");
+  EXPECT_EQ(FolderOf("QuilletDB"), ".");
+  EXPECT_EQ(FolderOf("work/Quillet.ini"), "work");
+  EXPECT_EQ(FolderOf("/root/folder/"), "/root/folder");
+}
+
 TEST_P(FileSystemContract, SyncWorksOnOpenFilesAndExistingFolders) {
   FileSystem& fs = files();
   std::unique_ptr<File> f;

@@ -29,11 +29,6 @@ std::u16string LibraryPath(std::u16string_view dll) {
   return std::u16string(dll);
 }
 
-std::string FolderOf(const std::string& path) {
-  const std::size_t slash = path.find_last_of('/');
-  return slash == std::string::npos || slash == 0 ? "/" : path.substr(0, slash);
-}
-
 // FNV-1a over the root's path: a device identifier that stays the same for the same root.
 DWORD IdOfRoot(std::string_view root) {
   std::uint32_t h = 2166136261u;

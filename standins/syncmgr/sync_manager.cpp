@@ -299,8 +299,7 @@ void SyncManager::SaveStored(Provider& p) {
     PutBlock(&out, bytes);
   }
   const std::string path = StoredPath(p);
-  const std::size_t slash = path.rfind('/');
-  lastStoredSave_ = desktop_.files().CreateFolders(path.substr(0, slash));
+  lastStoredSave_ = desktop_.files().CreateFolders(FolderOf(path));
   if (lastStoredSave_ == ERROR_SUCCESS) lastStoredSave_ = desktop_.files().ReplaceFile(path, out);
   if (lastStoredSave_ != ERROR_SUCCESS) {
     log_("Provider " + p.entry.objType + ": cannot save the stored copy");
