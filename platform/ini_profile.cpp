@@ -23,10 +23,31 @@ std::string ReadValue(std::string_view raw) {
 
 bool HasLineBreak(std::string_view s) { return s.find_first_of("\r\n") != std::string_view::npos; }
 
+// FNV-1a over the lower-cased bytes, continuing from `h`.
+std::uint64_t HashNoCase(std::string_view name, std::uint64_t h = 14695981039346656037ull) {
+  for (char c : name) h = (h ^ static_cast<unsigned char>(ToLowerAscii(c))) * 1099511628211ull;
+  return h;
+}
+
+std::uint64_t HashKey(std::string_view section, std::string_view key) {
+  // The line break between the two names cannot stand in either.
+  return HashNoCase(key, HashNoCase("\n", HashNoCase(section)));
+}
+
+// A table size for `entries`: a power of two at least twice as large.
+std::size_t SlotsFor(std::size_t entries) {
+  std::size_t slots = 16;
+  while (slots < 2 * entries + 2) slots *= 2;
+  return slots;
+}
+
 }  // namespace
 
 IniProfile IniProfile::Parse(std::string_view bytes) {
   IniProfile profile;
+  std::size_t breaks = 0;
+  for (char c : bytes) breaks += c == '\n' || c == '\r';
+  profile.lines_.reserve(breaks + 1);
   std::size_t pos = 0;
   while (pos < bytes.size()) {
     std::size_t end = bytes.find_first_of("\r\n", pos);
@@ -55,6 +76,7 @@ IniProfile IniProfile::Parse(std::string_view bytes) {
     }
     pos = end;
   }
+  profile.Reindex();
   return profile;
 }
 
@@ -70,9 +92,80 @@ LONG IniProfile::Load(FileSystem& fs, const std::string& path, IniProfile* profi
   return ERROR_SUCCESS;
 }
 
-std::size_t IniProfile::FindSection(std::string_view section) const {
+void IniProfile::Reindex() {
+  std::size_t sections = 0, keys = 0;
+  for (const Line& line : lines_) {
+    sections += line.kind == Line::Kind::kSection;
+    keys += line.kind == Line::Kind::kKey;
+  }
+  sectionSlots_.assign(SlotsFor(sections), kFreeSlot);
+  keySlots_.assign(SlotsFor(keys), KeySlot{kFreeSlot, kFreeSlot});
+  indexedSections_ = indexedKeys_ = 0;
+  std::size_t header = std::string::npos;
+  bool first = false;  // whether the section `header` opens is the first of its name
   for (std::size_t i = 0; i < lines_.size(); ++i) {
-    if (lines_[i].kind == Line::Kind::kSection && EqualNoCase(lines_[i].name, section)) return i;
+    const Line& line = lines_[i];
+    if (line.kind == Line::Kind::kSection) {
+      header = i;
+      first = FindSection(line.name) == std::string::npos;
+      if (first) IndexSection(i);
+    } else if (line.kind == Line::Kind::kKey && first &&
+               FindKey(lines_[header].name, line.name) == std::string::npos) {
+      // Keys of a section's later occurrences are never looked up: the first one answers.
+      IndexKey(i, header);
+    }
+  }
+}
+
+void IniProfile::IndexSection(std::size_t line) {
+  if (2 * (indexedSections_ + 1) > sectionSlots_.size()) return Reindex();
+  const std::size_t mask = sectionSlots_.size() - 1;
+  std::size_t slot = HashNoCase(lines_[line].name) & mask;
+  while (sectionSlots_[slot] != kFreeSlot) slot = (slot + 1) & mask;
+  sectionSlots_[slot] = static_cast<std::uint32_t>(line);
+  ++indexedSections_;
+}
+
+void IniProfile::IndexKey(std::size_t line, std::size_t header) {
+  if (2 * (indexedKeys_ + 1) > keySlots_.size()) return Reindex();
+  const std::size_t mask = keySlots_.size() - 1;
+  std::size_t slot = HashKey(lines_[header].name, lines_[line].name) & mask;
+  while (keySlots_[slot].line != kFreeSlot) slot = (slot + 1) & mask;
+  keySlots_[slot] = {static_cast<std::uint32_t>(line), static_cast<std::uint32_t>(header)};
+  ++indexedKeys_;
+}
+
+void IniProfile::ShiftIndex(std::size_t at) {
+  for (std::uint32_t& line : sectionSlots_) {
+    if (line != kFreeSlot && line >= at) ++line;
+  }
+  for (KeySlot& slot : keySlots_) {
+    if (slot.line == kFreeSlot) continue;
+    if (slot.line >= at) ++slot.line;
+    if (slot.header >= at) ++slot.header;
+  }
+}
+
+std::size_t IniProfile::FindSection(std::string_view section) const {
+  if (sectionSlots_.empty()) return std::string::npos;
+  const std::size_t mask = sectionSlots_.size() - 1;
+  for (std::size_t slot = HashNoCase(section) & mask; sectionSlots_[slot] != kFreeSlot;
+       slot = (slot + 1) & mask) {
+    if (EqualNoCase(lines_[sectionSlots_[slot]].name, section)) return sectionSlots_[slot];
+  }
+  return std::string::npos;
+}
+
+std::size_t IniProfile::FindKey(std::string_view section, std::string_view key) const {
+  if (keySlots_.empty()) return std::string::npos;
+  const std::size_t mask = keySlots_.size() - 1;
+  for (std::size_t slot = HashKey(section, key) & mask; keySlots_[slot].line != kFreeSlot;
+       slot = (slot + 1) & mask) {
+    const KeySlot& entry = keySlots_[slot];
+    if (EqualNoCase(lines_[entry.line].name, key) &&
+        EqualNoCase(lines_[entry.header].name, section)) {
+      return entry.line;
+    }
   }
   return std::string::npos;
 }
@@ -84,15 +177,9 @@ std::size_t IniProfile::SectionEnd(std::size_t header) const {
 }
 
 std::optional<std::string> IniProfile::Get(std::string_view section, std::string_view key) const {
-  const std::size_t header = FindSection(section);
-  if (header == std::string::npos) return std::nullopt;
-  const std::size_t end = SectionEnd(header);
-  for (std::size_t i = header + 1; i < end; ++i) {
-    if (lines_[i].kind == Line::Kind::kKey && EqualNoCase(lines_[i].name, key)) {
-      return lines_[i].value;
-    }
-  }
-  return std::nullopt;
+  const std::size_t at = FindKey(section, key);
+  if (at == std::string::npos) return std::nullopt;
+  return lines_[at].value;
 }
 
 bool IniProfile::Set(std::string_view section, std::string_view key, std::string_view value) {
@@ -113,28 +200,31 @@ bool IniProfile::Set(std::string_view section, std::string_view key, std::string
                          (value.size() >= 2 && value.front() == '"' && value.back() == '"'));
   line.raw = line.name + "=" + (quote ? "\"" + line.value + "\"" : line.value);
 
-  std::size_t header = FindSection(section);
+  const std::size_t header = FindSection(section);
   if (header == std::string::npos) {
     Line head;
     head.kind = Line::Kind::kSection;
     head.name = std::string(section);
     head.raw = "[" + head.name + "]";
+    const std::size_t at = lines_.size();
     lines_.push_back(std::move(head));
     lines_.push_back(std::move(line));
+    IndexSection(at);
+    // A full table was rebuilt from the lines, which already hold the key.
+    if (FindKey(section, key) == std::string::npos) IndexKey(at + 1, at);
     return true;
   }
-  const std::size_t end = SectionEnd(header);
-  std::size_t insertAt = end;
-  for (std::size_t i = header + 1; i < end; ++i) {
-    if (lines_[i].kind == Line::Kind::kKey && EqualNoCase(lines_[i].name, key)) {
-      lines_[i] = std::move(line);
-      return true;
-    }
+  if (const std::size_t at = FindKey(section, key); at != std::string::npos) {
+    lines_[at] = std::move(line);  // the same name but for case: the tables stay right
+    return true;
   }
   // After the section's last line that is not blank, so that a blank line kept between two
   // sections stays between them.
+  std::size_t insertAt = SectionEnd(header);
   while (insertAt > header + 1 && Trim(lines_[insertAt - 1].raw).empty()) --insertAt;
+  ShiftIndex(insertAt);
   lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(insertAt), std::move(line));
+  IndexKey(insertAt, header);
   return true;
 }
 
@@ -142,14 +232,17 @@ void IniProfile::DeleteKey(std::string_view section, std::string_view key) {
   const std::size_t header = FindSection(section);
   if (header == std::string::npos) return;
   std::size_t end = SectionEnd(header);
+  bool erased = false;
   for (std::size_t i = header + 1; i < end;) {
     if (lines_[i].kind == Line::Kind::kKey && EqualNoCase(lines_[i].name, key)) {
       lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(i));
       --end;
+      erased = true;
     } else {
       ++i;
     }
   }
+  if (erased) Reindex();
 }
 
 void IniProfile::DeleteSection(std::string_view section) {
@@ -157,6 +250,7 @@ void IniProfile::DeleteSection(std::string_view section) {
        header = FindSection(section)) {
     lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(header),
                  lines_.begin() + static_cast<std::ptrdiff_t>(SectionEnd(header)));
+    Reindex();
   }
 }
 

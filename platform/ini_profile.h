@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -61,9 +62,35 @@ class IniProfile {
   };
   // Index of the section's header line, or npos.
   std::size_t FindSection(std::string_view section) const;
+  // Index of the key's first line in the section's first occurrence, or npos.
+  std::size_t FindKey(std::string_view section, std::string_view key) const;
   // The end of the section starting at `header` (the next header or the end of the lines).
   std::size_t SectionEnd(std::size_t header) const;
+
+  // Look-ups go through two hash tables of line numbers, so that reading or setting the
+  // eighty-odd keys of a settings file does not walk its lines once per key. The first table
+  // holds the header of each section's first occurrence; the second, each key line of such an
+  // occurrence that is the first of its name there, with its header. Both use open addressing,
+  // with names hashed and compared without case, and are never more than half full.
+  struct KeySlot {
+    std::uint32_t line;
+    std::uint32_t header;
+  };
+  static constexpr std::uint32_t kFreeSlot = UINT32_MAX;
+  // Rebuilds both tables from the lines (after lines were taken out, or a table filled up).
+  void Reindex();
+  // Enters the line of a header or key that the look-ups do not find yet; a full table is
+  // rebuilt from the lines instead, which takes the line in with the rest.
+  void IndexSection(std::size_t line);
+  void IndexKey(std::size_t line, std::size_t header);
+  // Every line number from `at` on moves down one, for a line inserted at `at`.
+  void ShiftIndex(std::size_t at);
+
   std::vector<Line> lines_;
+  std::vector<std::uint32_t> sectionSlots_;
+  std::vector<KeySlot> keySlots_;
+  std::size_t indexedSections_ = 0;
+  std::size_t indexedKeys_ = 0;
 };
 
 // The profile calls of the desktop, one whole read or one atomic write of the file each.

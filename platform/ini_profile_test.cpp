@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <random>
+
+#include "platform/ascii.h"
 #include "platform/linux/posix_file_system.h"
 #include "platform/testing/fault_sweep.h"
 #include "platform/testing/test_support.h"
@@ -163,6 +166,88 @@ TEST_F(IniProfileTest, AWriteUnderTheFaultSweepLeavesTheOldFileOrTheNewOne) {
                      return p.Save(faulty, path) == ERROR_SUCCESS;
                    },
                .reload = [&] { return Bytes(); }});
+}
+
+// What Get must answer, read straight off the file's text: the value of the key's first line in
+// the section's first occurrence. Values here are single words, so no trimming rule is needed.
+std::optional<std::string> FirstValueInText(const std::string& text, std::string_view section,
+                                            std::string_view key) {
+  auto trim = [](std::string_view s) {
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
+    return s;
+  };
+  bool seenSection = false, inSection = false;
+  std::size_t pos = 0;
+  while (pos < text.size()) {
+    std::size_t end = text.find("\r\n", pos);
+    if (end == std::string::npos) end = text.size();
+    const std::string_view line = trim(std::string_view(text).substr(pos, end - pos));
+    pos = end + 2;
+    if (!line.empty() && line.front() == '[' && line.find(']') != std::string_view::npos) {
+      if (inSection) return std::nullopt;  // the first occurrence ended without the key
+      inSection = !seenSection && EqualNoCase(trim(line.substr(1, line.find(']') - 1)), section);
+      seenSection = seenSection || inSection;
+    } else if (inSection && !line.empty() && line.front() != ';') {
+      const std::size_t eq = line.find('=');
+      if (eq != std::string_view::npos && eq > 0 && EqualNoCase(trim(line.substr(0, eq)), key)) {
+        return std::string(trim(line.substr(eq + 1)));
+      }
+    }
+  }
+  return std::nullopt;
+}
+
+TEST(IniProfileLookups, EveryChangeLeavesTheLookUpsAnsweringAsTheTextReads) {
+  // Random files of repeated sections and keys in mixed case, then random sets and deletes:
+  // after each, every name must read as the text itself says, and as a fresh parse of it says.
+  const std::vector<std::string> sections = {"Quillet", "QUILLET", "a", "A", "Other", "b"};
+  const std::vector<std::string> keys = {"proxyPort", "PROXYPORT", "k", "K", "x", "szPath"};
+  std::mt19937 random(20261209);
+  auto pick = [&](const std::vector<std::string>& from) { return from[random() % from.size()]; };
+  for (int file = 0; file < 100; ++file) {
+    std::string text;
+    const int lines = static_cast<int>(random() % 40);
+    for (int i = 0; i < lines; ++i) {
+      switch (random() % 6) {
+        case 0:
+          text += "[" + pick(sections) + "]";
+          break;
+        case 1:
+          text += "";
+          break;
+        case 2:
+          text += ";" + pick(keys) + "=comment";
+          break;
+        default:
+          text += " " + pick(keys) + " = v" + std::to_string(random() % 1000);
+      }
+      text += random() % 2 ? "\r\n" : "\n";
+    }
+    IniProfile profile = IniProfile::Parse(text);
+    for (int step = 0; step < 120; ++step) {
+      const std::string section = pick(sections), key = pick(keys);
+      const int op = static_cast<int>(random() % 10);
+      if (op < 8) {
+        ASSERT_TRUE(profile.Set(section, key, "s" + std::to_string(step)));
+      } else if (op == 8) {
+        profile.DeleteKey(section, key);
+      } else {
+        profile.DeleteSection(section);
+      }
+      const std::string now = profile.Serialize();
+      const IniProfile again = IniProfile::Parse(now);
+      for (const std::string& s : sections) {
+        for (const std::string& k : keys) {
+          const auto expected = FirstValueInText(now, s, k);
+          ASSERT_EQ(profile.Get(s, k), expected)
+              << "file " << file << " step " << step << " " << s << "/" << k << " in\n"
+              << now;
+          ASSERT_EQ(again.Get(s, k), expected);
+        }
+      }
+    }
+  }
 }
 
 }  // namespace
